@@ -1,0 +1,21 @@
+# torvane_embed(<target> <symbol> <file>): links the bytes of <file> into <target> and declares
+#   extern "C" const unsigned char <symbol>[]; extern "C" const unsigned char <symbol>_end[];
+# The bytes come in through the assembler's .incbin, so large files cost no generated source.
+function(torvane_embed target symbol file)
+  get_filename_component(abs "${file}" ABSOLUTE)
+  set(asm "${CMAKE_BINARY_DIR}/embedded/${symbol}.S")
+  file(WRITE "${asm}.in"
+"    .section .rodata.${symbol},\"a\"
+    .global ${symbol}
+    .global ${symbol}_end
+    .balign 16
+${symbol}:
+    .incbin \"${abs}\"
+${symbol}_end:
+    .byte 0
+    .section .note.GNU-stack,\"\",@progbits
+")
+  configure_file("${asm}.in" "${asm}" COPYONLY)
+  set_source_files_properties("${asm}" PROPERTIES OBJECT_DEPENDS "${abs}")
+  target_sources(${target} PRIVATE "${asm}")
+endfunction()

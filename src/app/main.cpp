@@ -1,0 +1,13 @@
+// Process entry: hands the arguments, without the program path, to launcher_main.
+#include "app/launcher_main.hpp"
+
+#include <string>
+#include <vector>
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+    int code = torvane::launcher_main(arguments);
+    torvane::release_instance_mutex();
+    return code;
+}

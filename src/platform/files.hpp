@@ -1,0 +1,61 @@
+// Files and their metadata, as the launcher needs them from the operating system.
+#pragma once
+
+#include "core/result.hpp"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace torvane::platform {
+
+namespace fs = std::filesystem;
+
+enum class FollowLinks { No, Yes };
+
+enum class FileKind { Missing, Regular, Directory, SymbolicLink, Other };
+
+struct FileInfo {
+    FileKind kind = FileKind::Missing;
+    std::uint64_t size = 0;
+    // Last modification in 100-ns ticks since 0001-01-01 UTC.
+    std::int64_t modified_ticks = 0;
+    bool read_only = false; // the owner may not write it
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::uint64_t link_count = 0;
+};
+
+// The text of an OS error in the form "No such file or directory (os error 2)".
+std::string os_error_text(int error_number);
+// os_error_text of the current errno.
+std::string last_os_error_text();
+
+// Metadata of a path. A path that does not exist is not a failure: its kind is Missing. With
+// FollowLinks::No a symbolic link reports itself (kind SymbolicLink) instead of its target.
+Result<FileInfo> file_info(const fs::path& path, FollowLinks follow);
+
+// Whole-file reads and writes. Failures carry os_error_text.
+Result<std::string> read_file(const fs::path& path);
+// Creates or truncates the file and writes all bytes.
+Status write_file(const fs::path& path, std::string_view bytes);
+// Writes a temporary beside the target, flushes it to disk and renames it over the target, so the
+// target is either the old file or the complete new one.
+Status write_file_atomic(const fs::path& path, std::string_view bytes);
+// Flushes a file's contents to disk.
+Status sync_file(const fs::path& path);
+
+// Renames, replacing an existing target (files only).
+Status replace_rename(const fs::path& from, const fs::path& to);
+// Removes a file or symbolic link (never follows it). A missing path is success.
+Status remove_file(const fs::path& path);
+// Creates the folder and every missing ancestor.
+Status create_folders(const fs::path& path);
+// Sets or clears the owner's write permission.
+Status set_read_only(const fs::path& path, bool read_only);
+
+// The running executable's full path, or an empty path when it cannot be determined.
+fs::path executable_path();
+
+} // namespace torvane::platform

@@ -1,0 +1,204 @@
+#include "platform/files.hpp"
+#include "platform/clock.hpp"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace torvane::platform {
+
+namespace {
+
+// Owns a file descriptor for the length of one operation.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    int get() const { return fd_; }
+    // Closes now, so that a failing close can be reported.
+    int close()
+    {
+        int result = ::close(fd_);
+        fd_ = -1;
+        return result;
+    }
+
+private:
+    int fd_;
+};
+
+Status write_all(int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return failure(last_os_error_text());
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return {};
+}
+
+} // namespace
+
+std::string os_error_text(int error_number)
+{
+    char buffer[256];
+    // GNU strerror_r returns the text, which may or may not live in the buffer.
+    const char* text = strerror_r(error_number, buffer, sizeof buffer);
+    return std::string(text) + " (os error " + std::to_string(error_number) + ")";
+}
+
+std::string last_os_error_text() { return os_error_text(errno); }
+
+Result<FileInfo> file_info(const fs::path& path, FollowLinks follow)
+{
+    struct stat st {};
+    int rc = follow == FollowLinks::Yes ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st);
+    FileInfo info;
+    if (rc != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return info;
+        return failure(last_os_error_text());
+    }
+    if (S_ISREG(st.st_mode))
+        info.kind = FileKind::Regular;
+    else if (S_ISDIR(st.st_mode))
+        info.kind = FileKind::Directory;
+    else if (S_ISLNK(st.st_mode))
+        info.kind = FileKind::SymbolicLink;
+    else
+        info.kind = FileKind::Other;
+    info.size = static_cast<std::uint64_t>(st.st_size);
+    info.modified_ticks = ticks_from_unix(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+    info.read_only = (st.st_mode & S_IWUSR) == 0;
+    info.device = st.st_dev;
+    info.inode = st.st_ino;
+    info.link_count = st.st_nlink;
+    return info;
+}
+
+Result<std::string> read_file(const fs::path& path)
+{
+    Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0)
+        return failure(last_os_error_text());
+    std::string bytes;
+    struct stat st {};
+    if (::fstat(fd.get(), &st) == 0 && st.st_size > 0)
+        bytes.reserve(static_cast<std::size_t>(st.st_size));
+    char buffer[65536];
+    for (;;) {
+        ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return failure(last_os_error_text());
+        }
+        if (got == 0)
+            break;
+        bytes.append(buffer, static_cast<std::size_t>(got));
+    }
+    return bytes;
+}
+
+Status write_file(const fs::path& path, std::string_view bytes)
+{
+    Descriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (fd.get() < 0)
+        return failure(last_os_error_text());
+    TRY(write_all(fd.get(), bytes));
+    if (fd.close() != 0)
+        return failure(last_os_error_text());
+    return {};
+}
+
+Status write_file_atomic(const fs::path& path, std::string_view bytes)
+{
+    fs::path temporary = path;
+    temporary += ".tmp-" + std::to_string(::getpid());
+    {
+        Descriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+        if (fd.get() < 0)
+            return failure(last_os_error_text());
+        Status written = write_all(fd.get(), bytes);
+        if (written && ::fsync(fd.get()) != 0)
+            written = failure(last_os_error_text());
+        if (written && fd.close() != 0)
+            written = failure(last_os_error_text());
+        if (!written) {
+            ::unlink(temporary.c_str());
+            return written;
+        }
+    }
+    if (::rename(temporary.c_str(), path.c_str()) != 0) {
+        std::string message = last_os_error_text();
+        ::unlink(temporary.c_str());
+        return failure(message);
+    }
+    return {};
+}
+
+Status sync_file(const fs::path& path)
+{
+    Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0 || ::fsync(fd.get()) != 0)
+        return failure(last_os_error_text());
+    return {};
+}
+
+Status replace_rename(const fs::path& from, const fs::path& to)
+{
+    if (::rename(from.c_str(), to.c_str()) != 0)
+        return failure(last_os_error_text());
+    return {};
+}
+
+Status remove_file(const fs::path& path)
+{
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT)
+        return failure(last_os_error_text());
+    return {};
+}
+
+Status create_folders(const fs::path& path)
+{
+    std::error_code error;
+    fs::create_directories(path, error);
+    if (error)
+        return failure(os_error_text(error.value()));
+    return {};
+}
+
+Status set_read_only(const fs::path& path, bool read_only)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return failure(last_os_error_text());
+    mode_t mode = st.st_mode & 07777;
+    mode = read_only ? (mode & ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH)) : (mode | S_IWUSR);
+    if (::chmod(path.c_str(), mode) != 0)
+        return failure(last_os_error_text());
+    return {};
+}
+
+fs::path executable_path()
+{
+    std::error_code error;
+    fs::path path = fs::read_symlink("/proc/self/exe", error);
+    if (error)
+        return {};
+    return path;
+}
+
+} // namespace torvane::platform

@@ -1,0 +1,88 @@
+#include "platform/clock.hpp"
+#include "platform/files.hpp"
+#include "support/temp_dir.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+namespace torvane::platform {
+namespace {
+
+TEST(OsErrorText, HasTheOsErrorSuffix)
+{
+    EXPECT_EQ(os_error_text(ENOENT), "No such file or directory (os error 2)");
+    EXPECT_EQ(os_error_text(EACCES), "Permission denied (os error 13)");
+}
+
+TEST(FileInfo, TellsLinksFromTheirTargets)
+{
+    test::TempDir dir;
+    auto target = dir.write("target.bin", "12345");
+    std::filesystem::create_symlink(target, dir.path() / "link");
+
+    auto followed = file_info(dir.path() / "link", FollowLinks::Yes);
+    ASSERT_TRUE(followed);
+    EXPECT_EQ(followed->kind, FileKind::Regular);
+    EXPECT_EQ(followed->size, 5u);
+
+    auto itself = file_info(dir.path() / "link", FollowLinks::No);
+    ASSERT_TRUE(itself);
+    EXPECT_EQ(itself->kind, FileKind::SymbolicLink);
+
+    auto missing = file_info(dir.path() / "nothing", FollowLinks::No);
+    ASSERT_TRUE(missing);
+    EXPECT_EQ(missing->kind, FileKind::Missing);
+}
+
+TEST(FileInfo, ModificationTimeIsInTicksSinceYearOne)
+{
+    test::TempDir dir;
+    auto file = dir.write("a", "x");
+    auto info = file_info(file, FollowLinks::No);
+    ASSERT_TRUE(info);
+    std::int64_t now = system_time_ticks();
+    EXPECT_GT(info->modified_ticks, unix_epoch_ticks);
+    EXPECT_LE(info->modified_ticks, now);
+    EXPECT_GT(info->modified_ticks, now - 600LL * 10000000); // within ten minutes
+}
+
+TEST(WholeFiles, WriteReadAndReplace)
+{
+    test::TempDir dir;
+    auto path = dir.path() / "doc.txt";
+    ASSERT_TRUE(write_file(path, std::string("a\0b", 3)));
+    EXPECT_EQ(*read_file(path), std::string("a\0b", 3));
+
+    ASSERT_TRUE(write_file_atomic(path, "novo"));
+    EXPECT_EQ(*read_file(path), "novo");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1); // no temporary left
+
+    auto other = dir.write("other", "outro");
+    ASSERT_TRUE(replace_rename(other, path));
+    EXPECT_EQ(*read_file(path), "outro");
+    EXPECT_FALSE(std::filesystem::exists(other));
+
+    auto failed = read_file(dir.path() / "missing");
+    ASSERT_FALSE(failed);
+    EXPECT_EQ(failed.error(), "No such file or directory (os error 2)");
+}
+
+TEST(WholeFiles, ReadOnlyBitRoundTrips)
+{
+    test::TempDir dir;
+    auto path = dir.write("ro", "x");
+    ASSERT_TRUE(set_read_only(path, true));
+    EXPECT_TRUE(file_info(path, FollowLinks::No)->read_only);
+    ASSERT_TRUE(set_read_only(path, false));
+    EXPECT_FALSE(file_info(path, FollowLinks::No)->read_only);
+}
+
+TEST(Clock, TicksFromUnixEpoch)
+{
+    EXPECT_EQ(ticks_from_unix(0, 0), 621355968000000000);
+    EXPECT_EQ(ticks_from_unix(1, 500), 621355968010000005);
+}
+
+} // namespace
+} // namespace torvane::platform
