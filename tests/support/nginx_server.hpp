@@ -1,0 +1,40 @@
+// nginx serving a folder over TLS on 127.0.0.1, started by a test and stopped with it.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace torvane::test {
+
+struct NginxOptions {
+    std::filesystem::path root;             // the folder served at "/"
+    std::filesystem::path certificate_pem;  // server certificate chain
+    std::filesystem::path private_key_pem;  // its key
+    // Bytes per second per connection; 0 means unlimited. Lets a test catch a transfer halfway.
+    long rate_limit = 0;
+};
+
+class NginxServer {
+public:
+    // Starts nginx on a free loopback port and waits until it accepts connections. Returns null
+    // (and writes why to standard error) when nginx is missing or does not come up in time.
+    static std::unique_ptr<NginxServer> start(const NginxOptions& options);
+    ~NginxServer();
+    NginxServer(const NginxServer&) = delete;
+    NginxServer& operator=(const NginxServer&) = delete;
+
+    int port() const { return port_; }
+    // "https://127.0.0.1:<port>"
+    std::string origin() const;
+    // Stops the server now (a test of an unreachable service); the destructor does nothing then.
+    void stop();
+
+private:
+    NginxServer() = default;
+    int pid_ = -1;
+    int port_ = 0;
+    std::filesystem::path work_dir_;
+};
+
+} // namespace torvane::test
