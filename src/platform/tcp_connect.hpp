@@ -13,7 +13,7 @@ namespace torvane::platform {
 
 // One resolved socket address (IPv4 or IPv6), held as the system's address bytes.
 struct SocketAddress {
-    std::array<unsigned char, 128> storage{};
+    alignas(8) std::array<unsigned char, 128> storage{};
     std::uint32_t size = 0;
 };
 

@@ -7,8 +7,6 @@
 
 #include <chrono>
 #include <csignal>
-#include <cstdlib>
-#include <fstream>
 #include <optional>
 #include <sstream>
 #include <sys/wait.h>
@@ -239,20 +237,6 @@ TEST_F(GameSettingsStore, DamagedStoreLoadsDefaultsAndSurvivesUntilSaved)
     EXPECT_EQ(load_game_settings(game), settings);
 }
 
-// The other half of FreshProcessReadsWhatWasSaved: loads the settings in a new process and writes
-// them to a file. Skipped unless that test started this process.
-TEST(GameSettingsChild, LoadAndReport)
-{
-    const char* game = std::getenv("TORVANE_TEST_GAME_FOLDER");
-    const char* out = std::getenv("TORVANE_TEST_REPORT");
-    if (!game || !out)
-        GTEST_SKIP() << "run by GameSettingsStore.FreshProcessReadsWhatWasSaved";
-    GameSettings s = load_game_settings(game);
-    std::ofstream report(out, std::ios::binary);
-    report << s.language << ' ' << s.window_mode << ' ' << s.resolution << ' ' << s.fps_index << ' '
-           << s.render_state << ' ' << s.volume << ' ' << s.sound_on << ' ' << s.music_on;
-}
-
 TEST_F(GameSettingsStore, FreshProcessReadsWhatWasSaved)
 {
     // The child finds the store through the default location rule, below XDG_CONFIG_HOME.
@@ -267,19 +251,18 @@ TEST_F(GameSettingsStore, FreshProcessReadsWhatWasSaved)
     std::vector<std::string> environment;
     for (char** entry = environ; *entry; ++entry) {
         std::string_view name(*entry);
-        if (!name.starts_with("XDG_CONFIG_HOME=") && !name.starts_with("TORVANE_TEST_"))
+        if (!name.starts_with("XDG_CONFIG_HOME="))
             environment.emplace_back(*entry);
     }
     environment.push_back("XDG_CONFIG_HOME=" + config_home.string());
-    environment.push_back("TORVANE_TEST_GAME_FOLDER=" + game.string());
-    environment.push_back("TORVANE_TEST_REPORT=" + report.string());
     std::vector<char*> envp;
     for (auto& entry : environment)
         envp.push_back(entry.data());
     envp.push_back(nullptr);
-    std::string exe = platform::executable_path().string();
-    std::string filter = "--gtest_filter=GameSettingsChild.LoadAndReport";
-    char* argv[] = {exe.data(), filter.data(), nullptr};
+    std::string exe = TORVANE_SETTINGS_READER;
+    std::string game_arg = game.string();
+    std::string report_arg = report.string();
+    char* argv[] = {exe.data(), game_arg.data(), report_arg.data(), nullptr};
 
     pid_t child = ::fork();
     ASSERT_GE(child, 0);
