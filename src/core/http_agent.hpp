@@ -56,7 +56,7 @@ public:
     // The first header of that name (ASCII case-insensitive), its value trimmed; none when absent.
     std::optional<std::string> header(std::string_view name) const;
 
-    // Reads the next bytes of the body into buffer: the count read, 0 at the end of the body.
+    // Reads the next bytes of the body into buffer (not empty): the count read, 0 at the end of the body.
     // Fails with http_body_closed_early_text when the connection closes before the body is whole,
     // and with "timed out reading response" when no byte arrives within the read time-out.
     Result<std::size_t> read(std::span<char> buffer);

@@ -80,6 +80,11 @@ protected:
                 return false;
             });
         });
+        routes.Get("/silent", [this](const httplib::Request&, httplib::Response& res) {
+            // Connected, but the response does not come.
+            server_.wait_for_stop(20s);
+            res.set_content("tarde", "text/plain");
+        });
         routes.Get("/cut", [](const httplib::Request&, httplib::Response& res) {
             res.set_content_provider(1000, "application/octet-stream", [](std::size_t offset, std::size_t, httplib::DataSink& sink) {
                 if (offset > 0)
@@ -212,6 +217,14 @@ TEST_F(HttpAgentTest, ABodyThatStallsFailsAfterTheReadTimeOut)
     auto again = response->read(buffer);
     ASSERT_FALSE(again);
     EXPECT_EQ(again.error(), "timed out reading response");
+}
+
+TEST_F(HttpAgentTest, AResponseThatDoesNotComeFailsAfterTheReadTimeOut)
+{
+    auto response = agent(1).get(server_.url("/silent"));
+    ASSERT_FALSE(response);
+    EXPECT_EQ(response.error().kind, HttpError::Kind::Transport);
+    EXPECT_EQ(response.error().text, server_.url("/silent") + ": Network Error: timed out reading response");
 }
 
 TEST_F(HttpAgentTest, ABodyCutShortReportsTheEarlyClose)
