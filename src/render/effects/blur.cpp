@@ -14,16 +14,59 @@ namespace torvane {
 
 namespace {
 
-// Exact integer division by a fixed divisor through one multiply: for n * divisor below 2^40,
-// (n * (floor(2^40 / divisor) + 1)) >> 40 equals n / divisor.
-struct Divider {
-    std::uint64_t divisor;
-    std::uint64_t multiplier;
-    bool exact;
-
-    explicit Divider(std::uint64_t d) : divisor(d), multiplier((std::uint64_t{1} << 40) / d + 1), exact(d < 65536) {}
-    std::uint64_t operator()(std::uint64_t n) const { return exact ? (n * multiplier) >> 40 : n / divisor; }
-};
+// The window sums of one row for the four channels, with the window's rounding division done as
+// one multiply: for n * divisor below 2^40, (n * (floor(2^40 / divisor) + 1)) >> 40 equals
+// n / divisor. Divisors of 65536 and above fall back to a plain division.
+template <bool small_divisor>
+void blur_row(const std::uint8_t* in, std::uint8_t* out, std::uint32_t width, std::uint32_t radius)
+{
+    const std::uint64_t divisor = std::uint64_t{radius} * 2 + 1;
+    const std::uint64_t multiplier = (std::uint64_t{1} << 40) / divisor + 1;
+    auto divide = [&](std::uint64_t n) -> std::uint8_t {
+        if constexpr (small_divisor)
+            return static_cast<std::uint8_t>((n * multiplier) >> 40);
+        else
+            return static_cast<std::uint8_t>(n / divisor);
+    };
+    const std::uint32_t last = width - 1;
+    const std::uint32_t head = std::min(radius, last);
+    // The window of x = 0: the first pixel radius + 1 times, then pixels 1..radius with
+    // indices past the end clamped to the last pixel.
+    std::uint64_t s0 = std::uint64_t{radius + 1} * in[0], s1 = std::uint64_t{radius + 1} * in[1];
+    std::uint64_t s2 = std::uint64_t{radius + 1} * in[2], s3 = std::uint64_t{radius + 1} * in[3];
+    for (std::uint32_t k = 1; k <= head; ++k) {
+        const std::uint8_t* p = in + std::size_t{k} * 4;
+        s0 += p[0], s1 += p[1], s2 += p[2], s3 += p[3];
+    }
+    {
+        const std::uint64_t repeat = radius - head;
+        const std::uint8_t* p = in + std::size_t{last} * 4;
+        s0 += repeat * p[0], s1 += repeat * p[1], s2 += repeat * p[2], s3 += repeat * p[3];
+    }
+    auto step = [&](std::uint64_t x, std::uint64_t add, std::uint64_t remove) {
+        std::uint8_t* o = out + x * 4;
+        o[0] = divide(s0 + radius);
+        o[1] = divide(s1 + radius);
+        o[2] = divide(s2 + radius);
+        o[3] = divide(s3 + radius);
+        const std::uint8_t* a = in + add * 4;
+        const std::uint8_t* r = in + remove * 4;
+        s0 += std::uint64_t{a[0]} - r[0];
+        s1 += std::uint64_t{a[1]} - r[1];
+        s2 += std::uint64_t{a[2]} - r[2];
+        s3 += std::uint64_t{a[3]} - r[3];
+    };
+    // Three stretches: the window's left end clamped, neither end clamped, the right end
+    // clamped. Same arithmetic; the middle one needs no index checks.
+    std::uint64_t x = 0;
+    const std::uint64_t clamp_add_from = last > radius ? std::uint64_t{last} - radius - 1 : 0;
+    for (; x < width && x <= radius; ++x)
+        step(x, std::min<std::uint64_t>(x + radius + 1, last), 0);
+    for (; x < clamp_add_from; ++x)
+        step(x, x + radius + 1, x - radius);
+    for (; x < width; ++x)
+        step(x, std::min<std::uint64_t>(x + radius + 1, last), x - radius);
+}
 
 void blur_rows(const std::uint8_t* source, std::uint8_t* destination, std::uint32_t width, std::uint32_t height,
     std::uint32_t radius)
@@ -33,31 +76,11 @@ void blur_rows(const std::uint8_t* source, std::uint8_t* destination, std::uint3
         std::memcpy(destination, source, row_bytes * height);
         return;
     }
-    const Divider divide(std::uint64_t{radius} * 2 + 1);
-    const std::uint32_t last = width - 1;
-    const std::uint32_t head = std::min(radius, last);
     for (std::uint32_t y = 0; y < height; ++y) {
-        const std::uint8_t* in = source + y * row_bytes;
-        std::uint8_t* out = destination + y * row_bytes;
-        std::uint64_t sum[4];
-        for (int c = 0; c < 4; ++c) {
-            // The window of x = 0: the first pixel radius + 1 times, then pixels 1..radius
-            // with indices past the end clamped to the last pixel.
-            std::uint64_t total = std::uint64_t{radius + 1} * in[c];
-            for (std::uint32_t k = 1; k <= head; ++k)
-                total += in[std::size_t{k} * 4 + c];
-            total += std::uint64_t{radius - head} * in[std::size_t{last} * 4 + c];
-            sum[c] = total;
-        }
-        for (std::uint32_t x = 0; x < width; ++x) {
-            std::size_t add = std::size_t{std::min<std::uint64_t>(std::uint64_t{x} + radius + 1, last)} * 4;
-            std::size_t remove = std::size_t{x > radius ? x - radius : 0} * 4;
-            std::uint8_t* o = out + std::size_t{x} * 4;
-            for (int c = 0; c < 4; ++c) {
-                o[c] = static_cast<std::uint8_t>(divide(sum[c] + radius));
-                sum[c] = sum[c] + in[add + c] - in[remove + c];
-            }
-        }
+        if (radius < 32768)
+            blur_row<true>(source + y * row_bytes, destination + y * row_bytes, width, radius);
+        else
+            blur_row<false>(source + y * row_bytes, destination + y * row_bytes, width, radius);
     }
 }
 
