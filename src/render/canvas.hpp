@@ -46,8 +46,8 @@ public:
     static Shader solid(Color color);
     // A gradient from start to end (in the coordinates of the drawing it is used with), colours
     // padded beyond both ends. Positions are clamped to 0..1 (non-finite ones become 0) and kept
-    // ascending. One stop, or a start and end too close to tell apart, give a solid colour (the
-    // first and the last stop respectively); none for no stops or non-finite points.
+    // ascending. One stop gives its solid colour; a start and end too close to tell apart give
+    // the last stop's solid colour; none for no stops or non-finite points.
     static std::optional<Shader> linear_gradient(PathPoint start, PathPoint end, std::span<const ColorStop> stops);
 
     // The colour when the shader is solid.
@@ -118,7 +118,10 @@ struct PixmapPaint {
     FilterQuality quality = FilterQuality::Nearest;
 };
 
-// Draws source onto target with its top-left corner at pixel (x, y), then the transform.
+// Draws source onto target with its top-left corner at pixel (x, y), then the transform. Edge
+// pixels extend outwards under filtering. BlendMode::Source (copy) is for whole, unclipped
+// draws at opacity 1: with a clip or a lower opacity it is a broken invariant, as it is for
+// fill_path and stroke_path.
 void draw_pixmap(Pixmap& target, int x, int y, const Pixmap& source, const PixmapPaint& paint,
     const Transform& transform = Transform::identity(), const Mask* clip = nullptr);
 

@@ -118,9 +118,8 @@ std::vector<Sample> samples_for(Span span, float position, float scale, std::uin
         float u = (pf + 0.5f - position) / scale - 0.5f;
         float base = std::floor(u);
         std::int64_t i = saturating_int(base);
-        std::uint32_t fraction = static_cast<std::uint32_t>(std::min(std::round((u - base) * 256.0f), 256.0f));
-        if (!(fraction <= 256))
-            fraction = 0;
+        float weight = std::round((u - base) * 256.0f);
+        std::uint32_t fraction = weight >= 0 ? static_cast<std::uint32_t>(std::min(weight, 256.0f)) : 0; // NaN gives 0
         float covered = std::min(pf + 1.0f, far_edge) - std::max(position, pf);
         covered = std::isnan(covered) ? 0.0f : std::clamp(covered, 0.0f, 1.0f);
         samples.push_back(Sample{

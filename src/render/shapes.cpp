@@ -94,7 +94,7 @@ Shader linear_gradient_shader(std::span<const ColorStop> stops, float x, float y
     GradientLine line = gradient_line(x, y, w, h, angle_degrees);
     if (auto shader = Shader::linear_gradient(line.start, line.end, stops))
         return *shader;
-    return Shader::solid(stops.empty() ? Color{} : stops.front().color);
+    return Shader::solid(stops.empty() ? Color{0, 0, 0, 0} : stops.front().color);
 }
 
 // --- stroke outlines ----------------------------------------------------------------------

@@ -137,6 +137,18 @@ TEST_F(Compositing, ScaledDrawInterpolatesBetweenColumns)
     EXPECT_EQ(target.at(0, 0), pixel_word(0, 0, 0, 255));
 }
 
+TEST_F(Compositing, ScaledDrawSurvivesDegenerateGeometry)
+{
+    // Zero and infinite scales or a NaN position draw at most a sliver and never read outside
+    // the source.
+    Pixmap target = Pixmap::create_or_die(20, 4);
+    draw_image_scaled(source, target, 10.5f, 0, 0, 1, 1, ImageBlend::SourceOver, ClipRect{});
+    draw_image_scaled(source, target, NAN, NAN, 1, 1, 1, ImageBlend::SourceOver, ClipRect{});
+    draw_image_scaled(source, target, 0, 0, INFINITY, 1, 1, ImageBlend::SourceOver, ClipRect{});
+    draw_image_scaled(source, target, -1e30f, 0, 1e30f, 1, 1, ImageBlend::Replace, ClipRect{});
+    EXPECT_EQ(target.width(), 20u);
+}
+
 TEST(ResizePixmap, ShrinkingAveragesBlocks)
 {
     Pixmap source = Pixmap::create_or_die(4, 4);
