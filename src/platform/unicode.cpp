@@ -52,6 +52,8 @@ char32_t decode_utf8(std::string_view text, std::size_t& at)
 
 void append_utf8(std::string& out, char32_t code)
 {
+    if ((code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF)
+        code = replacement_character;
     if (code < 0x80) {
         out += static_cast<char>(code);
     } else if (code < 0x800) {

@@ -12,7 +12,7 @@ inline constexpr char32_t replacement_character = 0xFFFD;
 // Decodes the UTF-8 sequence that starts at `at` and moves `at` past it. An invalid sequence gives
 // U+FFFD and moves past its longest valid start (at least one byte), as lossy decoders do.
 char32_t decode_utf8(std::string_view text, std::size_t& at);
-// Appends a code point as UTF-8.
+// Appends a code point as UTF-8 (surrogates and values above U+10FFFF become U+FFFD).
 void append_utf8(std::string& out, char32_t code);
 // The bytes as UTF-8 text, each invalid sequence replaced by U+FFFD.
 std::string utf8_lossy(std::string_view bytes);
