@@ -1,0 +1,6 @@
+# A second process that holds the update lock.
+add_executable(torvane_update_lock_holder ${CMAKE_CURRENT_LIST_DIR}/lock_holder.cpp)
+target_link_libraries(torvane_update_lock_holder PRIVATE torvane_update)
+add_dependencies(torvane_update_tests torvane_update_lock_holder)
+target_compile_definitions(torvane_update_tests PRIVATE
+  TORVANE_LOCK_HOLDER="$<TARGET_FILE:torvane_update_lock_holder>")
