@@ -194,10 +194,13 @@ Status set_read_only(const fs::path& path, bool read_only)
 
 fs::path executable_path()
 {
-    std::error_code error;
-    fs::path path = fs::read_symlink("/proc/self/exe", error);
-    if (error)
-        return {};
+    // Read once: once the launcher has renamed its own file aside (the self-update's swap),
+    // /proc/self/exe names the moved file, but callers want the path the launcher started from.
+    static const fs::path path = [] {
+        std::error_code error;
+        fs::path link = fs::read_symlink("/proc/self/exe", error);
+        return error ? fs::path() : link;
+    }();
     return path;
 }
 
