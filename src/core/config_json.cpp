@@ -49,38 +49,22 @@ Status read_value(JsonReader& reader, LauncherConfig& config)
 
 void write_value(JsonPrettyWriter& writer, const LauncherNews& news)
 {
-    writer.begin_object();
-    writer.key("Tag"), write_value(writer, news.tag);
-    writer.key("Color"), write_value(writer, news.color);
-    writer.key("Text"), write_value(writer, news.text);
-    writer.key("Url"), write_value(writer, news.url);
-    writer.key("Date"), write_value(writer, news.date);
-    writer.end_object();
+    write_record_fields(writer, news_keys, news.tag, news.color, news.text, news.url, news.date);
 }
 
 void write_value(JsonPrettyWriter& writer, const LauncherLink& link)
 {
-    writer.begin_object();
-    writer.key("Text"), write_value(writer, link.text);
-    writer.key("Url"), write_value(writer, link.url);
-    writer.end_object();
+    write_record_fields(writer, link_keys, link.text, link.url);
 }
 
 void write_value(JsonPrettyWriter& writer, const LauncherInfo& info)
 {
-    writer.begin_object();
-    writer.key("Label"), write_value(writer, info.label);
-    writer.key("Value"), write_value(writer, info.value);
-    writer.end_object();
+    write_record_fields(writer, info_keys, info.label, info.value);
 }
 
 void write_value(JsonPrettyWriter& writer, const UpdateConfig& update)
 {
-    writer.begin_object();
-    writer.key("Enabled"), write_value(writer, update.enabled);
-    writer.key("ManifestUrl"), write_value(writer, update.manifest_url);
-    writer.key("FilesBaseUrl"), write_value(writer, update.files_base_url);
-    writer.end_object();
+    write_record_fields(writer, update_keys, update.enabled, update.manifest_url, update.files_base_url);
 }
 
 Result<LauncherConfig> parse_launcher_config(std::string_view bytes)
@@ -99,16 +83,12 @@ std::string format_launcher_config(const LauncherConfig& config)
 {
     JsonPrettyWriter writer;
     writer.begin_object();
-    writer.key("ServerName"), write_value(writer, config.server_name);
-    writer.key("GameExe"), write_value(writer, config.game_exe);
-    writer.key("CloseAfterStart"), write_value(writer, config.close_after_start);
-    writer.key("BackgroundVideo"), write_value(writer, config.background_video);
-    writer.key("Links"), write_value(writer, config.links);
-    writer.key("News"), write_value(writer, config.news);
-    writer.key("Update"), write_value(writer, config.update);
-    writer.key("Info"), write_value(writer, config.info);
+    write_fields(writer, std::span(config_keys).first(8), config.server_name, config.game_exe,
+                 config.close_after_start, config.background_video, config.links, config.news, config.update,
+                 config.info);
+    // An absent opening time is left out rather than written as null.
     if (config.abertura)
-        writer.key("Abertura"), write_value(writer, config.abertura);
+        write_fields(writer, std::span(config_keys).last(1), config.abertura);
     writer.end_object();
     return writer.take();
 }

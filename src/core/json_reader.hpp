@@ -2,8 +2,8 @@
 //
 // It reads one record type at a time straight from the bytes, with no intermediate tree, and
 // reports the first fault as "<message> at line L column C" (lines from 1, the column counted in
-// bytes since the last line feed). Messages and positions are those the service's tools and the
-// launcher have always printed, so they stay stable across versions.
+// bytes since the last line feed). The messages and positions are part of the launcher's
+// behaviour and are kept exactly as they are.
 #pragma once
 
 #include "core/result.hpp"
@@ -224,7 +224,7 @@ Status read_record_fields(JsonReader& reader, std::string_view expected,
     return reader.read_record(expected, keys, [&](std::size_t wanted) -> Status {
         Status status;
         std::size_t i = 0;
-        ((i++ == wanted ? (status = read_value(reader, fields), true) : false) || ...);
+        (void)((i++ == wanted ? (status = read_value(reader, fields), true) : false) || ...);
         return status;
     });
 }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -81,6 +82,23 @@ void write_value(JsonPrettyWriter& writer, const std::optional<T>& value)
         write_value(writer, *value);
     else
         writer.null();
+}
+
+// Writes the entries `keys[i]: fields[i]` into the current object.
+template <class... Fields>
+void write_fields(JsonPrettyWriter& writer, std::span<const std::string_view> keys, const Fields&... fields)
+{
+    std::size_t i = 0;
+    ((writer.key(keys[i++]), write_value(writer, fields)), ...);
+}
+
+// Writes a record as an object of its fields in key order.
+template <class... Fields>
+void write_record_fields(JsonPrettyWriter& writer, std::span<const std::string_view> keys, const Fields&... fields)
+{
+    writer.begin_object();
+    write_fields(writer, keys, fields...);
+    writer.end_object();
 }
 
 } // namespace torvane

@@ -25,12 +25,7 @@ Status read_value(JsonReader& reader, UpdateManifest& manifest)
 
 void write_value(JsonPrettyWriter& writer, const ManifestFile& file)
 {
-    writer.begin_object();
-    writer.key("Path"), write_value(writer, file.path);
-    writer.key("Size"), write_value(writer, file.size);
-    writer.key("Sha256"), write_value(writer, file.sha256);
-    writer.key("OnlyIfMissing"), write_value(writer, file.only_if_missing);
-    writer.end_object();
+    write_record_fields(writer, file_keys, file.path, file.size, file.sha256, file.only_if_missing);
 }
 
 Result<UpdateManifest> parse_update_manifest(std::string_view bytes)
@@ -41,10 +36,7 @@ Result<UpdateManifest> parse_update_manifest(std::string_view bytes)
 std::string format_update_manifest(const UpdateManifest& manifest)
 {
     JsonPrettyWriter writer;
-    writer.begin_object();
-    writer.key("Version"), write_value(writer, manifest.version);
-    writer.key("Files"), write_value(writer, manifest.files);
-    writer.end_object();
+    write_record_fields(writer, manifest_keys, manifest.version, manifest.files);
     return writer.take();
 }
 

@@ -1,5 +1,7 @@
 #include "core/config_json.hpp"
 
+#include "read_case.hpp"
+
 #include <gtest/gtest.h>
 
 namespace torvane {
@@ -111,14 +113,7 @@ TEST(ParseLauncherConfig, ReadsDocumentsAndReportsFaults)
 {
     for (const ReadCase& c : read_cases) {
         SCOPED_TRACE(c.name);
-        auto result = parse_launcher_config(c.input);
-        if (c.error.empty()) {
-            ASSERT_TRUE(result) << result.error();
-            EXPECT_EQ(*result, c.expected);
-        } else {
-            ASSERT_FALSE(result);
-            EXPECT_EQ(result.error(), c.error);
-        }
+        test::expect_read(parse_launcher_config(c.input), c.expected, c.error);
     }
 }
 

@@ -1,5 +1,7 @@
 #include "core/update_manifest.hpp"
 
+#include "read_case.hpp"
+
 #include <gtest/gtest.h>
 
 namespace torvane {
@@ -59,14 +61,7 @@ TEST(ParseUpdateManifest, ReadsManifestsAndReportsFaults)
 {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        auto result = parse_update_manifest(c.input);
-        if (c.error.empty()) {
-            ASSERT_TRUE(result) << result.error();
-            EXPECT_EQ(*result, c.expected);
-        } else {
-            ASSERT_FALSE(result);
-            EXPECT_EQ(result.error(), c.error);
-        }
+        test::expect_read(parse_update_manifest(c.input), c.expected, c.error);
     }
 }
 
