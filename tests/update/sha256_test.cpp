@@ -1,27 +1,12 @@
 #include "update/sha256.hpp"
 
+#include "digest.hpp"
 #include "support/temp_dir.hpp"
 
 #include <gtest/gtest.h>
 
-#include <openssl/evp.h>
-
 namespace torvane {
 namespace {
-
-std::string one_shot_sha256(const std::string& bytes)
-{
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr);
-    std::string hex;
-    for (unsigned i = 0; i < length; ++i) {
-        char pair[3];
-        std::snprintf(pair, sizeof pair, "%02x", digest[i]);
-        hex += pair;
-    }
-    return hex;
-}
 
 TEST(Sha256File, DigestsFilesOfEverySizeAsLowerCaseHex)
 {
@@ -44,7 +29,7 @@ TEST(Sha256File, DigestsFilesOfEverySizeAsLowerCaseHex)
         SCOPED_TRACE(c.name);
         auto digest = sha256_file(dir.write("f", c.bytes));
         ASSERT_TRUE(digest) << digest.error();
-        EXPECT_EQ(*digest, c.expected.empty() ? one_shot_sha256(c.bytes) : c.expected);
+        EXPECT_EQ(*digest, c.expected.empty() ? test::sha256_hex(c.bytes) : c.expected);
     }
 }
 
