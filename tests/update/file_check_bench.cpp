@@ -60,17 +60,24 @@ struct FileSet {
     double bytes = 0;
 };
 
+// Writes a file of random bytes and adds its manifest entry to the set.
+void add_random_file(const fs::path& base, FileSet& set, const std::string& path, std::size_t size,
+                     std::mt19937_64& random)
+{
+    std::string bytes(size, '\0');
+    fill_random(bytes, random);
+    fs::create_directories((base / path).parent_path());
+    std::ofstream(base / path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    set.entries.push_back({.path = path, .size = static_cast<std::int64_t>(bytes.size()), .sha256 = hex_sha256(bytes)});
+    set.bytes += static_cast<double>(bytes.size());
+}
+
 FileSet make_small_files(const fs::path& base, int count, std::mt19937_64& random)
 {
     FileSet set {"small files", {}, 0};
     for (int i = 0; i < count; ++i) {
         std::string path = "small/d" + std::to_string(i / 300) + "/f" + std::to_string(i) + ".bin";
-        std::string bytes(512 + random() % 7680, '\0'); // 0.5 to 8 KiB
-        fill_random(bytes, random);
-        fs::create_directories((base / path).parent_path());
-        std::ofstream(base / path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        set.entries.push_back({.path = path, .size = static_cast<std::int64_t>(bytes.size()), .sha256 = hex_sha256(bytes)});
-        set.bytes += static_cast<double>(bytes.size());
+        add_random_file(base, set, path, 512 + random() % 7680, random); // 0.5 to 8 KiB
     }
     return set;
 }
@@ -81,12 +88,7 @@ FileSet make_large_files(const fs::path& base, int total_mib, std::mt19937_64& r
     const int file_mib = 256;
     for (int i = 0; i * file_mib < total_mib; ++i) {
         std::string path = "large/part" + std::to_string(i) + ".pak";
-        std::string bytes(static_cast<std::size_t>(std::min(file_mib, total_mib - i * file_mib)) << 20, '\0');
-        fill_random(bytes, random);
-        fs::create_directories((base / path).parent_path());
-        std::ofstream(base / path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        set.entries.push_back({.path = path, .size = static_cast<std::int64_t>(bytes.size()), .sha256 = hex_sha256(bytes)});
-        set.bytes += static_cast<double>(bytes.size());
+        add_random_file(base, set, path, static_cast<std::size_t>(std::min(file_mib, total_mib - i * file_mib)) << 20, random);
     }
     return set;
 }
