@@ -15,10 +15,6 @@ int not_available(const char* what)
 
 } // namespace
 
-int generate_manifest(const fs::path&, const fs::path&, bool) { return not_available("o modo --gerar-manifesto"); }
-
-int run_update_test(const fs::path&, bool) { return not_available("o modo --testar-atualizacao"); }
-
 int run_client_test(const fs::path&, bool) { return not_available("o modo --baixar-cliente"); }
 
 int run_bench(const fs::path&, const fs::path&, float) { return not_available("o modo --bench"); }

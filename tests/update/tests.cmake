@@ -35,3 +35,7 @@ if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
   target_link_options(torvane_release_list_fuzzer PRIVATE -fsanitize=fuzzer,address,undefined)
   target_link_libraries(torvane_release_list_fuzzer PRIVATE torvane_publisher torvane_test_support)
 endif()
+
+# The check phase's benchmark: a program that reports figures, not a test (CTest does not run it).
+add_executable(torvane_file_check_bench ${CMAKE_CURRENT_LIST_DIR}/file_check_bench.cpp)
+target_link_libraries(torvane_file_check_bench PRIVATE torvane_update)

@@ -1,0 +1,23 @@
+// The "t" query value of the service's documents: the request time in 100-ns ticks since
+// 0001-01-01 UTC at millisecond precision, so that no cache between launcher and service answers.
+#pragma once
+
+#include "platform/clock.hpp"
+
+#include <cstdint>
+
+namespace torvane {
+
+// The value for a system time in ticks: cut to whole milliseconds; a time before 1970 gives the
+// tick value of 1970-01-01.
+constexpr std::uint64_t time_query_ticks(std::int64_t system_ticks)
+{
+    if (system_ticks < platform::unix_epoch_ticks)
+        return static_cast<std::uint64_t>(platform::unix_epoch_ticks);
+    std::int64_t milliseconds = (system_ticks - platform::unix_epoch_ticks) / 10000;
+    return static_cast<std::uint64_t>(milliseconds * 10000 + platform::unix_epoch_ticks);
+}
+
+inline std::uint64_t time_query_ticks_now() { return time_query_ticks(platform::system_time_ticks()); }
+
+} // namespace torvane

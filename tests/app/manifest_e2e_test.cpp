@@ -1,0 +1,179 @@
+// The operator's generator and the headless update, both as the launcher program: a folder
+// published with its generated manifest over TLS on loopback brings an empty folder to the same
+// content.
+#include "build_config.hpp"
+#include "core/http_agent.hpp"
+#include "core/update_manifest.hpp"
+#include "platform/files.hpp"
+#include "support/nginx_server.hpp"
+#include "support/temp_dir.hpp"
+#include "support/tls_test_server.hpp"
+#include "update/sha256.hpp"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <regex>
+#include <thread>
+
+extern char** environ;
+
+namespace torvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ProgramRun {
+    int exit_code = -1;
+    std::string output; // standard output and standard error
+};
+
+// Runs a program with extra environment entries; killed when it takes longer than two minutes.
+ProgramRun run_program(const std::vector<std::string>& arguments, const std::vector<std::string>& extra_environment,
+                       const fs::path& output_file)
+{
+    std::vector<char*> argv;
+    for (const std::string& a : arguments)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (char** e = environ; *e; ++e)
+        envp.push_back(*e);
+    for (const std::string& e : extra_environment)
+        envp.push_back(const_cast<char*>(e.c_str()));
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, output_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    pid_t pid = -1;
+    int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    ProgramRun run;
+    if (spawned != 0)
+        return run;
+    int status = 0;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.output = platform::read_file(output_file).value_or("");
+    return run;
+}
+
+std::string patterned(std::size_t size, unsigned seed)
+{
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 2654435761u + seed) >> 13);
+    return bytes;
+}
+
+std::vector<std::string> log_lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+        lines.push_back(text.substr(start, end - start));
+    EXPECT_EQ(start, text.size()) << "the log ends with a line break";
+    return lines;
+}
+
+TEST(ManifestEndToEnd, GeneratedManifestBringsAnEmptyFolderToTheSameContent)
+{
+    if (!build::test_root_ca_from_environment)
+        GTEST_SKIP() << "built without TORVANE_TEST_ROOT_CA_ENV";
+    test::TempDir work;
+    const fs::path published = work.path() / "www" / "files";
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"Main.exe", patterned(3 * 1048576 + 11, 1)},
+        {"Data/Local/Por/Text_Por.bmd", patterned(70000, 2)},
+        {"Data/Macro.txt", "macro do jogador"},
+        {"Data/Custom/config.ini", "[FPS]\r\nLimit=1\r\n"},
+        {"dir with space/é.txt", "acentuação"},
+        {"Data-b.txt", "hífen"},
+    };
+    for (const auto& [path, bytes] : files)
+        work.write(fs::path("www/files") / path, bytes);
+    work.write("www/files/Logs/today.txt", "left out");
+    work.write("www/files/Data/Launcher/launcher.json", "{}");
+
+    const fs::path program = TORVANE_PROGRAM;
+    const fs::path manifest_path = work.path() / "www" / "manifest.json";
+    ProgramRun generated = run_program({program.string(), "--gerar-manifesto", published.string(), manifest_path.string()},
+                                       {}, work.path() / "generator.out");
+    ASSERT_EQ(generated.exit_code, 0) << generated.output;
+    EXPECT_EQ(generated.output, ""); // an output path was given: no message
+    auto manifest = parse_update_manifest(platform::read_file(manifest_path).value_or(""));
+    ASSERT_TRUE(manifest) << manifest.error();
+    ASSERT_TRUE(manifest->files);
+    ASSERT_EQ(manifest->files->size(), files.size());
+
+    test::TestCertificates certificates = test::make_test_certificates();
+    fs::path ca = work.write("tls/ca.pem", certificates.ca_pem);
+    fs::path certificate = work.write("tls/server.pem", certificates.server_certificate_pem);
+    fs::path key = work.write("tls/server.key", certificates.server_key_pem);
+    auto nginx = test::NginxServer::start({.root = work.path() / "www", .certificate_pem = certificate, .private_key_pem = key});
+    ASSERT_TRUE(nginx);
+
+    // The client folder: the launcher program and its configuration pointing at the server.
+    const fs::path client = work.path() / "client";
+    fs::create_directories(client);
+    fs::copy_file(program, client / "torvane");
+    work.write("client/Data/Launcher/launcher.json",
+               R"({"ServerName":"Teste","Update":{"Enabled":true,"ManifestUrl":")" + nginx->origin()
+                   + R"(/manifest.json","FilesBaseUrl":")" + nginx->origin() + R"(/files/"}})");
+    const std::vector<std::string> trust = {std::string(test_root_ca_variable) + "=" + ca.string()};
+    auto update = [&] {
+        return run_program({(client / "torvane").string(), "--testar-atualizacao"}, trust, work.path() / "update.out");
+    };
+    const fs::path log_path = client / "Data" / "Launcher" / "atualizacao_teste.log";
+    const std::regex ok_line("OK em [0-9]+,[0-9] s");
+
+    ProgramRun first = update();
+    std::string first_log = platform::read_file(log_path).value_or("");
+    ASSERT_EQ(first.exit_code, 0) << first.output << first_log;
+    for (const auto& [path, bytes] : files)
+        EXPECT_EQ(sha256_file(client / path), sha256_file(published / path)) << path;
+    EXPECT_FALSE(fs::exists(client / "Logs"));
+    std::vector<std::string> lines = log_lines(first_log);
+    std::vector<std::string> expected = {"Buscando atualizações...", "Verificando arquivos..."};
+    for (const ManifestFile& file : *manifest->files)
+        expected.push_back("Baixando atualização... " + *file.path);
+    expected.push_back("Atualização concluída.");
+    ASSERT_EQ(lines.size(), expected.size() + 1) << first_log;
+    EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.end() - 1), expected);
+    EXPECT_TRUE(std::regex_match(lines.back(), ok_line)) << lines.back();
+
+    // Run again: everything is up to date and the log says so.
+    ProgramRun second = update();
+    std::string second_log = platform::read_file(log_path).value_or("");
+    ASSERT_EQ(second.exit_code, 0) << second.output << second_log;
+    lines = log_lines(second_log);
+    ASSERT_EQ(lines.size(), 4u) << second_log;
+    EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 3),
+              (std::vector<std::string> {"Buscando atualizações...", "Verificando arquivos...", "Cliente atualizado."}));
+    EXPECT_TRUE(std::regex_match(lines.back(), ok_line)) << lines.back();
+
+    // Without the test CA the server is not trusted, and the log ends with the error.
+    ProgramRun untrusted = run_program({(client / "torvane").string(), "--testar-atualizacao"}, {}, work.path() / "untrusted.out");
+    EXPECT_EQ(untrusted.exit_code, 1);
+    lines = log_lines(platform::read_file(log_path).value_or(""));
+    ASSERT_FALSE(lines.empty());
+    EXPECT_TRUE(lines.back().starts_with("ERRO: " + nginx->origin() + "/manifest.json?t=")) << lines.back();
+}
+
+} // namespace
+} // namespace torvane
