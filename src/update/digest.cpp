@@ -27,7 +27,9 @@ Sha256Digest sha256_bytes(std::string_view bytes)
 
 Result<Sha256Digest> sha256_of_handle(platform::FileHandle& file)
 {
-    std::vector<std::uint8_t> buffer(hash_read_size);
+    // One buffer per thread, reused for every file: zero-filling a fresh 1 MiB for each of many
+    // small files would cost more than hashing them.
+    thread_local std::vector<std::uint8_t> buffer(hash_read_size);
     platform::Sha256 hasher;
     for (;;) {
         std::size_t got = TRY(file.read(buffer));
