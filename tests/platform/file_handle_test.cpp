@@ -24,6 +24,7 @@ TEST(FileHandle, ReadsInPiecesAndToTheEnd)
     EXPECT_EQ(file->read(rest), 0u);
 
     EXPECT_EQ(FileHandle::open_for_reading(dir.path() / "missing").error(), "No such file or directory (os error 2)");
+    EXPECT_EQ(FileHandle::open_for_reading(dir.path()).error(), "Is a directory (os error 21)");
 }
 
 TEST(FileHandle, FifoDoesNotBlockTheOpen)

@@ -12,13 +12,14 @@ TEST(AssetIndexHeader, ReadsTheReleaseIdOrTellsWhatIsWrong)
     const std::string id_bytes("\x01\x23\x45\x67\x89\xab\xcd\xef\x00\x11\x22\x33\x44\x55\x66\x77", 16);
     struct Case {
         const char* name;
-        const char* content; // nullptr: no index file
+        const char* content; // nullptr: no index file; "/": a folder in its place
         std::size_t length;
         std::string result; // the id as hex, or the message
     };
     const std::string full = "PXIDX001" + id_bytes + "rest of the index";
     const Case cases[] = {
         {"missing", nullptr, 0, "índice do cliente não encontrado."},
+        {"a folder in its place", "/", 0, "índice do cliente não encontrado."},
         {"empty", "", 0, "índice do cliente truncado."},
         {"23 bytes", full.data(), 23, "índice do cliente truncado."},
         {"24 bytes", full.data(), 24, "0123456789abcdef0011223344556677"},
@@ -28,7 +29,9 @@ TEST(AssetIndexHeader, ReadsTheReleaseIdOrTellsWhatIsWrong)
     };
     for (const Case& c : cases) {
         test::TempDir release;
-        if (c.content)
+        if (c.content && std::string_view(c.content) == "/")
+            std::filesystem::create_directories(release.path() / "Assets" / "assets.idx");
+        else if (c.content)
             release.write("Assets/assets.idx", std::string(c.content, c.length));
         auto id = read_asset_index_header(release.path());
         EXPECT_EQ(id ? hex_lower(*id) : id.error(), c.result) << c.name;

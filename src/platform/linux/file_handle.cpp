@@ -21,6 +21,13 @@ Result<FileHandle> FileHandle::open_for_reading(const fs::path& path, Pin pin)
     int flags = ::fcntl(fd, F_GETFL);
     if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
         return failure(last_os_error_text());
+    // A folder opens here but is no file to read: refuse it at the open, as the game's own system
+    // does, so callers report it as a file they could not open rather than as a failed read.
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return failure(last_os_error_text());
+    if (S_ISDIR(st.st_mode))
+        return failure(os_error_text(EISDIR));
     if (pin == Pin::Yes) {
         while (::flock(fd, LOCK_SH | LOCK_NB) != 0) {
             if (errno != EINTR)
