@@ -1,0 +1,19 @@
+# Build additions of the render layer (included inside torvane_layer(render ...)).
+
+# The six typefaces come from the npm packages pinned in package.json (scripts/setup runs npm ci)
+# and are linked into the library, so the program reads no font file at run time.
+set(torvane_font_dir ${CMAKE_SOURCE_DIR}/node_modules/@expo-google-fonts)
+set(torvane_fonts
+  font_manrope_regular    manrope/400Regular/Manrope_400Regular.ttf
+  font_manrope_medium     manrope/500Medium/Manrope_500Medium.ttf
+  font_manrope_semibold   manrope/600SemiBold/Manrope_600SemiBold.ttf
+  font_manrope_bold       manrope/700Bold/Manrope_700Bold.ttf
+  font_urbanist_bold      urbanist/700Bold/Urbanist_700Bold.ttf
+  font_urbanist_extrabold urbanist/800ExtraBold/Urbanist_800ExtraBold.ttf)
+while(torvane_fonts)
+  list(POP_FRONT torvane_fonts symbol file)
+  if(NOT EXISTS ${torvane_font_dir}/${file})
+    message(FATAL_ERROR "Missing ${torvane_font_dir}/${file}: run scripts/setup (npm ci) first")
+  endif()
+  torvane_embed(torvane_render ${symbol} ${torvane_font_dir}/${file})
+endwhile()
