@@ -111,7 +111,7 @@ TEST_F(ShapingTest, EllipsizeCases)
     };
     const Case cases[] = {
         {"trailing spaces dropped", "Ab  cdefgh", "Ab  \u2026", "Ab\u2026"},
-        {"inner spaces kept", "Novo  evento especial", "Novo  ev\u2026", "Novo  ev\u2026"},
+        {"inner spaces kept", "Novo  evento da semana", "Novo  ev\u2026", "Novo  ev\u2026"},
         {"whole characters", "ação ação ação", "açã\u2026", "açã\u2026"},
         {"nothing fits", "Atualizando", "\u2026", "\u2026"},
     };
