@@ -1,15 +1,41 @@
 #include "app/launcher_main.hpp"
 
-#include <cstdio>
+#include "app/launch_mode.hpp"
+#include "app/modes.hpp"
+#include "core/util.hpp"
 
 namespace torvane {
 
-int launcher_main(const std::vector<std::string>&)
+namespace {
+
+template <class... Handlers>
+struct Overloaded : Handlers... {
+    using Handlers::operator()...;
+};
+
+} // namespace
+
+int launcher_main(const std::vector<std::string>& arguments)
 {
-    std::fprintf(stderr, "torvane: modo ainda não disponível nesta versão\n");
-    return 1;
+    // BaseDir is computed once, before the mode is chosen; every mode works below it.
+    const fs::path base_dir = exe_dir();
+    return std::visit(
+        Overloaded {
+            [&](const launch_mode::Gui& gui) { return run_window(base_dir, gui.test_flag); },
+            [&](const launch_mode::GenerateManifest& m) {
+                return generate_manifest(m.folder, m.output, m.show_result);
+            },
+            [&](const launch_mode::UpdateTest& m) { return run_update_test(base_dir, m.test_flag); },
+            [&](const launch_mode::ClientTest& m) { return run_client_test(base_dir, m.test_flag); },
+            [&](const launch_mode::Bench& m) { return run_bench(base_dir, m.report, m.scale); },
+            [&](const launch_mode::Capture& m) {
+                return run_capture(base_dir, m.image, m.scale, m.settings, m.data_file);
+            },
+        },
+        choose_mode(arguments));
 }
 
+// The single-instance lock is not taken in this build yet, so there is nothing to release.
 void release_instance_mutex() {}
 
 } // namespace torvane

@@ -55,7 +55,8 @@ Status create_folders(const fs::path& path);
 // Sets or clears the owner's write permission.
 Status set_read_only(const fs::path& path, bool read_only);
 
-// The running executable's full path, or an empty path when it cannot be determined.
+// The running executable's full path as it was when first asked for (so a rename of the running
+// file does not change it), or an empty path when it cannot be determined.
 fs::path executable_path();
 
 } // namespace torvane::platform

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
+#include <thread>
+#include <vector>
 
 namespace torvane::platform {
 namespace {
@@ -66,6 +69,29 @@ TEST(WholeFiles, WriteReadAndReplace)
     auto failed = read_file(dir.path() / "missing");
     ASSERT_FALSE(failed);
     EXPECT_EQ(failed.error(), "No such file or directory (os error 2)");
+}
+
+TEST(WholeFiles, AtomicWritesFromSeveralThreadsLeaveOneWholeFile)
+{
+    test::TempDir dir;
+    auto path = dir.path() / "alvo";
+    std::atomic<int> failures = 0;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t)
+        threads.emplace_back([&, t] {
+            std::string content(4096 + t, static_cast<char>('a' + t));
+            for (int i = 0; i < 50; ++i)
+                if (!write_file_atomic(path, content))
+                    ++failures;
+        });
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(failures, 0);
+    std::string final_content = *read_file(path);
+    ASSERT_GE(final_content.size(), 4096u);
+    int t = static_cast<int>(final_content.size()) - 4096;
+    EXPECT_EQ(final_content, std::string(4096 + t, static_cast<char>('a' + t)));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
 TEST(WholeFiles, ReadOnlyBitRoundTrips)

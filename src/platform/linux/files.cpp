@@ -1,6 +1,7 @@
 #include "platform/files.hpp"
 #include "platform/clock.hpp"
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -125,8 +126,10 @@ Status write_file(const fs::path& path, std::string_view bytes)
 
 Status write_file_atomic(const fs::path& path, std::string_view bytes)
 {
+    // The process id keeps other processes apart, the counter this process's own threads.
+    static std::atomic<unsigned> next_temporary = 0;
     fs::path temporary = path;
-    temporary += ".tmp-" + std::to_string(::getpid());
+    temporary += ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(next_temporary++);
     {
         Descriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
         if (fd.get() < 0)
@@ -194,10 +197,13 @@ Status set_read_only(const fs::path& path, bool read_only)
 
 fs::path executable_path()
 {
-    std::error_code error;
-    fs::path path = fs::read_symlink("/proc/self/exe", error);
-    if (error)
-        return {};
+    // Read once: once the launcher has renamed its own file aside (the self-update's swap),
+    // /proc/self/exe names the moved file, but callers want the path the launcher started from.
+    static const fs::path path = [] {
+        std::error_code error;
+        fs::path link = fs::read_symlink("/proc/self/exe", error);
+        return error ? fs::path() : link;
+    }();
     return path;
 }
 

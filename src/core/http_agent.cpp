@@ -1,0 +1,598 @@
+#include "core/http_agent.hpp"
+
+#include "build_config.hpp"
+#include "platform/files.hpp"
+
+#include <curl/curl.h>
+#include <openssl/pem.h>
+#include <openssl/x509.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstring>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+namespace torvane {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Received body bytes held for the reader before the transfer is paused.
+constexpr std::size_t body_buffer_limit = 256 * 1024;
+// Idle connections kept by one agent, in all and per origin.
+constexpr std::size_t max_idle_connections = 100;
+constexpr std::size_t max_idle_per_origin = 1;
+
+constexpr const char timed_out_text[] = "timed out reading response";
+
+bool equals_ignoring_ascii_case(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
+               return lower(x) == lower(y);
+           });
+}
+
+std::string_view trim_http_space(std::string_view text)
+{
+    auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!text.empty() && space(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && space(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+// Frees a curl URL handle.
+struct UrlDeleter {
+    void operator()(CURLU* url) const { curl_url_cleanup(url); }
+};
+using UrlHandle = std::unique_ptr<CURLU, UrlDeleter>;
+
+std::string take_curl_string(char* text)
+{
+    std::string copy = text ? text : "";
+    curl_free(text);
+    return copy;
+}
+
+// "scheme://host:port" of an absolute address, the pool's key; none when it is not one.
+std::optional<std::string> origin_of(const std::string& url)
+{
+    UrlHandle handle(curl_url());
+    if (!handle || curl_url_set(handle.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK)
+        return std::nullopt;
+    char *scheme = nullptr, *host = nullptr, *port = nullptr;
+    curl_url_get(handle.get(), CURLUPART_SCHEME, &scheme, 0);
+    curl_url_get(handle.get(), CURLUPART_HOST, &host, 0);
+    curl_url_get(handle.get(), CURLUPART_PORT, &port, CURLU_DEFAULT_PORT);
+    std::string origin = take_curl_string(scheme) + "://";
+    origin += take_curl_string(host) + ":";
+    origin += take_curl_string(port);
+    return origin;
+}
+
+// The address a redirect's "Location" names, resolved against the address that sent it.
+std::optional<std::string> resolve_location(const std::string& base, const std::string& location)
+{
+    UrlHandle handle(curl_url());
+    if (!handle || curl_url_set(handle.get(), CURLUPART_URL, base.c_str(), 0) != CURLUE_OK ||
+        curl_url_set(handle.get(), CURLUPART_URL, location.c_str(), CURLU_URLENCODE) != CURLUE_OK)
+        return std::nullopt;
+    char* text = nullptr;
+    if (curl_url_get(handle.get(), CURLUPART_URL, &text, 0) != CURLUE_OK)
+        return std::nullopt;
+    return take_curl_string(text);
+}
+
+// The kind texts callers show; timeouts before the connection stood count as connection failures.
+const char* transport_kind_text(CURLcode code, bool connected)
+{
+    switch (code) {
+    case CURLE_URL_MALFORMAT:
+        return "Bad URL";
+    case CURLE_UNSUPPORTED_PROTOCOL:
+        return "Unknown Scheme";
+    case CURLE_COULDNT_RESOLVE_HOST:
+        return "Dns Failed";
+    case CURLE_COULDNT_RESOLVE_PROXY:
+    case CURLE_PROXY:
+        return "Proxy failed to connect";
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+    case CURLE_SSL_INVALIDCERTSTATUS:
+    case CURLE_USE_SSL_FAILED:
+        return "Connection Failed";
+    case CURLE_OPERATION_TIMEDOUT:
+        return connected ? "Network Error" : "Connection Failed";
+    case CURLE_TOO_MANY_REDIRECTS:
+        return "Too Many Redirects";
+    case CURLE_WEIRD_SERVER_REPLY:
+        return "Bad Status";
+    case CURLE_BAD_CONTENT_ENCODING:
+        return "Bad Header";
+    default:
+        return "Network Error";
+    }
+}
+
+} // namespace
+
+// One easy handle inside its own multi handle. The multi keeps the connection alive between
+// requests, so a transfer taken from the pool reuses the connection of its last request.
+struct HttpTransfer {
+    CURLM* multi = nullptr;
+    CURL* easy = nullptr;
+    bool attached = false;
+    std::string origin; // the origin of the last request, for the per-origin limit
+
+    // State of the current request.
+    std::string url;
+    int status = 0;
+    bool headers_done = false;
+    std::vector<std::pair<std::string, std::string>> headers;
+    std::string body; // received, not yet read; bytes before body_start are consumed
+    std::size_t body_start = 0;
+    bool paused = false;
+    bool done = false;
+    CURLcode result = CURLE_OK;
+    bool connected = false;
+    std::optional<Clock::time_point> last_activity; // none until the connection stands
+    char error_buffer[CURL_ERROR_SIZE] = {};
+
+    HttpTransfer() = default;
+    HttpTransfer(const HttpTransfer&) = delete;
+    HttpTransfer& operator=(const HttpTransfer&) = delete;
+    ~HttpTransfer()
+    {
+        detach();
+        if (easy)
+            curl_easy_cleanup(easy);
+        if (multi)
+            curl_multi_cleanup(multi);
+    }
+
+    void detach()
+    {
+        if (attached) {
+            curl_multi_remove_handle(multi, easy);
+            attached = false;
+        }
+    }
+
+    std::size_t buffered() const { return body.size() - body_start; }
+
+    void begin(const std::string& address)
+    {
+        detach();
+        url = address;
+        status = 0;
+        headers_done = false;
+        headers.clear();
+        body.clear();
+        body_start = 0;
+        paused = false;
+        done = false;
+        result = CURLE_OK;
+        connected = false;
+        last_activity.reset();
+        error_buffer[0] = 0;
+        curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+        attached = curl_multi_add_handle(multi, easy) == CURLM_OK;
+        if (!attached) {
+            done = true;
+            result = CURLE_OUT_OF_MEMORY;
+        }
+    }
+
+    static std::size_t on_header(char* data, std::size_t size, std::size_t count, void* user)
+    {
+        auto& t = *static_cast<HttpTransfer*>(user);
+        std::size_t length = size * count;
+        std::string_view line(data, length);
+        t.last_activity = Clock::now();
+        if (line.starts_with("HTTP/")) {
+            // A new header block: an interim 1xx answer or the final response.
+            t.headers.clear();
+            t.headers_done = false;
+            std::size_t space = line.find(' ');
+            t.status = 0;
+            for (std::size_t i = space == std::string_view::npos ? line.size() : space + 1;
+                 i < line.size() && line[i] >= '0' && line[i] <= '9'; ++i)
+                t.status = t.status * 10 + (line[i] - '0');
+        } else if (t.headers_done) {
+            // Trailers after a chunked body: not part of the response's headers.
+        } else if (trim_http_space(line).empty()) {
+            t.headers_done = t.status >= 200;
+        } else if (std::size_t colon = line.find(':'); colon != std::string_view::npos) {
+            t.headers.emplace_back(std::string(trim_http_space(line.substr(0, colon))),
+                                   std::string(trim_http_space(line.substr(colon + 1))));
+        }
+        return length;
+    }
+
+    static std::size_t on_body(char* data, std::size_t size, std::size_t count, void* user)
+    {
+        auto& t = *static_cast<HttpTransfer*>(user);
+        if (t.buffered() >= body_buffer_limit) {
+            t.paused = true;
+            return CURL_WRITEFUNC_PAUSE;
+        }
+        if (t.body_start > 0) {
+            t.body.erase(0, t.body_start);
+            t.body_start = 0;
+        }
+        t.body.append(data, size * count);
+        t.last_activity = Clock::now();
+        return size * count;
+    }
+
+    // Called once the connection stands, before each request is sent: the read time-out runs from here.
+    static int on_connected(void* user, char*, char*, int, int)
+    {
+        auto& t = *static_cast<HttpTransfer*>(user);
+        t.connected = true;
+        t.last_activity = Clock::now();
+        return CURL_PREREQFUNC_OK;
+    }
+
+    std::string curl_message() const { return error_buffer[0] ? error_buffer : curl_easy_strerror(result); }
+
+    std::string transport_text(std::string_view kind, std::string_view message) const
+    {
+        std::string text = url + ": ";
+        text += kind;
+        if (!message.empty()) {
+            text += ": ";
+            text += message;
+        }
+        return text;
+    }
+};
+
+struct HttpAgentState {
+    int connect_seconds = 0;
+    std::chrono::seconds read_timeout {0};
+    std::string ca_bundle; // system roots and extra roots; empty: curl's defaults
+    CURLSH* share = nullptr;
+    std::array<std::mutex, CURL_LOCK_DATA_LAST> share_locks;
+
+    std::mutex pool_mutex;
+    std::vector<std::unique_ptr<HttpTransfer>> idle;
+
+    HttpAgentState() = default;
+    HttpAgentState(const HttpAgentState&) = delete;
+    HttpAgentState& operator=(const HttpAgentState&) = delete;
+    ~HttpAgentState()
+    {
+        idle.clear(); // every easy handle leaves the share before it goes
+        if (share)
+            curl_share_cleanup(share);
+    }
+
+    static void lock(CURL*, curl_lock_data data, curl_lock_access, void* user)
+    {
+        static_cast<HttpAgentState*>(user)->share_locks[data].lock();
+    }
+    static void unlock(CURL*, curl_lock_data data, void* user)
+    {
+        static_cast<HttpAgentState*>(user)->share_locks[data].unlock();
+    }
+
+    std::unique_ptr<HttpTransfer> make_transfer()
+    {
+        auto t = std::make_unique<HttpTransfer>();
+        t->multi = curl_multi_init();
+        t->easy = curl_easy_init();
+        if (!t->multi || !t->easy)
+            return nullptr;
+        curl_multi_setopt(t->multi, CURLMOPT_MAXCONNECTS, 1L);
+        CURL* e = t->easy;
+        curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(e, CURLOPT_SHARE, share);
+        curl_easy_setopt(e, CURLOPT_ERRORBUFFER, t->error_buffer);
+        curl_easy_setopt(e, CURLOPT_USERAGENT, http_user_agent);
+        curl_easy_setopt(e, CURLOPT_PROXY, ""); // no proxy, whatever the environment says
+        curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
+        curl_easy_setopt(e, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+        curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, static_cast<long>(connect_seconds));
+        curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L); // redirects are followed by get()
+        curl_easy_setopt(e, CURLOPT_BUFFERSIZE, 64L * 1024);
+        curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &HttpTransfer::on_header);
+        curl_easy_setopt(e, CURLOPT_HEADERDATA, t.get());
+        curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &HttpTransfer::on_body);
+        curl_easy_setopt(e, CURLOPT_WRITEDATA, t.get());
+        curl_easy_setopt(e, CURLOPT_PREREQFUNCTION, &HttpTransfer::on_connected);
+        curl_easy_setopt(e, CURLOPT_PREREQDATA, t.get());
+        if (!ca_bundle.empty()) {
+            curl_blob blob {ca_bundle.data(), ca_bundle.size(), CURL_BLOB_NOCOPY};
+            curl_easy_setopt(e, CURLOPT_CAINFO_BLOB, &blob);
+        }
+        return t;
+    }
+
+    // A pooled transfer, preferably one whose connection goes to the same origin.
+    std::unique_ptr<HttpTransfer> acquire(const std::string& origin)
+    {
+        {
+            std::lock_guard lock(pool_mutex);
+            auto same = std::find_if(idle.rbegin(), idle.rend(), [&](auto& t) { return t->origin == origin; });
+            auto chosen = same != idle.rend() ? same : idle.rbegin();
+            if (chosen != idle.rend()) {
+                auto t = std::move(*chosen);
+                idle.erase(std::next(chosen).base());
+                return t;
+            }
+        }
+        return make_transfer();
+    }
+
+    // Takes a transfer back after its body was read whole; the connection stays open for the next
+    // request unless the pool already holds enough.
+    void release(std::unique_ptr<HttpTransfer> t)
+    {
+        t->detach();
+        std::lock_guard lock(pool_mutex);
+        auto same = std::count_if(idle.begin(), idle.end(), [&](auto& other) { return other->origin == t->origin; });
+        if (static_cast<std::size_t>(same) >= max_idle_per_origin || idle.size() >= max_idle_connections)
+            return; // dropped outside any use: its connection closes
+        idle.push_back(std::move(t));
+    }
+
+    // Runs the transfer until ready() holds or it ends. Fails with timed_out_text when no byte came
+    // for the read time-out after the connection stood.
+    template <class Ready>
+    Status pump(HttpTransfer& t, Ready ready) const
+    {
+        for (;;) {
+            int running = 0;
+            CURLMcode code = curl_multi_perform(t.multi, &running);
+            if (code != CURLM_OK)
+                return failure(curl_multi_strerror(code));
+            int left = 0;
+            while (CURLMsg* message = curl_multi_info_read(t.multi, &left)) {
+                if (message->msg == CURLMSG_DONE && message->easy_handle == t.easy) {
+                    t.done = true;
+                    t.result = message->data.result;
+                }
+            }
+            if (ready() || t.done)
+                return {};
+            auto wait = std::chrono::milliseconds(1000);
+            if (t.last_activity) {
+                auto elapsed = Clock::now() - *t.last_activity;
+                if (elapsed >= read_timeout)
+                    return failure(timed_out_text);
+                wait = std::min(wait, std::chrono::ceil<std::chrono::milliseconds>(read_timeout - elapsed));
+            }
+            curl_multi_poll(t.multi, nullptr, 0, static_cast<int>(wait.count()), nullptr);
+        }
+    }
+};
+
+namespace {
+
+HttpError transport_error(std::string text) { return HttpError {HttpError::Kind::Transport, 0, std::move(text)}; }
+
+bool is_followed_redirect(int status)
+{
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+// The extra roots must hold at least one certificate; a file that holds none is a broken set-up.
+bool holds_certificate(std::string_view pem)
+{
+    BIO* bio = BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size()));
+    if (!bio)
+        return false;
+    X509* certificate = PEM_read_bio_X509(bio, nullptr, nullptr, nullptr);
+    bool found = certificate != nullptr;
+    X509_free(certificate);
+    BIO_free(bio);
+    return found;
+}
+
+} // namespace
+
+std::expected<HttpResponse, HttpError> HttpAgent::get(std::string_view address) const
+{
+    std::string url(address);
+    auto origin = origin_of(url);
+    if (!origin)
+        return std::unexpected(transport_error(url + ": Bad URL"));
+    std::unique_ptr<HttpTransfer> t = state_->acquire(*origin);
+    if (!t)
+        return std::unexpected(transport_error(url + ": Network Error: out of memory"));
+
+    for (int redirects = 0;; ++redirects) {
+        t->origin = *origin;
+        t->begin(url);
+        Status waited = state_->pump(*t, [&] { return t->headers_done; });
+        if (!waited)
+            return std::unexpected(transport_error(t->transport_text("Network Error", waited.error())));
+        if (!t->headers_done) {
+            // The transfer ended without a final response.
+            CURLcode code = t->result == CURLE_OK ? CURLE_GOT_NOTHING : t->result;
+            t->result = code;
+            return std::unexpected(
+                transport_error(t->transport_text(transport_kind_text(code, t->connected), t->curl_message())));
+        }
+
+        int status = t->status;
+        std::optional<std::string> location;
+        for (auto& [name, value] : t->headers)
+            if (!location && equals_ignoring_ascii_case(name, "Location"))
+                location = value;
+        if (is_followed_redirect(status) && location) {
+            if (redirects == http_max_redirects)
+                return std::unexpected(transport_error(t->transport_text("Too Many Redirects", "")));
+            auto next = resolve_location(url, *location);
+            if (!next || !(origin = origin_of(*next)))
+                return std::unexpected(transport_error(url + ": Bad URL: redirect to " + *location));
+            // The redirect's own body is not wanted; a connection left mid-body is closed.
+            url = *next;
+            continue;
+        }
+        if (status >= 400)
+            return std::unexpected(HttpError {HttpError::Kind::Status, status, url + ": status code " + std::to_string(status)});
+        return HttpResponse(state_, std::move(t), url, status);
+    }
+}
+
+HttpResponse::HttpResponse(std::shared_ptr<HttpAgentState> agent, std::unique_ptr<HttpTransfer> transfer,
+                           std::string url, int status)
+    : agent_(std::move(agent)), transfer_(std::move(transfer)), url_(std::move(url)), status_(status),
+      headers_(std::move(transfer_->headers))
+{
+}
+
+HttpResponse::HttpResponse(HttpResponse&&) noexcept = default;
+
+HttpResponse& HttpResponse::operator=(HttpResponse&& other) noexcept
+{
+    if (this != &other) {
+        transfer_.reset(); // before the agent it belongs to may go
+        agent_ = std::move(other.agent_);
+        transfer_ = std::move(other.transfer_);
+        url_ = std::move(other.url_);
+        status_ = other.status_;
+        headers_ = std::move(other.headers_);
+        body_error_ = std::move(other.body_error_);
+    }
+    return *this;
+}
+HttpResponse::~HttpResponse() = default;
+
+int HttpResponse::status() const { return status_; }
+
+const std::string& HttpResponse::url() const { return url_; }
+
+std::optional<std::string> HttpResponse::header(std::string_view name) const
+{
+    for (auto& [key, value] : headers_)
+        if (equals_ignoring_ascii_case(key, name))
+            return value;
+    return std::nullopt;
+}
+
+Result<std::size_t> HttpResponse::read(std::span<char> buffer)
+{
+    if (!transfer_)
+        return body_error_ ? Result<std::size_t>(failure(*body_error_)) : Result<std::size_t>(0);
+    HttpTransfer& t = *transfer_;
+    if (t.buffered() == 0 && !t.done) {
+        if (t.paused) {
+            // Resuming may hand over the held bytes at once, through on_body.
+            t.paused = false;
+            curl_easy_pause(t.easy, CURLPAUSE_CONT);
+        }
+        Status waited = agent_->pump(t, [&] { return t.buffered() > 0; });
+        if (!waited)
+            return end_body(failure(waited.error()));
+    }
+    if (t.buffered() > 0) {
+        std::size_t n = std::min(buffer.size(), t.buffered());
+        std::memcpy(buffer.data(), t.body.data() + t.body_start, n);
+        t.body_start += n;
+        return n;
+    }
+    // The transfer has ended and every received byte has been read.
+    if (t.result == CURLE_OK) {
+        agent_->release(std::move(transfer_));
+        return 0;
+    }
+    if (t.result == CURLE_PARTIAL_FILE)
+        return end_body(failure(http_body_closed_early_text));
+    if (t.result == CURLE_OPERATION_TIMEDOUT)
+        return end_body(failure(timed_out_text));
+    return end_body(failure(t.curl_message()));
+}
+
+std::unexpected<std::string> HttpResponse::end_body(std::unexpected<std::string> error)
+{
+    // A failed body leaves its connection in an unknown state: it is closed, not pooled.
+    transfer_.reset();
+    body_error_ = error.error();
+    return error;
+}
+
+Result<std::string> HttpResponse::read_up_to(std::size_t limit)
+{
+    std::string body;
+    char piece[65536];
+    while (body.size() < limit) {
+        std::size_t want = std::min(sizeof piece, limit - body.size());
+        std::size_t got = TRY(read(std::span<char>(piece, want)));
+        if (got == 0)
+            break;
+        body.append(piece, got);
+    }
+    return body;
+}
+
+Result<HttpAgent> http_agent(int connect_seconds, int read_seconds)
+{
+    std::string extra_roots;
+    if (build::extra_root_ca_file[0] != 0) {
+        auto pem = platform::read_file(build::extra_root_ca_file);
+        if (!pem)
+            return failure(std::string(build::extra_root_ca_file) + ": " + pem.error());
+        extra_roots = std::move(*pem);
+    }
+    return http_agent(connect_seconds, read_seconds, extra_roots);
+}
+
+Result<HttpAgent> http_agent(int connect_seconds, int read_seconds, std::string_view extra_root_pem)
+{
+    static std::once_flag curl_ready;
+    static bool curl_usable = false;
+    std::call_once(curl_ready, [] { curl_usable = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; });
+    if (!curl_usable)
+        return failure("a biblioteca de rede não pôde ser iniciada");
+
+    auto state = std::make_shared<HttpAgentState>();
+    state->connect_seconds = connect_seconds;
+    state->read_timeout = std::chrono::seconds(read_seconds);
+
+    if (!extra_root_pem.empty()) {
+        if (!holds_certificate(extra_root_pem))
+            return failure("nenhum certificado raiz válido nas raízes adicionais");
+        // The extra roots join the system's own: curl takes one bundle, so both go into it.
+        CURL* probe = curl_easy_init();
+        char* system_bundle = nullptr;
+        if (probe)
+            curl_easy_getinfo(probe, CURLINFO_CAINFO, &system_bundle);
+        if (system_bundle) {
+            if (auto system_roots = platform::read_file(system_bundle))
+                state->ca_bundle = std::move(*system_roots);
+        }
+        if (probe)
+            curl_easy_cleanup(probe);
+        state->ca_bundle += "\n";
+        state->ca_bundle += extra_root_pem;
+    }
+
+    // Name look-ups and TLS sessions are shared by the agent's transfers. Connections are not: the
+    // curl share's connection cache is not safe across threads, so each pooled transfer keeps its own.
+    state->share = curl_share_init();
+    if (!state->share)
+        return failure("a biblioteca de rede não pôde ser iniciada");
+    curl_share_setopt(state->share, CURLSHOPT_LOCKFUNC, &HttpAgentState::lock);
+    curl_share_setopt(state->share, CURLSHOPT_UNLOCKFUNC, &HttpAgentState::unlock);
+    curl_share_setopt(state->share, CURLSHOPT_USERDATA, state.get());
+    curl_share_setopt(state->share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+    curl_share_setopt(state->share, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
+    return HttpAgent(std::move(state));
+}
+
+} // namespace torvane

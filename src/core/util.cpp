@@ -1,0 +1,298 @@
+#include "core/util.hpp"
+
+#include "core/utf8.hpp"
+#include "platform/files.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <locale.h>
+#include <wctype.h>
+
+namespace torvane {
+
+fs::path current_exe_or_default()
+{
+    fs::path exe = platform::executable_path();
+    return exe.empty() ? fs::path(default_exe_name) : exe;
+}
+
+fs::path exe_dir_of(const fs::path& exe)
+{
+    if (exe.empty() || (exe.has_root_path() && !exe.has_relative_path()))
+        return ".";
+    return exe.parent_path();
+}
+
+fs::path exe_dir() { return exe_dir_of(current_exe_or_default()); }
+
+std::vector<char16_t> to_wide(std::string_view utf8)
+{
+    std::vector<char16_t> wide;
+    wide.reserve(utf8.size() + 1);
+    while (!utf8.empty()) {
+        char32_t c = next_utf8_character(utf8);
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            wide.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
+            wide.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+        } else {
+            wide.push_back(static_cast<char16_t>(c));
+        }
+    }
+    wide.push_back(0);
+    return wide;
+}
+
+namespace {
+
+// An optional "+" or "-" followed by at least one digit and nothing else.
+std::optional<int> parse_signed_field(std::string_view field)
+{
+    bool negative = false;
+    if (!field.empty() && (field[0] == '+' || field[0] == '-')) {
+        negative = field[0] == '-';
+        field.remove_prefix(1);
+    }
+    if (field.empty())
+        return std::nullopt;
+    int value = 0;
+    for (char c : field) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    return negative ? -value : value;
+}
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// Unicode White_Space at the start of the text (0 when none), as its byte length.
+std::size_t leading_white_space(std::string_view text)
+{
+    std::string_view rest = text;
+    char32_t c = next_utf8_character(rest);
+    bool space = (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
+                 (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F ||
+                 c == 0x205F || c == 0x3000;
+    return space ? text.size() - rest.size() : 0;
+}
+
+std::string_view trim_white_space(std::string_view text)
+{
+    while (!text.empty()) {
+        std::size_t n = leading_white_space(text);
+        if (n == 0)
+            break;
+        text.remove_prefix(n);
+    }
+    // From the end: step back over up to three continuation bytes to the last character's start.
+    while (!text.empty()) {
+        std::size_t start = text.size() - 1;
+        while (start > 0 && text.size() - start < 4 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80)
+            --start;
+        std::string_view last = text.substr(start);
+        if (leading_white_space(last) != last.size())
+            break;
+        text.remove_suffix(last.size());
+    }
+    return text;
+}
+
+std::int64_t floor_div(std::int64_t a, std::int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+
+// Days from 1970-01-01 to the date in the proleptic Gregorian calendar. Months outside 1..12 roll
+// into neighbouring years and days outside a month roll into neighbouring months.
+std::int64_t days_from_civil(std::int64_t year, std::int64_t month, std::int64_t day)
+{
+    std::int64_t years_over = floor_div(month - 1, 12);
+    year += years_over;
+    month -= 12 * years_over;
+    year -= month <= 2;
+    std::int64_t era = (year >= 0 ? year : year - 399) / 400;
+    std::int64_t year_of_era = year - era * 400;
+    std::int64_t day_of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5;
+    std::int64_t day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
+    return era * 146097 + day_of_era - 719468 + (day - 1);
+}
+
+} // namespace
+
+std::optional<int> parse_two_digit_field(std::string_view field)
+{
+    if (field.size() != 2)
+        return std::nullopt;
+    return parse_signed_field(field);
+}
+
+std::optional<std::int64_t> parse_datetime_ms(std::string_view text)
+{
+    std::string_view t = trim_white_space(text);
+    if (t.size() < 10)
+        return std::nullopt;
+    auto year = parse_signed_field(t.substr(0, 4));
+    auto month = parse_two_digit_field(t.substr(5, 2));
+    auto day = parse_two_digit_field(t.substr(8, 2));
+    if (!year || !month || !day)
+        return std::nullopt;
+
+    int hour = 0, minute = 0, second = 0, offset_minutes = 0;
+    if (t.size() >= 16 && (t[10] == 'T' || t[10] == ' ')) {
+        auto h = parse_two_digit_field(t.substr(11, 2));
+        auto m = parse_two_digit_field(t.substr(14, 2));
+        if (!h || !m)
+            return std::nullopt;
+        hour = *h;
+        minute = *m;
+        std::size_t p = 16;
+        if (t.size() >= 19 && t[16] == ':') {
+            auto s = parse_two_digit_field(t.substr(17, 2));
+            if (!s)
+                return std::nullopt;
+            second = *s;
+            p = 19;
+            if (p < t.size() && t[p] == '.') {
+                ++p;
+                while (p < t.size() && is_digit(t[p]))
+                    ++p;
+            }
+        }
+        if (p < t.size() && (t[p] == '+' || t[p] == '-')) {
+            std::size_t following = t.size() - p - 1;
+            if (following < 2)
+                return std::nullopt;
+            auto offset_hours = parse_two_digit_field(t.substr(p + 1, 2));
+            if (!offset_hours)
+                return std::nullopt;
+            int offset_mins = 0;
+            if (following == 4 || following >= 5) {
+                // +0300 has its minutes right after the hours; +03:00 one byte further on.
+                auto m = parse_two_digit_field(t.substr(following == 4 ? p + 3 : p + 4, 2));
+                if (!m)
+                    return std::nullopt;
+                offset_mins = *m;
+            }
+            offset_minutes = *offset_hours * 60 + offset_mins;
+            if (t[p] == '-')
+                offset_minutes = -offset_minutes;
+        }
+        // Any other byte at p (such as "Z") means UTC and ends the text.
+    }
+    std::int64_t seconds = days_from_civil(*year, *month, *day) * 86400 + hour * 3600 + minute * 60 +
+                           second - std::int64_t(offset_minutes) * 60;
+    return seconds * 1000;
+}
+
+std::string format_speed(double v)
+{
+    // A rate that is not a finite number is no rate either.
+    if (!std::isfinite(v) || v <= 0)
+        return {};
+    char buffer[64];
+    if (v >= 1048576)
+        std::snprintf(buffer, sizeof buffer, "%.1f MB/s", v / 1048576);
+    else
+        std::snprintf(buffer, sizeof buffer, "%.0f KB/s", v / 1024);
+    std::string text = buffer;
+    std::replace(text.begin(), text.end(), '.', ',');
+    return text;
+}
+
+namespace {
+
+// Case mappings come from the C library's UTF-8 locale, whose tables carry Unicode's simple case
+// mappings for every script (Latin, Greek, Cyrillic, Armenian, Georgian, ...). The one unconditional
+// full mapping that differs from the simple one (U+0130) and Greek final sigma are added here.
+locale_t utf8_ctype_locale()
+{
+    static locale_t locale = [] {
+        locale_t l = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+        if (!l)
+            l = ::newlocale(LC_CTYPE_MASK, "en_US.UTF-8", static_cast<locale_t>(0));
+        return l;
+    }();
+    return locale;
+}
+
+char32_t simple_lowercase(char32_t c)
+{
+    if (c < 0x80)
+        return (c >= 'A' && c <= 'Z') ? c + 32 : c;
+    locale_t locale = utf8_ctype_locale();
+    if (!locale)
+        return c;
+    return static_cast<char32_t>(::towlower_l(static_cast<wint_t>(c), locale));
+}
+
+bool is_cased(char32_t c)
+{
+    locale_t locale = utf8_ctype_locale();
+    if (c < 0x80)
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    if (!locale)
+        return false;
+    wint_t w = static_cast<wint_t>(c);
+    return ::iswupper_l(w, locale) || ::iswlower_l(w, locale) || ::towlower_l(w, locale) != w ||
+           ::towupper_l(w, locale) != w;
+}
+
+// Characters skipped when looking for the letters around a sigma: apostrophes, periods, colons,
+// modifier accents and the combining marks used with Latin, Greek and Cyrillic text.
+bool is_case_ignorable(char32_t c)
+{
+    return c == 0x27 || c == 0x2E || c == 0x3A || c == 0x5E || c == 0x60 || c == 0xA8 || c == 0xAD ||
+           c == 0xAF || c == 0xB4 || c == 0xB7 || c == 0xB8 || c == 0x2019 || c == 0x0387 ||
+           (c >= 0x02B0 && c <= 0x036F) || (c >= 0x0483 && c <= 0x0489) || (c >= 0x1AB0 && c <= 0x1AFF) ||
+           (c >= 0x1DC0 && c <= 0x1DFF) || (c >= 0x200B && c <= 0x200D) || (c >= 0x20D0 && c <= 0x20FF) ||
+           (c >= 0xFE20 && c <= 0xFE2F);
+}
+
+// Capital sigma lower-cases to final sigma when a cased letter comes before it and none after it
+// (case-ignorable characters in between are skipped).
+bool is_final_sigma(const std::u32string& text, std::size_t i)
+{
+    std::size_t before = i;
+    while (before > 0 && is_case_ignorable(text[before - 1]))
+        --before;
+    if (before == 0 || !is_cased(text[before - 1]))
+        return false;
+    std::size_t after = i + 1;
+    while (after < text.size() && is_case_ignorable(text[after]))
+        ++after;
+    return after == text.size() || !is_cased(text[after]);
+}
+
+} // namespace
+
+std::string lowercase_text(std::string_view utf8)
+{
+    std::u32string characters;
+    while (!utf8.empty())
+        characters += next_utf8_character(utf8);
+    std::string out;
+    out.reserve(characters.size());
+    for (std::size_t i = 0; i < characters.size(); ++i) {
+        char32_t c = characters[i];
+        if (c == 0x0130) { // capital I with dot above: "i" and a combining dot
+            append_utf8(out, U'i');
+            append_utf8(out, 0x0307);
+        } else if (c == 0x03A3) {
+            append_utf8(out, is_final_sigma(characters, i) ? 0x03C2 : 0x03C3);
+        } else {
+            append_utf8(out, simple_lowercase(c));
+        }
+    }
+    return out;
+}
+
+std::string canonical_path_key(const fs::path& path)
+{
+    // realpath of the existing file stands for the final path of its opened handle.
+    std::error_code error;
+    fs::path final_path = fs::canonical(path, error);
+    std::string text = utf8_lossy((error ? path : final_path).native());
+    std::replace(text.begin(), text.end(), '/', '\\');
+    return lowercase_text(text);
+}
+
+} // namespace torvane

@@ -1,0 +1,60 @@
+// An HTTPS server inside the test process, on 127.0.0.1 with an ephemeral port, with a certificate
+// from a test CA made when the server is made. Tests register their routes, start it, and give the
+// client the CA's PEM text as an extra trusted root.
+#pragma once
+
+#include <httplib.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+
+namespace torvane::test {
+
+// A test CA and a server certificate it signed for 127.0.0.1 and localhost, valid from an hour
+// ago for two days, all as PEM text.
+struct TestCertificates {
+    std::string ca_pem;
+    std::string server_certificate_pem;
+    std::string server_key_pem;
+};
+TestCertificates make_test_certificates();
+
+class TlsTestServer {
+public:
+    TlsTestServer();
+    // Stops serving: handlers waiting in wait_for_stop return first, then the server thread ends.
+    ~TlsTestServer();
+    TlsTestServer(const TlsTestServer&) = delete;
+    TlsTestServer& operator=(const TlsTestServer&) = delete;
+
+    // Routes are registered before start().
+    httplib::Server& routes() { return *server_; }
+    // Binds to 127.0.0.1 on an ephemeral port and serves from a thread of its own.
+    void start();
+
+    int port() const { return port_; }
+    // "https://127.0.0.1:<port>" followed by the path.
+    std::string url(std::string_view path) const;
+    // The same on the host name "localhost" (another origin for the same server).
+    std::string localhost_url(std::string_view path) const;
+    const std::string& ca_pem() const { return certificates_.ca_pem; }
+
+    // For handlers that hold a response back: waits until the server stops or the limit passes.
+    void wait_for_stop(std::chrono::milliseconds limit);
+
+private:
+    TestCertificates certificates_;
+    std::unique_ptr<httplib::SSLServer> server_;
+    std::thread thread_;
+    int port_ = 0;
+    std::mutex mutex_;
+    std::condition_variable stop_signal_;
+    bool stopping_ = false;
+};
+
+} // namespace torvane::test
