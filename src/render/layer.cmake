@@ -17,3 +17,11 @@ while(torvane_fonts)
   endif()
   torvane_embed(torvane_render ${symbol} ${torvane_font_dir}/${file})
 endwhile()
+
+# The launcher's own artwork (drawn by tools/artwork, committed in assets/).
+torvane_embed(torvane_render media_hero_torvane ${CMAKE_SOURCE_DIR}/assets/hero-torvane.webp)
+torvane_embed(torvane_render media_logo_torvane ${CMAKE_SOURCE_DIR}/assets/logo-torvane.png)
+torvane_embed(torvane_render media_crest_torvane ${CMAKE_SOURCE_DIR}/assets/crest-torvane.png)
+foreach(size 16 24 32 48 64 128 256)
+  torvane_embed(torvane_render window_icon_${size} ${CMAKE_SOURCE_DIR}/assets/window-icon-${size}.png)
+endforeach()

@@ -1,0 +1,402 @@
+#include "render/images.hpp"
+
+#include "core/result.hpp"
+#include "platform/files.hpp"
+#include "render/canvas.hpp"
+
+#include <png.h>
+#include <webp/decode.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#define TORVANE_MEDIA(symbol)                                                                        \
+    extern "C" const unsigned char symbol[];                                                         \
+    extern "C" const unsigned char symbol##_end[];                                                   \
+    static std::span<const std::uint8_t> symbol##_bytes()                                            \
+    {                                                                                                \
+        return {symbol, static_cast<std::size_t>(symbol##_end - symbol)};                            \
+    }
+
+TORVANE_MEDIA(media_hero_torvane)
+TORVANE_MEDIA(media_logo_torvane)
+TORVANE_MEDIA(media_crest_torvane)
+TORVANE_MEDIA(window_icon_16)
+TORVANE_MEDIA(window_icon_24)
+TORVANE_MEDIA(window_icon_32)
+TORVANE_MEDIA(window_icon_48)
+TORVANE_MEDIA(window_icon_64)
+TORVANE_MEDIA(window_icon_128)
+TORVANE_MEDIA(window_icon_256)
+
+namespace torvane {
+
+namespace {
+
+constexpr std::uint32_t low_mask = 0x00FF00FF;  // blue and red
+constexpr std::uint32_t high_mask = 0xFF00FF00; // green and alpha
+
+// Float to signed 32-bit the saturating way: NaN gives 0.
+std::int64_t saturating_int(float value)
+{
+    if (std::isnan(value))
+        return 0;
+    if (value <= static_cast<float>(std::numeric_limits<std::int32_t>::min()))
+        return std::numeric_limits<std::int32_t>::min();
+    if (value >= static_cast<float>(std::numeric_limits<std::int32_t>::max()))
+        return std::numeric_limits<std::int32_t>::max();
+    return static_cast<std::int64_t>(value);
+}
+
+// Source-over of a premultiplied pixel onto a destination pixel, 1/255 approximated as
+// (inv + (inv >> 7)) >> 8. A transparent source leaves the destination, an opaque one replaces it.
+inline std::uint32_t source_over(std::uint32_t source, std::uint32_t destination)
+{
+    std::uint32_t alpha = source >> 24;
+    if (alpha == 0)
+        return destination;
+    if (alpha == 255)
+        return source;
+    std::uint32_t inv = 255 - alpha;
+    std::uint32_t k = inv + (inv >> 7);
+    std::uint32_t rb = (source & low_mask) + ((((destination & low_mask) * k) >> 8) & low_mask);
+    std::uint32_t ag = ((source >> 8) & low_mask) + (((((destination >> 8) & low_mask) * k) >> 8) & low_mask);
+    return (rb & low_mask) | ((ag & low_mask) << 8);
+}
+
+// Every channel times n / 256 (n at most 256).
+inline std::uint32_t scale_channels(std::uint32_t pixel, std::uint32_t n)
+{
+    std::uint32_t rb = (((pixel & low_mask) * n) >> 8) & low_mask;
+    std::uint32_t ag = ((((pixel >> 8) & low_mask) * n) >> 8) & low_mask;
+    return rb | ag << 8;
+}
+
+// (a * (256 - f) + b * f) >> 8 per channel.
+inline std::uint32_t mix(std::uint32_t a, std::uint32_t b, std::uint32_t f)
+{
+    std::uint32_t g = 256 - f;
+    std::uint32_t rb = ((((a & low_mask) * g) + ((b & low_mask) * f)) >> 8) & low_mask;
+    std::uint32_t ag = (((((a >> 8) & low_mask) * g) + (((b >> 8) & low_mask) * f)) >> 8) & low_mask;
+    return rb | ag << 8;
+}
+
+struct Span {
+    std::int64_t begin;
+    std::int64_t end;
+};
+
+// The destination pixels covered along one axis, inside the clip and the destination.
+Span drawn_span(float position, float extent, std::int32_t clip_begin, std::int32_t clip_end, std::uint32_t size)
+{
+    std::int64_t lo = std::max<std::int64_t>(clip_begin, 0);
+    std::int64_t hi = std::max<std::int64_t>(lo, std::min<std::int64_t>(clip_end, size));
+    std::int64_t begin = std::clamp(saturating_int(std::floor(position)), lo, hi);
+    std::int64_t end = std::clamp(saturating_int(std::ceil(position + extent)), lo, hi);
+    return {begin, end};
+}
+
+// Interpolation data of one destination column (or row).
+struct Sample {
+    std::uint32_t index0;
+    std::uint32_t index1;
+    std::uint32_t fraction; // 0..256, the weight of index1
+    std::uint32_t coverage; // 0..256
+};
+
+std::vector<Sample> samples_for(Span span, float position, float scale, std::uint32_t source_size)
+{
+    std::vector<Sample> samples;
+    samples.reserve(static_cast<std::size_t>(span.end - span.begin));
+    float far_edge = position + static_cast<float>(source_size) * scale;
+    std::int64_t last = std::int64_t{source_size} - 1;
+    for (std::int64_t p = span.begin; p < span.end; ++p) {
+        float pf = static_cast<float>(p);
+        float u = (pf + 0.5f - position) / scale - 0.5f;
+        float base = std::floor(u);
+        std::int64_t i = saturating_int(base);
+        std::uint32_t fraction = static_cast<std::uint32_t>(std::min(std::round((u - base) * 256.0f), 256.0f));
+        if (!(fraction <= 256))
+            fraction = 0;
+        float covered = std::min(pf + 1.0f, far_edge) - std::max(position, pf);
+        covered = std::isnan(covered) ? 0.0f : std::clamp(covered, 0.0f, 1.0f);
+        samples.push_back(Sample{
+            static_cast<std::uint32_t>(std::clamp<std::int64_t>(i, 0, last)),
+            static_cast<std::uint32_t>(std::clamp<std::int64_t>(i + 1, 0, last)),
+            fraction,
+            static_cast<std::uint32_t>(std::round(covered * 256.0f)),
+        });
+    }
+    return samples;
+}
+
+Pixmap enlarge(const Pixmap& source, Pixmap target, float sx, float sy)
+{
+    draw_pixmap(target, 0, 0, source, PixmapPaint{1, BlendMode::Source, FilterQuality::Bicubic},
+        Transform::scale(1 / sx, 1 / sy));
+    return target;
+}
+
+Pixmap shrink(const Pixmap& source, Pixmap target, float sx, float sy)
+{
+    const float source_width = static_cast<float>(source.width());
+    const float source_height = static_cast<float>(source.height());
+    struct Cover {
+        std::uint32_t first;
+        std::uint32_t last; // exclusive
+        float begin;
+        float end;
+    };
+    auto covers = [](std::uint32_t count, float step, float limit, std::uint32_t source_count) {
+        std::vector<Cover> list(count);
+        for (std::uint32_t i = 0; i < count; ++i) {
+            float begin = static_cast<float>(i) * step;
+            float end = std::min(static_cast<float>(i + 1) * step, limit);
+            auto first = static_cast<std::uint32_t>(std::clamp(std::floor(begin), 0.0f, limit));
+            std::uint32_t last = first;
+            while (last < source_count && static_cast<float>(last) < end)
+                ++last;
+            list[i] = Cover{first, last, begin, end};
+        }
+        return list;
+    };
+    auto weight = [](std::uint32_t i, const Cover& c) {
+        float f = static_cast<float>(i);
+        return std::max(0.0f, std::min(f + 1.0f, c.end) - std::max(f, c.begin));
+    };
+    std::vector<Cover> columns = covers(target.width(), sx, source_width, source.width());
+    std::vector<Cover> rows = covers(target.height(), sy, source_height, source.height());
+    auto out = target.pixels();
+    for (std::uint32_t y = 0; y < target.height(); ++y) {
+        const Cover& row = rows[y];
+        for (std::uint32_t x = 0; x < target.width(); ++x) {
+            const Cover& column = columns[x];
+            float sum[4] = {0, 0, 0, 0};
+            float total = 0;
+            for (std::uint32_t j = row.first; j < row.last; ++j) {
+                float wy = weight(j, row);
+                const std::uint32_t* line = source.row(j);
+                for (std::uint32_t i = column.first; i < column.last; ++i) {
+                    float w = weight(i, column) * wy;
+                    std::uint32_t p = line[i];
+                    sum[0] += static_cast<float>(p & 0xFF) * w;
+                    sum[1] += static_cast<float>((p >> 8) & 0xFF) * w;
+                    sum[2] += static_cast<float>((p >> 16) & 0xFF) * w;
+                    sum[3] += static_cast<float>(p >> 24) * w;
+                    total += w;
+                }
+            }
+            std::uint32_t word = 0;
+            for (int c = 0; c < 4; ++c) {
+                float value = std::round(sum[c] / std::max(total, 0.000001f));
+                word |= static_cast<std::uint32_t>(std::clamp(value, 0.0f, 255.0f)) << (8 * c);
+            }
+            out[std::size_t{y} * target.width() + x] = word;
+        }
+    }
+    return target;
+}
+
+} // namespace
+
+std::span<const std::uint8_t> built_in_hero_image() { return media_hero_torvane_bytes(); }
+std::span<const std::uint8_t> built_in_logo_image() { return media_logo_torvane_bytes(); }
+std::span<const std::uint8_t> built_in_crest_image() { return media_crest_torvane_bytes(); }
+
+std::span<const WindowIconImage> built_in_window_icons()
+{
+    static const std::array<WindowIconImage, 7> icons{{
+        {16, window_icon_16_bytes()},
+        {24, window_icon_24_bytes()},
+        {32, window_icon_32_bytes()},
+        {48, window_icon_48_bytes()},
+        {64, window_icon_64_bytes()},
+        {128, window_icon_128_bytes()},
+        {256, window_icon_256_bytes()},
+    }};
+    return icons;
+}
+
+std::vector<std::uint8_t> load_media_asset(const std::filesystem::path& base_dir, std::string_view name,
+    std::span<const std::uint8_t> built_in)
+{
+    std::filesystem::path file = base_dir / "Data" / "LauncherWeb" / "media" / std::filesystem::path(std::string(name));
+    if (auto bytes = platform::read_file(file); bytes && !bytes->empty())
+        return std::vector<std::uint8_t>(bytes->begin(), bytes->end());
+    return std::vector<std::uint8_t>(built_in.begin(), built_in.end());
+}
+
+std::optional<Pixmap> pixmap_from_rgba(std::uint32_t width, std::uint32_t height, std::span<const std::uint8_t> rgba)
+{
+    auto pixmap = Pixmap::create(width, height);
+    if (!pixmap)
+        return std::nullopt;
+    auto out = pixmap->pixels();
+    std::size_t count = std::min(out.size(), rgba.size() / 4);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint8_t* p = rgba.data() + i * 4;
+        std::uint32_t a = p[3];
+        std::uint32_t r = (p[0] * a + 127) / 255;
+        std::uint32_t g = (p[1] * a + 127) / 255;
+        std::uint32_t b = (p[2] * a + 127) / 255;
+        out[i] = pixel_word(r, g, b, a);
+    }
+    return pixmap;
+}
+
+std::optional<Pixmap> decode_webp(std::span<const std::uint8_t> bytes)
+{
+    WebPBitstreamFeatures features;
+    if (WebPGetFeatures(bytes.data(), bytes.size(), &features) != VP8_STATUS_OK)
+        return std::nullopt;
+    if (features.width <= 0 || features.height <= 0)
+        return std::nullopt;
+    auto width = static_cast<std::uint32_t>(features.width);
+    auto height = static_cast<std::uint32_t>(features.height);
+    std::size_t size = 0;
+    if (__builtin_mul_overflow(std::size_t{width} * 4, std::size_t{height}, &size) || width > Pixmap::max_width)
+        return std::nullopt;
+    // Images without alpha decode with alpha 255.
+    std::vector<std::uint8_t> rgba(size);
+    if (!WebPDecodeRGBAInto(bytes.data(), bytes.size(), rgba.data(), rgba.size(), static_cast<int>(width * 4)))
+        return std::nullopt;
+    return pixmap_from_rgba(width, height, rgba);
+}
+
+std::optional<Pixmap> decode_png(std::span<const std::uint8_t> bytes)
+{
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size()))
+        return std::nullopt;
+    image.format = PNG_FORMAT_RGBA;
+    std::size_t size = 0;
+    if (image.width == 0 || image.height == 0 || image.width > Pixmap::max_width
+        || __builtin_mul_overflow(std::size_t{image.width} * 4, std::size_t{image.height}, &size)) {
+        png_image_free(&image);
+        return std::nullopt;
+    }
+    std::vector<std::uint8_t> rgba(size);
+    if (!png_image_finish_read(&image, nullptr, rgba.data(), static_cast<png_int_32>(image.width * 4), nullptr)) {
+        png_image_free(&image);
+        return std::nullopt;
+    }
+    return pixmap_from_rgba(image.width, image.height, rgba);
+}
+
+std::vector<std::uint8_t> encode_png(const Pixmap& pixmap)
+{
+    std::vector<std::uint8_t> rgba(pixmap.pixel_count() * 4);
+    auto pixels = pixmap.pixels();
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        std::uint32_t p = pixels[i];
+        std::uint32_t a = pixel_alpha(p);
+        auto straight = [a](std::uint32_t c) { return a == 0 ? 0u : std::min(255u, (c * 255 + a / 2) / a); };
+        rgba[i * 4 + 0] = static_cast<std::uint8_t>(straight(pixel_red(p)));
+        rgba[i * 4 + 1] = static_cast<std::uint8_t>(straight(pixel_green(p)));
+        rgba[i * 4 + 2] = static_cast<std::uint8_t>(straight(pixel_blue(p)));
+        rgba[i * 4 + 3] = static_cast<std::uint8_t>(a);
+    }
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    image.width = pixmap.width();
+    image.height = pixmap.height();
+    image.format = PNG_FORMAT_RGBA;
+    png_alloc_size_t size = 0;
+    if (!png_image_write_to_memory(&image, nullptr, &size, 0, rgba.data(), 0, nullptr))
+        return {};
+    std::vector<std::uint8_t> out(size);
+    if (!png_image_write_to_memory(&image, out.data(), &size, 0, rgba.data(), 0, nullptr))
+        return {};
+    out.resize(size);
+    return out;
+}
+
+Pixmap resize_pixmap(const Pixmap& source, std::uint32_t new_width, std::uint32_t new_height)
+{
+    Pixmap target = Pixmap::create_or_die(std::max(new_width, 1u), std::max(new_height, 1u));
+    if (new_width == 0 || new_height == 0)
+        return target;
+    float sx = static_cast<float>(source.width()) / static_cast<float>(new_width);
+    float sy = static_cast<float>(source.height()) / static_cast<float>(new_height);
+    if (sx <= 1 && sy <= 1)
+        return enlarge(source, std::move(target), sx, sy);
+    return shrink(source, std::move(target), sx, sy);
+}
+
+std::uint32_t opacity_to_o256(float opacity)
+{
+    float clamped = std::isnan(opacity) ? 0.0f : std::clamp(opacity, 0.0f, 1.0f);
+    return static_cast<std::uint32_t>(std::round(clamped * 256.0f));
+}
+
+void draw_image_scaled(const Pixmap& source, Pixmap& destination, float x, float y, float scale_x, float scale_y,
+    float opacity, ImageBlend blend, ClipRect clip)
+{
+    std::uint32_t o256 = opacity_to_o256(opacity);
+    if (o256 == 0)
+        return;
+    Span columns = drawn_span(x, static_cast<float>(source.width()) * scale_x, clip.x0, clip.x1, destination.width());
+    Span rows = drawn_span(y, static_cast<float>(source.height()) * scale_y, clip.y0, clip.y1, destination.height());
+    if (columns.begin >= columns.end || rows.begin >= rows.end)
+        return;
+    std::vector<Sample> column_samples = samples_for(columns, x, scale_x, source.width());
+    std::vector<Sample> row_samples = samples_for(rows, y, scale_y, source.height());
+    auto out = destination.pixels();
+    const std::size_t stride = destination.width();
+    for (std::int64_t Y = rows.begin; Y < rows.end; ++Y) {
+        const Sample& row = row_samples[static_cast<std::size_t>(Y - rows.begin)];
+        const std::uint32_t* top = source.row(row.index0);
+        const std::uint32_t* bottom = source.row(row.index1);
+        std::uint32_t* line = out.data() + static_cast<std::size_t>(Y) * stride;
+        for (std::int64_t X = columns.begin; X < columns.end; ++X) {
+            const Sample& column = column_samples[static_cast<std::size_t>(X - columns.begin)];
+            std::uint32_t upper = mix(top[column.index0], top[column.index1], column.fraction);
+            std::uint32_t lower = mix(bottom[column.index0], bottom[column.index1], column.fraction);
+            std::uint32_t pixel = mix(upper, lower, row.fraction);
+            std::uint32_t n = o256;
+            if (column.coverage < 256 || row.coverage < 256)
+                n = (((column.coverage * row.coverage) >> 8) * o256) >> 8;
+            if (n <= 255)
+                pixel = scale_channels(pixel, n);
+            std::uint32_t& target = line[X];
+            if (blend == ImageBlend::Replace)
+                target = pixel;
+            else if (pixel != 0)
+                target = source_over(pixel, target);
+        }
+    }
+}
+
+void blend_pixmap_at(Pixmap& destination, const Pixmap& source, float opacity, std::int32_t x, std::int32_t y)
+{
+    std::uint32_t o256 = opacity_to_o256(opacity);
+    if (o256 == 0)
+        return;
+    std::int64_t x_begin = std::max<std::int64_t>(x, 0);
+    std::int64_t x_end = std::min<std::int64_t>(std::int64_t{x} + source.width(), destination.width());
+    std::int64_t y_begin = std::max<std::int64_t>(y, 0);
+    std::int64_t y_end = std::min<std::int64_t>(std::int64_t{y} + source.height(), destination.height());
+    if (x_begin >= x_end || y_begin >= y_end)
+        return;
+    auto out = destination.pixels();
+    for (std::int64_t Y = y_begin; Y < y_end; ++Y) {
+        const std::uint32_t* from = source.row(static_cast<std::uint32_t>(Y - y)) + (x_begin - x);
+        std::uint32_t* to = out.data() + static_cast<std::size_t>(Y) * destination.width() + x_begin;
+        for (std::int64_t X = x_begin; X < x_end; ++X, ++from, ++to) {
+            std::uint32_t pixel = *from;
+            if (pixel == 0)
+                continue;
+            if (o256 < 256)
+                pixel = scale_channels(pixel, o256);
+            *to = source_over(pixel, *to);
+        }
+    }
+}
+
+} // namespace torvane
