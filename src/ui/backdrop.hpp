@@ -4,6 +4,7 @@
 
 #include "render/pixmap.hpp"
 #include "ui/ui_state_types.hpp"
+#include "ui/widgets.hpp"
 
 #include <condition_variable>
 #include <cstdint>

@@ -43,11 +43,15 @@ struct ShapedText {
     float size() const { return run.size; }
 };
 
+// Shapes the text with the face at the size, extra_spacing added after every glyph.
+ShapedText shape_text(const FontSet& fonts, TextFace face, float size, float extra_spacing, std::string_view text,
+    Figures figures = Figures::Proportional);
+
 // The decoded images and their copies for the current scale.
 struct ImageSet {
-    Pixmap hero;  // the background, as decoded
-    Pixmap logo;
-    Pixmap crest;
+    Pixmap hero = Pixmap::create_or_die(1, 1); // the background, as decoded
+    Pixmap logo = Pixmap::create_or_die(1, 1);
+    Pixmap crest = Pixmap::create_or_die(1, 1);
     std::optional<Pixmap> hero_scaled; // cover-fit at zoom 1.08, in pixels of the scale
     std::optional<Pixmap> logo_scaled; // 430 units wide
     std::optional<Pixmap> logo_glow;   // logo_scaled with its halo, padded by logo_glow_pad pixels

@@ -1,8 +1,6 @@
 // Small value types shared by the screens, the frame renderer and the background worker.
 #pragma once
 
-#include "render/pixmap.hpp"
-
 #include <cstdint>
 #include <vector>
 
@@ -47,15 +45,18 @@ inline constexpr std::int32_t dialog_cancel = 17;
 inline constexpr std::int32_t dialog_save = 18;
 } // namespace hit_id
 
-// Whether two hover targets are the same element: ids equal and, for elements of a list (links,
-// news, list headers and options), the data equal too.
+// Whether an element's data tells it apart from others of its kind (links, news, list headers
+// and list options are lists; other elements are one of a kind).
+inline bool hover_data_matters(std::int32_t id)
+{
+    return id == hit_id::link || id == hit_id::news || id == hit_id::dialog_list_header
+        || id == hit_id::dialog_list_option;
+}
+
+// Whether two hover targets are the same element.
 inline bool same_hover_target(std::int32_t id_a, std::int32_t data_a, std::int32_t id_b, std::int32_t data_b)
 {
-    if (id_a != id_b)
-        return false;
-    bool listed = id_a == hit_id::link || id_a == hit_id::news || id_a == hit_id::dialog_list_header
-        || id_a == hit_id::dialog_list_option;
-    return !listed || data_a == data_b;
+    return id_a == id_b && (!hover_data_matters(id_a) || data_a == data_b);
 }
 
 // An eased animated value; see motion.hpp for its value and re-targeting.
@@ -65,14 +66,6 @@ struct Tween {
     float start = 0;    // clock seconds
     float duration = 0; // seconds
     friend bool operator==(const Tween&, const Tween&) = default;
-};
-
-// A frosted piece of glass cut from a backdrop: its pixmap and the pixel position of its
-// top-left corner in the pixmap it was cut from.
-struct PanelLayer {
-    std::int32_t x = 0;
-    std::int32_t y = 0;
-    Pixmap pixmap;
 };
 
 // One frosted panel asked of the background worker, in logical units.
