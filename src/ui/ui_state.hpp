@@ -160,7 +160,8 @@ struct ShapedTextCache {
 };
 
 // The run for the text, shaped on first use and then taken from the cache. The cache is emptied
-// when it grows past a few hundred entries, so changing texts cannot make it grow without end.
+// when it grows past a few hundred entries, so changing texts cannot make it grow without end;
+// the reference is therefore good only until the next call.
 const ShapedRun& cached_run(ShapedTextCache& cache, const FontSet& fonts, TextFace face, float size, float spacing,
     std::string_view text, Figures figures = Figures::Proportional);
 

@@ -138,7 +138,7 @@ TEST(InfoRowTest, ValueSplitAtBars)
 TEST_F(LayoutTest, NewsTextEndsInEllipsisWhenTooWide)
 {
     const Font& font = state.fonts.manrope_medium;
-    std::string long_text = "Evento de lan\u00E7amento com recompensas especiais para todos os jogadores do servidor";
+    std::string long_text = "Evento de lan\u00E7amento com recompensas exclusivas para todos os jogadores do servidor";
     std::string fitted = fit_with_ellipsis(font, 12.5f, 200, long_text);
     ASSERT_NE(fitted, long_text);
     EXPECT_TRUE(fitted.ends_with("\u2026"));
