@@ -24,7 +24,7 @@ constexpr Color badge_ink = Color::from_rgba8(0xF6, 0xE4, 0xB4);
 constexpr Color top_bar_fill = Color::from_rgba8(0x06, 0x0A, 0x09, 199);
 
 // How opaque the panels' own fill is over their frosted glass.
-constexpr float panel_fill_alpha = 0.62f;
+constexpr float panel_fill_alpha = 0.5f;
 constexpr float panel_border_alpha = 0.085f;
 
 Color with_alpha(Color color, float alpha)
