@@ -131,6 +131,7 @@ int run_bench(const fs::path& base_dir, const fs::path& report, float scale)
     const std::string text = bench_report(scale, init_ms, bench_figures(std::move(frame_ms), complete), stage_ns);
     // A report that cannot be written is not reported.
     (void)platform::write_file(report, text);
+    stop_background_worker(ui);
     drop_ui_state(ui);
     return 0;
 }

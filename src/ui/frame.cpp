@@ -352,6 +352,19 @@ std::vector<DirtyRect> render_frame(UiState& state)
     return rects;
 }
 
+void stop_background_worker(UiState& state)
+{
+    state.render_job_tx.reset();
+    if (state.render_frame_rx) {
+        // Each backdrop still on its way is dropped; none comes once the worker let go of the channel.
+        while (state.render_frame_rx->receive()) {
+        }
+        state.render_frame_rx.reset();
+    }
+    state.job_in_flight = false;
+    state.worker_frame_ready = false;
+}
+
 void rewind_start_instant(UiState& state, Clock::duration by)
 {
     // An instant that cannot move that far back stays where it is.

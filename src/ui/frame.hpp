@@ -76,6 +76,11 @@ std::vector<DirtyRect> render_frame(UiState& state);
 // that the next frame shows the state that much later with settled countdown digits.
 void advance_clock(UiState& state, float seconds);
 
+// Closes the job channel and waits until the background worker has finished its last job and
+// let go of its result channel, so that it ends before the caller goes on (the off-screen modes
+// end the process right after). The next main-screen frame past the intro starts a new worker.
+void stop_background_worker(UiState& state);
+
 // Moves the animation clock's start that much into the past; it stays when it cannot move.
 void rewind_start_instant(UiState& state, std::chrono::steady_clock::duration by);
 

@@ -225,13 +225,18 @@ void draw_runes(UiState& state, float crest_y, float pill_top, float since)
     const std::int32_t left = floor_key(185 * s);
     const std::int32_t top = floor_key((crest_y - 145) * s);
     Pixmap& sprite = sprites.front();
-    sprite.fill(0);
+    // The still ring art is the sprite's ground, so that one blend puts both on the frame.
+    const bool emblem_inside = state.emblem_layer && state.emblem_layer->width() == side && state.emblem_layer->height() == side;
+    if (emblem_inside)
+        std::copy(state.emblem_layer->pixels().begin(), state.emblem_layer->pixels().end(), sprite.pixels().begin());
+    else
+        sprite.fill(0);
     const float zoom = design_to_logical * s;
     const float centre_x = stage_centre_x * s - static_cast<float>(left);
     const float centre_y = crest_y * s - static_cast<float>(top);
     fill_ring(sprite, state.stage.ring_clockwise, ring_transform(clockwise, zoom, centre_x, centre_y), 1);
     fill_ring(sprite, state.stage.ring_counter_clockwise, ring_transform(counter_clockwise, zoom, centre_x, centre_y), 1);
-    if (state.emblem_layer)
+    if (state.emblem_layer && !emblem_inside)
         blend_pixmap_at(state.frame_canvas, *state.emblem_layer, 1, left, top);
     blend_pixmap_at(state.frame_canvas, sprite, 1, left, top);
 }
