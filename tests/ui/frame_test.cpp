@@ -271,5 +271,20 @@ TEST(StageTimes, NamesInSlotOrder)
     EXPECT_EQ(stage_names, expected);
 }
 
+TEST(RenderFrame, StoppedWorkerIsStartedAgainByTheNextFrame)
+{
+    TempDir base;
+    UiState state = build_ui_state(1, base.path());
+    advance_clock(state, 3);
+    ASSERT_TRUE(state.render_job_tx && state.render_frame_rx);
+    stop_background_worker(state); // returns once the worker has let go of its channel
+    EXPECT_FALSE(state.render_job_tx || state.render_frame_rx);
+    EXPECT_FALSE(state.job_in_flight);
+    render_frame(state);
+    EXPECT_TRUE(state.render_job_tx && state.job_in_flight);
+    stop_background_worker(state);
+    drop_ui_state(state);
+}
+
 } // namespace
 } // namespace torvane
