@@ -19,24 +19,16 @@ struct ScreenFixture {
     explicit ScreenFixture(float scale = 1) : state(build_ui_state(scale, base.path())) {}
     ~ScreenFixture() { drop_ui_state(state); }
 
-    // The bottom bar drawn alone onto a transparent layer.
-    Pixmap bottom_bar()
+    // One panel drawn alone onto a transparent layer with the panel's top-left corner as origin.
+    Pixmap panel(void (*draw)(UiState&, Canvas&), float x, float y, float w, float h)
     {
-        Pixmap layer = Pixmap::create_or_die(scaled_pixels(bottom_bar_width, state.scale),
-            scaled_pixels(bottom_bar_height, state.scale));
-        Canvas canvas(layer, bottom_bar_x, bottom_bar_y, state.scale);
-        draw_bottom_bar(state, canvas);
+        Pixmap layer = Pixmap::create_or_die(scaled_pixels(w, state.scale), scaled_pixels(h, state.scale));
+        Canvas canvas(layer, x, y, state.scale);
+        draw(state, canvas);
         return layer;
     }
-
-    Pixmap top_bar()
-    {
-        Pixmap layer = Pixmap::create_or_die(scaled_pixels(top_bar_width, state.scale),
-            scaled_pixels(top_bar_height, state.scale));
-        Canvas canvas(layer, top_bar_x, top_bar_y, state.scale);
-        draw_top_bar(state, canvas);
-        return layer;
-    }
+    Pixmap bottom_bar() { return panel(draw_bottom_bar, bottom_bar_x, bottom_bar_y, bottom_bar_width, bottom_bar_height); }
+    Pixmap top_bar() { return panel(draw_top_bar, top_bar_x, top_bar_y, top_bar_width, top_bar_height); }
 };
 
 // A pixel of a layer at a logical point of the window.
