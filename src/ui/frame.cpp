@@ -20,8 +20,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::int32_t to_pixel(float value) { return static_cast<std::int32_t>(std::lround(value)); }
-
 std::int32_t floor_pixel(float value) { return static_cast<std::int32_t>(std::floor(value)); }
 std::int32_t ceil_pixel(float value) { return static_cast<std::int32_t>(std::ceil(value)); }
 
@@ -65,7 +63,7 @@ void copy_rows(Pixmap& destination, const Pixmap& source, const DirtyRect& rect)
 void blend_layer(UiState& state, const std::optional<Pixmap>& layer, float x, float y, float opacity)
 {
     if (layer)
-        blend_pixmap_at(state.scene_canvas, *layer, opacity, to_pixel(x * state.scale), to_pixel(y * state.scale));
+        blend_pixmap_at(state.scene_canvas, *layer, opacity, round_to_pixel(x * state.scale), round_to_pixel(y * state.scale));
 }
 
 // The UI side of the background render worker: start it, collect a finished backdrop without

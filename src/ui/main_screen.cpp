@@ -27,20 +27,6 @@ constexpr Color top_bar_fill = Color::from_rgba8(0x06, 0x0A, 0x09, 199);
 constexpr float panel_fill_alpha = 0.5f;
 constexpr float panel_border_alpha = 0.085f;
 
-Color with_alpha(Color color, float alpha)
-{
-    color.a = alpha;
-    return color;
-}
-
-// round(min(value, 1) * 255) / 255, negatives as 0: alphas are whole bytes.
-float byte_alpha(float value)
-{
-    if (!(value > 0))
-        return 0;
-    return std::round(std::min(value, 1.0f) * 255) / 255;
-}
-
 Color mix(Color a, Color b, float t)
 {
     t = std::clamp(t, 0.0f, 1.0f);
@@ -102,15 +88,15 @@ const IconPath& link_icon(const IconSet& icons, LinkKind kind)
 // Blends a pixmap whose top-left corner lies at logical (x, y), shifted by pad pixels up and left.
 void blend_at_logical(Canvas& canvas, const Pixmap& image, float x, float y, std::uint32_t pad, float opacity = 1)
 {
-    const auto px = static_cast<std::int32_t>(std::lround((x - canvas.origin_x) * canvas.scale)) - static_cast<std::int32_t>(pad);
-    const auto py = static_cast<std::int32_t>(std::lround((y - canvas.origin_y) * canvas.scale)) - static_cast<std::int32_t>(pad);
+    const auto px = round_to_pixel((x - canvas.origin_x) * canvas.scale) - static_cast<std::int32_t>(pad);
+    const auto py = round_to_pixel((y - canvas.origin_y) * canvas.scale) - static_cast<std::int32_t>(pad);
     blend_pixmap_at(*canvas.pixmap, image, opacity, px, py);
 }
 
 void draw_panel_box(Canvas& canvas, float x, float y, float w, float h, float radius)
 {
-    fill_round_rect(canvas, Paint::solid(with_alpha(palette::panel, panel_fill_alpha)), x, y, w, h, radius);
-    stroke_round_rect(canvas, with_alpha(white, panel_border_alpha), x, y, w, h, radius);
+    fill_round_rect(canvas, Paint::solid(color_with_alpha(palette::panel, panel_fill_alpha)), x, y, w, h, radius);
+    stroke_round_rect(canvas, color_with_alpha(white, panel_border_alpha), x, y, w, h, radius);
 }
 
 // The layer of a panel: a cleared pixmap of the panel's pixel size, reused while the size holds.
@@ -135,10 +121,10 @@ void draw_links(UiState& state, Canvas& canvas)
     for (std::size_t i = 0; i < state.links.size(); ++i) {
         const LinkEntry& entry = state.links[i];
         const float t = hover_amount(state, hit_id::link, static_cast<std::int32_t>(i));
-        fill_round_rect(canvas, Paint::solid(with_alpha(white, byte_alpha(0.045f + 0.075f * t))), entry.x,
+        fill_round_rect(canvas, Paint::solid(color_with_alpha(white, byte_alpha(0.045f + 0.075f * t))), entry.x,
             title_button_top, entry.width, 32, 8);
         if (t > 0)
-            stroke_round_rect(canvas, with_alpha(white, byte_alpha(0.1f * t)), entry.x, title_button_top, entry.width, 32, 8);
+            stroke_round_rect(canvas, color_with_alpha(white, byte_alpha(0.1f * t)), entry.x, title_button_top, entry.width, 32, 8);
         draw_icon(canvas, link_icon(state.icons, entry.kind), entry.x + 13, title_button_top + 8, 16, icon_grid,
             mix(palette::gold, palette::pale_gold, t), 1.6f);
         const float top = centred_top(state, entry.shaped_label.face, entry.shaped_label.size(), title_button_top, 32);
@@ -149,9 +135,9 @@ void draw_links(UiState& state, Canvas& canvas)
 void draw_status_pill(UiState& state, Canvas& canvas)
 {
     const MainLayout& layout = state.layout;
-    fill_round_rect(canvas, Paint::solid(with_alpha(white, 8 / 255.0f)), layout.badge_x, title_button_top,
+    fill_round_rect(canvas, Paint::solid(color_with_alpha(white, 8 / 255.0f)), layout.badge_x, title_button_top,
         layout.badge_width, 32, 16);
-    stroke_round_rect(canvas, with_alpha(white, 33 / 255.0f), layout.badge_x, title_button_top, layout.badge_width, 32, 16);
+    stroke_round_rect(canvas, color_with_alpha(white, 33 / 255.0f), layout.badge_x, title_button_top, layout.badge_width, 32, 16);
     Color dot = palette::muted;
     Color ink = palette::secondary;
     if (state.server_known) {
@@ -170,14 +156,14 @@ void draw_news(UiState& state, Canvas& canvas)
         const bool first = i == 0;
         const float content_top = entry.y + (first ? 6.0f : 12.0f);
         if (!first)
-            fill_round_rect(canvas, Paint::solid(with_alpha(white, 0.06f)), 695, entry.y + 5, 370, 1, 0);
+            fill_round_rect(canvas, Paint::solid(color_with_alpha(white, 0.06f)), 695, entry.y + 5, 370, 1, 0);
         const float t = hover_amount(state, hit_id::news, static_cast<std::int32_t>(i));
         if (t > 0)
-            fill_round_rect(canvas, Paint::solid(with_alpha(white, byte_alpha(0.05f * t))), 687, content_top - 5, 386,
+            fill_round_rect(canvas, Paint::solid(color_with_alpha(white, byte_alpha(0.05f * t))), 687, content_top - 5, 386,
                 52, 10);
 
-        fill_round_rect(canvas, Paint::solid(with_alpha(entry.tag_color, 0.16f)), 695, content_top, entry.tag_pill_width, 20, 6);
-        stroke_round_rect(canvas, with_alpha(entry.tag_color, 0.42f), 695, content_top, entry.tag_pill_width, 20, 6);
+        fill_round_rect(canvas, Paint::solid(color_with_alpha(entry.tag_color, 0.16f)), 695, content_top, entry.tag_pill_width, 20, 6);
+        stroke_round_rect(canvas, color_with_alpha(entry.tag_color, 0.42f), 695, content_top, entry.tag_pill_width, 20, 6);
         draw_text_at_top(canvas, state.fonts, entry.tag, 704,
             centred_top(state, entry.tag.face, entry.tag.size(), content_top, 20), mix(entry.tag_color, white, 0.25f));
 
@@ -198,7 +184,7 @@ void draw_info_rows(UiState& state, Canvas& canvas)
         const InfoRow& row = state.info_rows[i];
         const float top = row.y + (i == 0 ? 2.0f : 6.0f);
         if (i > 0)
-            fill_round_rect(canvas, Paint::solid(with_alpha(white, 0.05f)), 695, row.y + 1.5f, 370, 1, 0);
+            fill_round_rect(canvas, Paint::solid(color_with_alpha(white, 0.05f)), 695, row.y + 1.5f, 370, 1, 0);
         draw_text_at_top(canvas, state.fonts, row.shaped_label, 695, top, palette::secondary);
 
         float total = 0;
@@ -225,8 +211,8 @@ void draw_settings_button(UiState& state, Canvas& canvas)
 {
     const float t = hover_amount(state, hit_id::settings);
     constexpr float x = 633, y = 590.5f, w = 170, h = 34;
-    fill_round_rect(canvas, Paint::solid(with_alpha(palette::gold, byte_alpha(0.1f + 0.1f * t))), x, y, w, h, 10);
-    stroke_round_rect(canvas, with_alpha(palette::gold, byte_alpha(0.32f + 0.25f * t)), x, y, w, h, 10);
+    fill_round_rect(canvas, Paint::solid(color_with_alpha(palette::gold, byte_alpha(0.1f + 0.1f * t))), x, y, w, h, 10);
+    stroke_round_rect(canvas, color_with_alpha(palette::gold, byte_alpha(0.32f + 0.25f * t)), x, y, w, h, 10);
     const ShapedRun label = run_of(state, TextFace::ManropeSemiBold, 13, 0, "Configura\u00E7\u00F5es");
     constexpr float icon_size = 15, gap = 8;
     const float left = x + (w - (icon_size + gap + label.width)) / 2;
@@ -241,15 +227,15 @@ void draw_play_button(UiState& state, Canvas& canvas, const Mask* bar_mask)
     const float t = hover_amount(state, hit_id::play);
     Color ink = palette::muted;
     if (state.play_enabled) {
-        draw_shadow(canvas, with_alpha(palette::gold, byte_alpha(0.3f + 0.15f * t)), x, y + 4, w, h, radius, 10, bar_mask);
+        draw_shadow(canvas, color_with_alpha(palette::gold, byte_alpha(0.3f + 0.15f * t)), x, y + 4, w, h, radius, 10, bar_mask);
         const ColorStop stops[] = {{0, palette::gold_start}, {1, palette::gold_end}};
         fill_round_rect(canvas, Paint{linear_gradient_shader(stops, x, y, w, h, 135)}, x, y, w, h, radius);
         if (t > 0)
-            fill_round_rect(canvas, Paint::solid(with_alpha(white, byte_alpha(0.14f * t))), x, y, w, h, radius);
+            fill_round_rect(canvas, Paint::solid(color_with_alpha(white, byte_alpha(0.14f * t))), x, y, w, h, radius);
         ink = play_ink;
     } else {
-        fill_round_rect(canvas, Paint::solid(with_alpha(white, 18 / 255.0f)), x, y, w, h, radius);
-        stroke_round_rect(canvas, with_alpha(white, 33 / 255.0f), x, y, w, h, radius);
+        fill_round_rect(canvas, Paint::solid(color_with_alpha(white, 18 / 255.0f)), x, y, w, h, radius);
+        stroke_round_rect(canvas, color_with_alpha(white, 33 / 255.0f), x, y, w, h, radius);
     }
 
     const ShapedRun word = run_of(state, TextFace::UrbanistExtraBold, 25, 1.5f, "JOGAR");
@@ -262,7 +248,7 @@ void draw_play_button(UiState& state, Canvas& canvas, const Mask* bar_mask)
 
     const ShapedRun label = run_of(state, TextFace::ManropeSemiBold, 11.5f, 0, state.play_label);
     draw_run_at_top(canvas, font_of(state, TextFace::ManropeSemiBold), label, 945 - label.width / 2, 599.5f,
-        Paint::solid(with_alpha(ink, 0.85f)));
+        Paint::solid(color_with_alpha(ink, 0.85f)));
 }
 
 } // namespace
@@ -295,7 +281,7 @@ void draw_text_at_top(Canvas& canvas, const FontSet& fonts, const ShapedText& te
 void draw_top_bar(UiState& state, Canvas& canvas)
 {
     fill_round_rect(canvas, Paint::solid(top_bar_fill), 0, 0, top_bar_width, top_bar_height, 0);
-    fill_round_rect(canvas, Paint::solid(with_alpha(white, 18 / 255.0f)), 0, 57, top_bar_width, 1, 0);
+    fill_round_rect(canvas, Paint::solid(color_with_alpha(white, 18 / 255.0f)), 0, 57, top_bar_width, 1, 0);
 
     if (state.images.crest_glow)
         blend_at_logical(canvas, *state.images.crest_glow, 18, 12, state.images.crest_glow_pad);
@@ -333,7 +319,7 @@ void draw_bottom_bar(UiState& state, Canvas& canvas)
 {
     constexpr float x = bottom_bar_x, y = bottom_bar_y, w = bottom_bar_width, h = bottom_bar_height;
     draw_panel_box(canvas, x, y, w, h, 16);
-    const ColorStop glow[] = {{0, with_alpha(palette::gold_start, 0.13f)}, {0.55f, with_alpha(palette::gold_start, 0)}};
+    const ColorStop glow[] = {{0, color_with_alpha(palette::gold_start, 0.13f)}, {0.55f, color_with_alpha(palette::gold_start, 0)}};
     fill_round_rect(canvas, Paint{linear_gradient_shader(glow, x + 1, y + 1, w - 2, h - 2, 135)}, x + 1, y + 1, w - 2,
         h - 2, 15);
 
@@ -399,8 +385,8 @@ void draw_main_screen(UiState& state)
 
 void draw_server_badge(const UiState& state, Canvas& canvas, float x, float y, float width, float opacity)
 {
-    fill_round_rect(canvas, Paint::solid(with_alpha(palette::gold, byte_alpha(0.12f * opacity))), x, y, width, 27, 13.5f);
-    stroke_round_rect(canvas, with_alpha(palette::gold, byte_alpha(0.45f * opacity)), x, y, width, 27, 13.5f);
+    fill_round_rect(canvas, Paint::solid(color_with_alpha(palette::gold, byte_alpha(0.12f * opacity))), x, y, width, 27, 13.5f);
+    stroke_round_rect(canvas, color_with_alpha(palette::gold, byte_alpha(0.45f * opacity)), x, y, width, 27, 13.5f);
     if (state.images.crest_scaled) {
         // The crest shrunk to 21 units, centred near the pill's left end.
         constexpr float side = 21;
@@ -411,7 +397,7 @@ void draw_server_badge(const UiState& state, Canvas& canvas, float x, float y, f
     }
     const ShapedText& line = state.layout.subtitle;
     draw_run_at_top(canvas, face_font(state.fonts, line.face), line.run, x + 28, y + 6,
-        Paint::solid(with_alpha(badge_ink, byte_alpha(opacity))));
+        Paint::solid(color_with_alpha(badge_ink, byte_alpha(opacity))));
 }
 
 } // namespace torvane

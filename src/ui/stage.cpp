@@ -10,6 +10,7 @@
 #include "ui/layout.hpp"
 #include "ui/main_screen.hpp"
 #include "ui/motion.hpp"
+#include "ui/widgets.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -34,21 +35,6 @@ constexpr float design_centre = 260;
 constexpr float design_to_logical = 270.0f / 520.0f;
 
 float rounded_half_away(float value) { return std::round(value); }
-
-float byte_alpha(float value)
-{
-    if (!(value > 0))
-        return 0;
-    return std::round(std::min(value, 1.0f) * 255) / 255;
-}
-
-Color with_alpha(Color color, float alpha)
-{
-    color.a = alpha;
-    return color;
-}
-
-std::int32_t to_pixel(float value) { return static_cast<std::int32_t>(std::lround(value)); }
 
 std::int32_t floor_key(float value)
 {
@@ -130,7 +116,7 @@ float fraction(float value) { return value - std::floor(value); }
 
 ClipRect stage_clip(float s)
 {
-    return ClipRect{0, to_pixel(stage_top * s), to_pixel(stage_right * s), to_pixel(stage_bottom * s)};
+    return ClipRect{0, round_to_pixel(stage_top * s), round_to_pixel(stage_right * s), round_to_pixel(stage_bottom * s)};
 }
 
 void draw_sparks(UiState& state)
@@ -173,7 +159,7 @@ void draw_pill(UiState& state, float pill_top, float since)
         Canvas canvas(*sprite.pixmap, sprite.origin_x, sprite.origin_y, s);
         draw_server_badge(state, canvas, x, y, width, 1);
     }
-    blend_pixmap_at(state.frame_canvas, *sprite.pixmap, 1, to_pixel(sprite.origin_x * s), to_pixel(sprite.origin_y * s));
+    blend_pixmap_at(state.frame_canvas, *sprite.pixmap, 1, round_to_pixel(sprite.origin_x * s), round_to_pixel(sprite.origin_y * s));
 }
 
 void ensure_rune_art(StageSprites& stage)
@@ -279,7 +265,7 @@ void draw_logo(UiState& state, float crest_y, bool crest_settled, float crest_op
                 quarter = 0;
             }
             blend_pixmap_at(state.frame_canvas, state.stage.logo_quarter_shifts[static_cast<std::size_t>(quarter)], 1,
-                to_pixel(left_px), static_cast<std::int32_t>(whole));
+                round_to_pixel(left_px), static_cast<std::int32_t>(whole));
             return;
         }
     }
@@ -298,7 +284,7 @@ void draw_opened_text(UiState& state, float top, float progress)
     const ShapedRun run = cached_run(state.text_cache, state.fonts, display_face, 26, 0, opened_text);
     const float left = stage_centre_x - run.width / 2;
     const float alpha = byte_alpha(progress);
-    const ColorStop stops[] = {{0, with_alpha(palette::gold_start, alpha)}, {1, with_alpha(palette::gold_end, alpha)}};
+    const ColorStop stops[] = {{0, color_with_alpha(palette::gold_start, alpha)}, {1, color_with_alpha(palette::gold_end, alpha)}};
     const float line = 26 * (font.ascender - font.descender) / font.units_per_em;
     Canvas frame(state.frame_canvas, 0, 0, state.scale);
     draw_glyph_run(frame, font, left, top + baseline_offset(font, 26), run,
@@ -343,8 +329,8 @@ void draw_countdown_stage(UiState& state, float top, float progress, std::int64_
             Canvas canvas(*stage.countdown_sprite, stage.countdown_origin_x, stage.countdown_origin_y, s);
             draw_countdown(state, canvas, left, top, widths, 1);
         }
-        blend_pixmap_at(state.frame_canvas, *stage.countdown_sprite, 1, to_pixel(stage.countdown_origin_x * s),
-            to_pixel(stage.countdown_origin_y * s));
+        blend_pixmap_at(state.frame_canvas, *stage.countdown_sprite, 1, round_to_pixel(stage.countdown_origin_x * s),
+            round_to_pixel(stage.countdown_origin_y * s));
     }
 
     // The digits drop into place over the panel when they change.
@@ -377,7 +363,7 @@ void draw_countdown_stage(UiState& state, float top, float progress, std::int64_
         const float q = cubic_bezier(ease_out_curve, std::min(since_change, 1.0f));
         const float opacity = progress * (0.3f + 0.7f * q);
         const float drop = (1 - q) * 5;
-        blend_pixmap_at(state.frame_canvas, *sprite.pixmap, opacity, px, py - to_pixel(drop * s));
+        blend_pixmap_at(state.frame_canvas, *sprite.pixmap, opacity, px, py - round_to_pixel(drop * s));
         cell_x += cell + 9;
     }
 }
@@ -394,7 +380,7 @@ void draw_pulse(UiState& state)
         const float g = entrance(phase / 0.7f);
         if (std::optional<Path> ring = circle_path(cx, cy, 3.5f + 7 * g))
             fill_path(state.frame_canvas, *ring,
-                Paint::solid(with_alpha(palette::online, byte_alpha(std::clamp((1 - g) * 0.6f, 0.0f, 1.0f)))),
+                Paint::solid(color_with_alpha(palette::online, byte_alpha(std::clamp((1 - g) * 0.6f, 0.0f, 1.0f)))),
                 FillRule::Winding, transform);
     }
     if (std::optional<Path> dot = circle_path(cx, cy, 3.5f))

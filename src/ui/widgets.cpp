@@ -27,14 +27,6 @@ Color rgb(std::uint8_t r, std::uint8_t g, std::uint8_t b, float alpha = 1)
     return Color{r / 255.0f, g / 255.0f, b / 255.0f, alpha};
 }
 
-// Alpha levels are quantised to whole bytes: round(min(1, value) * 255) / 255, negatives as 0.
-float quantised_alpha(float value)
-{
-    if (!(value > 0))
-        return 0;
-    return std::round(std::min(1.0f, value) * 255) / 255;
-}
-
 std::int32_t clamp_to_int(float value)
 {
     if (std::isnan(value))
@@ -43,6 +35,15 @@ std::int32_t clamp_to_int(float value)
 }
 
 } // namespace
+
+float byte_alpha(float value)
+{
+    if (!(value > 0))
+        return 0;
+    return std::round(std::min(1.0f, value) * 255) / 255;
+}
+
+std::int32_t round_to_pixel(float value) { return static_cast<std::int32_t>(std::lround(value)); }
 
 PixelBox pixel_box(std::uint32_t width, std::uint32_t height, float scale, float x, float y, float w, float h)
 {
@@ -205,8 +206,8 @@ void draw_icon_button(Canvas& canvas, const IconPath& icon, float x, float y, fl
     constexpr float radius = 10;
     if (hover > 0) {
         const Color base = danger ? rgb(239, 68, 68) : rgb(255, 255, 255);
-        const float fill_alpha = quantised_alpha((danger ? 0.2f : 0.05f) * hover);
-        const float border_alpha = quantised_alpha((danger ? 0.6f : 0.13f) * hover);
+        const float fill_alpha = byte_alpha((danger ? 0.2f : 0.05f) * hover);
+        const float border_alpha = byte_alpha((danger ? 0.6f : 0.13f) * hover);
         fill_round_rect(canvas, Paint::solid(Color{base.r, base.g, base.b, fill_alpha}), x, y, width, height, radius);
         stroke_round_rect(canvas, Color{base.r, base.g, base.b, border_alpha}, x, y, width, height, radius);
     }

@@ -37,6 +37,19 @@ struct PixelBox {
 };
 PixelBox pixel_box(std::uint32_t width, std::uint32_t height, float scale, float x, float y, float w, float h);
 
+// An alpha level as a whole byte: round(min(value, 1) * 255) / 255, negative values and NaN as 0.
+float byte_alpha(float value);
+
+// The colour with its alpha replaced.
+constexpr Color color_with_alpha(Color color, float alpha)
+{
+    color.a = alpha;
+    return color;
+}
+
+// A pixel position: the value rounded to the nearest integer, halves away from zero.
+std::int32_t round_to_pixel(float value);
+
 // The warm gold gradient of bars and toggles, laid at 135 degrees over the element's rectangle.
 Shader warm_gold_gradient(float x, float y, float w, float h);
 
