@@ -17,13 +17,6 @@ int not_available(const char* what)
 
 int run_client_test(const fs::path&, bool) { return not_available("o modo --baixar-cliente"); }
 
-int run_bench(const fs::path&, const fs::path&, float) { return not_available("o modo --bench"); }
-
-int run_capture(const fs::path&, const fs::path&, float, bool, const std::optional<fs::path>&)
-{
-    return not_available("o modo --captura");
-}
-
 int run_window(const fs::path&, bool) { return not_available("a janela do launcher"); }
 
 } // namespace torvane

@@ -1,0 +1,163 @@
+#include "ui/backdrop.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <thread>
+
+namespace torvane {
+namespace {
+
+TEST(SlideshowTest, ZoomRunsForwardThenBack)
+{
+    struct Case {
+        float time;
+        float zoom;
+    };
+    const Case cases[] = {{0, 1.02f}, {9, 1.05f}, {18, 1.08f}, {27, 1.05f}, {36, 1.02f}, {45, 1.05f}, {54, 1.08f}};
+    for (const Case& c : cases)
+        EXPECT_NEAR(slideshow_zoom(c.time), c.zoom, 1e-5) << c.time;
+    // Eased: slow near the ends.
+    EXPECT_LT(slideshow_zoom(1.8f) - 1.02f, 0.06f * 0.1f);
+}
+
+Pixmap solid(std::uint32_t width, std::uint32_t height, std::uint32_t word)
+{
+    Pixmap pixmap = Pixmap::create_or_die(width, height);
+    pixmap.fill(word);
+    return pixmap;
+}
+
+TEST(SlideshowTest, BaseColourHeroThenShade)
+{
+    Pixmap target = Pixmap::create_or_die(110, 66);
+    Pixmap clear_shade = Pixmap::create_or_die(110, 66);
+    // A hero too small to reach the corner leaves the opaque base colour there.
+    Pixmap hero = solid(2, 2, pixel_word(255, 255, 255, 255));
+    draw_background_slideshow(target, hero, 0.1f, 0, 0, clear_shade, 0);
+    EXPECT_EQ(target.at(109, 65), pixel_word(6, 10, 9, 255));
+
+    // An opaque shade covers everything.
+    Pixmap black_shade = solid(110, 66, pixel_word(0, 0, 0, 255));
+    draw_background_slideshow(target, hero, 0.1f, 0, 0, black_shade, 0);
+    EXPECT_EQ(target.at(50, 30), pixel_word(0, 0, 0, 255));
+}
+
+BackgroundWorkerStart small_worker_start(ChannelReceiver<RenderJob> jobs, ChannelSender<Pixmap> frames)
+{
+    return BackgroundWorkerStart{std::move(jobs), std::move(frames), solid(130, 80, pixel_word(200, 100, 50, 255)),
+        Pixmap::create_or_die(110, 66), 110, 66, 0.1f, 0, 0};
+}
+
+std::vector<PanelRect> four_panels()
+{
+    return {{0, 0, 1100, 58, 0, 20}, {678, 70, 404, 200, 16, 12}, {678, 280, 404, 150, 16, 12}, {18, 540, 1064, 104, 16, 12}};
+}
+
+TEST(BackgroundWorkerTest, PanelsReusedForLessThanASecond)
+{
+    auto [job_tx, job_rx] = make_channel<RenderJob>();
+    auto [frame_tx, frame_rx] = make_channel<Pixmap>();
+    BackgroundWorkerStart start = small_worker_start(std::move(job_rx), std::move(frame_tx));
+    BackgroundWorker worker{Pixmap::create_or_die(110, 66)};
+
+    render_background_job(worker, start, {10.0f, four_panels()});
+    EXPECT_EQ(worker.frosted_time, 10.0f);
+    EXPECT_EQ(worker.layers.size(), 4u);
+
+    struct Case {
+        const char* what;
+        RenderJob job;
+        float frosted_time_after;
+    };
+    std::vector<PanelRect> moved = four_panels();
+    moved[1].y += 12;
+    std::vector<PanelRect> with_nan = four_panels();
+    with_nan[0].blur = NAN;
+    const Case cases[] = {
+        {"same panels 0.5 s later", {10.5f, four_panels()}, 10.0f},
+        {"1.0 s after the frosting", {11.0f, four_panels()}, 11.0f},
+        {"a moved panel", {11.2f, moved}, 11.2f},
+        {"moved panel kept", {11.4f, moved}, 11.2f},
+        {"a NaN never equals", {11.5f, with_nan}, 11.5f},
+        {"still never equals", {11.6f, with_nan}, 11.6f},
+        {"fewer panels", {11.7f, {four_panels()[0]}}, 11.7f},
+    };
+    for (const Case& c : cases) {
+        render_background_job(worker, start, c.job);
+        EXPECT_EQ(worker.frosted_time, c.frosted_time_after) << c.what;
+    }
+    EXPECT_EQ(worker.layers.size(), 1u);
+}
+
+TEST(BackgroundWorkerTest, JobWithoutPanelsGivesBareBackdrop)
+{
+    auto [job_tx, job_rx] = make_channel<RenderJob>();
+    auto [frame_tx, frame_rx] = make_channel<Pixmap>();
+    BackgroundWorkerStart start = small_worker_start(std::move(job_rx), std::move(frame_tx));
+    BackgroundWorker worker{Pixmap::create_or_die(110, 66)};
+    Pixmap result = render_background_job(worker, start, {3.0f, {}});
+    Pixmap expected = Pixmap::create_or_die(110, 66);
+    draw_background_slideshow(expected, start.hero, start.scale, 0, 0, start.shade, 3.0f);
+    EXPECT_TRUE(std::equal(result.pixels().begin(), result.pixels().end(), expected.pixels().begin()));
+    EXPECT_TRUE(worker.layers.empty());
+}
+
+TEST(BackgroundWorkerTest, ThreadAnswersJobsAndEndsWhenSenderDropped)
+{
+    auto [job_tx, job_rx] = make_channel<RenderJob>();
+    auto [frame_tx, frame_rx] = make_channel<Pixmap>();
+    std::thread thread(background_render_worker, small_worker_start(std::move(job_rx), std::move(frame_tx)));
+
+    ASSERT_TRUE(job_tx.send({0.5f, four_panels()}));
+    std::optional<Pixmap> frame = frame_rx.receive();
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(frame->width(), 110u);
+    EXPECT_EQ(frame->height(), 66u);
+
+    { auto dropped = std::move(job_tx); }
+    // The worker ends, dropping its frame sender: the receive returns instead of waiting.
+    EXPECT_FALSE(frame_rx.receive());
+    thread.join();
+}
+
+TEST(BackgroundWorkerTest, ThreadEndsWhenResultsAreNoLongerWanted)
+{
+    auto [job_tx, job_rx] = make_channel<RenderJob>();
+    auto [frame_tx, frame_rx] = make_channel<Pixmap>();
+    std::thread thread(background_render_worker, small_worker_start(std::move(job_rx), std::move(frame_tx)));
+    { auto dropped = std::move(frame_rx); }
+    job_tx.send({0.5f, {}});
+    thread.join(); // returns once its send has failed
+    EXPECT_FALSE(job_tx.send({1.0f, {}}));
+}
+
+TEST(BackgroundWorkerTest, ImpossibleSizeEndsAtOnce)
+{
+    auto [job_tx, job_rx] = make_channel<RenderJob>();
+    auto [frame_tx, frame_rx] = make_channel<Pixmap>();
+    BackgroundWorkerStart start = small_worker_start(std::move(job_rx), std::move(frame_tx));
+    start.width = 0;
+    job_tx.send({0, {}});
+    background_render_worker(std::move(start));
+    EXPECT_FALSE(frame_rx.try_receive());
+}
+
+TEST(ChannelTest, ReceiverSeesValuesInOrderThenEnd)
+{
+    auto [tx, rx] = make_channel<int>();
+    ChannelSender<int> second = tx;
+    tx.send(1);
+    second.send(2);
+    EXPECT_EQ(rx.try_receive(), 1);
+    EXPECT_EQ(rx.receive(), 2);
+    EXPECT_FALSE(rx.try_receive());
+    { auto dropped = std::move(tx); }
+    second.send(3);
+    EXPECT_EQ(rx.receive(), 3);
+    { auto dropped = std::move(second); }
+    EXPECT_FALSE(rx.receive());
+}
+
+} // namespace
+} // namespace torvane
