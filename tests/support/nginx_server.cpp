@@ -91,8 +91,8 @@ std::unique_ptr<NginxServer> NginxServer::start(const NginxOptions& options)
     std::filesystem::path work = pattern;
 
     // A port found free can be taken by someone else before nginx binds it: try a few.
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        int port = free_loopback_port();
+    for (int attempt = 0; attempt < (options.port != 0 ? 1 : 5); ++attempt) {
+        int port = options.port != 0 ? options.port : free_loopback_port();
         std::filesystem::path conf = work / "nginx.conf";
         std::ofstream(conf) << configuration(options, work, port);
 
