@@ -1,0 +1,56 @@
+// An open file for reading, owned by one object, and the in-use rule of release files.
+//
+// Linux has no share modes. A file that must not be replaced or deleted while it is in use (the
+// verified client executable) is opened with Pin::Yes, which takes a shared advisory lock on it;
+// remove_file_unless_in_use refuses such a file. The lock belongs to the open file, so a started
+// process that inherits the descriptor keeps the file in use for as long as it runs. Renames onto
+// the path still succeed, but never change the bytes that the open descriptor reads.
+#pragma once
+
+#include "core/result.hpp"
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+
+namespace torvane::platform {
+
+namespace fs = std::filesystem;
+
+enum class Pin { No, Yes };
+
+class FileHandle {
+public:
+    // Opens an existing file for reading (never blocks on a FIFO). With Pin::Yes the file is also
+    // marked in use until the handle closes; that fails when a deletion is under way.
+    // Failures carry os_error_text.
+    static Result<FileHandle> open_for_reading(const fs::path& path, Pin pin = Pin::No);
+
+    FileHandle(FileHandle&& other) noexcept;
+    FileHandle& operator=(FileHandle&& other) noexcept;
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    ~FileHandle();
+
+    // Reads up to buffer.size() bytes, repeating interrupted reads; 0 means the end of the file.
+    Result<std::size_t> read(std::span<std::uint8_t> buffer);
+    // Reads until the buffer is full or the file ends; yields the number of bytes read.
+    Result<std::size_t> read_full(std::span<std::uint8_t> buffer);
+
+    bool is_open() const { return fd_ >= 0; }
+    // The descriptor (close-on-exec); it stays owned by this object.
+    int descriptor() const { return fd_; }
+    const fs::path& path() const { return path_; }
+    void close();
+
+private:
+    FileHandle(int fd, fs::path path) : fd_(fd), path_(std::move(path)) {}
+    int fd_ = -1;
+    fs::path path_;
+};
+
+// Deletes a file or symbolic link unless a handle opened with Pin::Yes holds it (in any process).
+// A missing path is success; a file in use fails with os_error_text(EWOULDBLOCK).
+Status remove_file_unless_in_use(const fs::path& path);
+
+} // namespace torvane::platform

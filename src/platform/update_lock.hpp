@@ -1,0 +1,29 @@
+// The lock that keeps a second launcher process from updating the same game folder.
+#pragma once
+
+#include "core/result.hpp"
+
+#include <filesystem>
+
+namespace torvane::platform {
+
+class UpdateLock {
+public:
+    // Opens the lock file for reading and writing (created when missing, never through a symbolic
+    // link) and locks it exclusively without waiting. Fails with os_error_text when another open of
+    // the file holds the lock, in this process or in another. The lock lasts until this object is
+    // destroyed or the process ends; nothing is written to the file.
+    static Result<UpdateLock> acquire(const std::filesystem::path& lock_file);
+
+    UpdateLock(UpdateLock&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    UpdateLock& operator=(UpdateLock&& other) noexcept;
+    UpdateLock(const UpdateLock&) = delete;
+    UpdateLock& operator=(const UpdateLock&) = delete;
+    ~UpdateLock();
+
+private:
+    explicit UpdateLock(int fd) : fd_(fd) {}
+    int fd_ = -1;
+};
+
+} // namespace torvane::platform

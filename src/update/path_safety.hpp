@@ -1,0 +1,28 @@
+// Keeps every path of the signed update inside the game folder and off planted links.
+#pragma once
+
+#include "core/result.hpp"
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace torvane {
+
+inline constexpr char outside_base_message[] = "o arquivo está fora da pasta do Torvane.";
+inline constexpr char redirected_message[] = "a pasta do Torvane não aceita redirecionamentos locais.";
+
+// The comparison key of a path: its text (invalid UTF-8 replaced by U+FFFD), every '/' turned into
+// '\', lower-cased by the Unicode rules, trailing '\' removed. Nothing else is normalised.
+std::string path_key(const std::filesystem::path& path);
+
+// The folder followed by each '/'-separated segment of the relative path; empty segments skipped.
+std::filesystem::path push_relative_path(const std::filesystem::path& folder, std::string_view relative);
+
+// Succeeds when the path (already joined; absolute, or relative like the base) lies inside the base
+// and no existing component between them, the path itself included, is a symbolic link. Components
+// that do not exist yet pass. The base itself is not tested for being a link. Errors: the two
+// messages above; a ".." component below the base counts as outside.
+Status ensure_inside_base(const std::filesystem::path& base, const std::filesystem::path& path);
+
+} // namespace torvane

@@ -1,0 +1,37 @@
+# The update tests sign and publish their own releases with the release publisher.
+target_sources(torvane_update_tests PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/release_keys.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/fuzz/release_list_input_check.cpp)
+target_include_directories(torvane_update_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR})
+target_link_libraries(torvane_update_tests PRIVATE torvane_publisher)
+
+# A second process that holds the update lock.
+add_executable(torvane_update_lock_holder ${CMAKE_CURRENT_LIST_DIR}/lock_holder.cpp)
+target_link_libraries(torvane_update_lock_holder PRIVATE torvane_update)
+add_dependencies(torvane_update_tests torvane_update_lock_holder torvane-publish)
+target_compile_definitions(torvane_update_tests PRIVATE
+  TORVANE_LOCK_HOLDER="$<TARGET_FILE:torvane_update_lock_holder>"
+  TORVANE_PUBLISH="$<TARGET_FILE:torvane-publish>")
+
+# Benchmark (not a test): parsing and verifying a 30,000-entry release list.
+find_package(benchmark QUIET)
+if(benchmark_FOUND)
+  add_executable(torvane_release_list_benchmark
+    ${CMAKE_CURRENT_LIST_DIR}/release_list_benchmark.cpp ${CMAKE_CURRENT_LIST_DIR}/release_keys.cpp)
+  target_include_directories(torvane_release_list_benchmark PRIVATE ${CMAKE_CURRENT_LIST_DIR})
+  target_link_libraries(torvane_release_list_benchmark PRIVATE torvane_publisher torvane_test_support benchmark::benchmark)
+endif()
+
+# libFuzzer harness of the release-list parser (clang only). The parser's sources are compiled
+# into the harness so that libFuzzer sees their coverage.
+if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  add_executable(torvane_release_list_fuzzer
+    ${CMAKE_CURRENT_LIST_DIR}/fuzz/release_list_fuzzer.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/fuzz/release_list_input_check.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/release_keys.cpp
+    ${CMAKE_SOURCE_DIR}/src/update/release_list.cpp)
+  target_include_directories(torvane_release_list_fuzzer PRIVATE ${CMAKE_CURRENT_LIST_DIR})
+  target_compile_options(torvane_release_list_fuzzer PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_link_options(torvane_release_list_fuzzer PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_link_libraries(torvane_release_list_fuzzer PRIVATE torvane_publisher torvane_test_support)
+endif()

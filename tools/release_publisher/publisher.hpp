@@ -1,0 +1,40 @@
+// Publishes a client folder as a signed release of the service:
+//
+//   <output>/client/current.pmx                 the signed release list of the new release
+//   <output>/client/releases/<id>/<path>        every file of the release, under its list path
+//
+// Main.exe and Assets/assets.idx are signed into Main.exe.sig and Assets/assets.idx.sig, and the
+// asset index's header is stamped with the new release id. Earlier releases under
+// client/releases stay, so clients that are still downloading one can finish.
+#pragma once
+
+#include "core/result.hpp"
+#include "release_signer.hpp"
+#include "update/release_list.hpp"
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace torvane::publisher {
+
+struct PublishedRelease {
+    std::string release_id;
+    std::filesystem::path list_file; // <output>/client/current.pmx
+    std::filesystem::path release_folder; // <output>/client/releases/<id>
+    std::string list_bytes; // current.pmx exactly as written
+    ReleaseList list;
+};
+
+// Writes a new release (a fresh random id) from the client folder. The folder must hold every core
+// file but the two signatures (which are made here and replaced when present), every user file and
+// at least one asset blob "Assets/<64 hex>.pmk", and nothing else; Assets/assets.idx must begin
+// with the 24-byte "PXIDX001" header. Nothing is written when the folder is refused; current.pmx
+// is replaced only after the release's files are all in place.
+Result<PublishedRelease> publish_release(const std::filesystem::path& client_folder, const ReleaseSigner& signer,
+                                         const std::filesystem::path& output_folder);
+
+// A list file as the service serves it: the text followed by its signature.
+Result<std::string> sign_release_list(std::string_view text, const ReleaseSigner& signer);
+
+} // namespace torvane::publisher
