@@ -130,6 +130,15 @@ std::unique_ptr<NginxServer> NginxServer::start(const NginxOptions& options)
 
 std::string NginxServer::origin() const { return "https://127.0.0.1:" + std::to_string(port_); }
 
+std::vector<std::string> NginxServer::requests() const
+{
+    std::vector<std::string> lines;
+    std::ifstream log(work_dir_ / "access.log");
+    for (std::string line; std::getline(log, line);)
+        lines.push_back(line);
+    return lines;
+}
+
 void NginxServer::stop()
 {
     if (pid_ > 0) {

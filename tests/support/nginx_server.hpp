@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace torvane::test {
 
@@ -30,6 +31,8 @@ public:
     int port() const { return port_; }
     // "https://127.0.0.1:<port>"
     std::string origin() const;
+    // The requests served so far, one access-log line each ("... \"GET /path HTTP/1.1\" 200 ...").
+    std::vector<std::string> requests() const;
     // Stops the server now (a test of an unreachable service); the destructor does nothing then.
     void stop();
 

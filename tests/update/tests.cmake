@@ -35,3 +35,6 @@ if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
   target_link_options(torvane_release_list_fuzzer PRIVATE -fsanitize=fuzzer,address,undefined)
   target_link_libraries(torvane_release_list_fuzzer PRIVATE torvane_publisher torvane_test_support)
 endif()
+
+# The managed update's tests serve published releases with nginx.
+target_sources(torvane_update_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/release_service.cpp)
