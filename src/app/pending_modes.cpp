@@ -19,8 +19,6 @@ int generate_manifest(const fs::path&, const fs::path&, bool) { return not_avail
 
 int run_update_test(const fs::path&, bool) { return not_available("o modo --testar-atualizacao"); }
 
-int run_client_test(const fs::path&, bool) { return not_available("o modo --baixar-cliente"); }
-
 int run_bench(const fs::path&, const fs::path&, float) { return not_available("o modo --bench"); }
 
 int run_capture(const fs::path&, const fs::path&, float, bool, const std::optional<fs::path>&)
