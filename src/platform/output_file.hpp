@@ -29,6 +29,8 @@ public:
     Status copy_permissions_from(const std::filesystem::path& model);
     // Flushes the contents to disk and closes the file: after success a rename may publish it.
     Status sync_and_close();
+    // Closes the file without flushing it; the caller flushes it later (sync_file_system_of).
+    Status close();
 
 private:
     explicit OutputFile(int fd) : fd_(fd) {}
@@ -37,5 +39,9 @@ private:
 
 // Flushes a folder's entries to disk, so that a rename inside it survives a power cut.
 Status sync_folder(const std::filesystem::path& folder);
+
+// Flushes everything written to the file system that holds the path (a file or a folder) and waits
+// for it: one flush for many files, where flushing each file costs a disk cache flush per file.
+Status sync_file_system_of(const std::filesystem::path& path);
 
 } // namespace torvane::platform

@@ -62,10 +62,10 @@ void take_back(std::atomic<std::uint64_t>& counter, std::uint64_t bytes)
 
 std::string size_mismatch_text(const ReleaseEntry& entry) { return "tamanho divergente de " + entry.path; }
 
-// One attempt at one file. `counted` receives the bytes this attempt added to downloaded_bytes.
+// One attempt at one file, into the temporary. `counted` receives the bytes this attempt added to
+// downloaded_bytes.
 Status download_attempt(DownloadTaskContext& context, const ReleaseEntry& entry, int attempt, const std::string& url,
-                        const std::filesystem::path& target, const std::filesystem::path& temporary,
-                        std::span<char> buffer, std::uint64_t& counted)
+                        const std::filesystem::path& temporary, std::span<char> buffer, std::uint64_t& counted)
 {
     if (stopping(context))
         return failure(cancelled_text);
@@ -108,10 +108,7 @@ Status download_attempt(DownloadTaskContext& context, const ReleaseEntry& entry,
     if (received != entry.size || hex_lower(hasher.finish()) != entry.sha256)
         return failure("arquivo corrompido no download: " + entry.path);
 
-    // On disk before the rename, so a power cut cannot leave a named but empty file.
-    TRY(file.sync_and_close());
-    TRY(platform::replace_rename(temporary, target));
-    return {};
+    return file.close();
 }
 
 // Every attempt at one file; the last attempt's error when all fail, "cancelado" at once.
@@ -124,9 +121,12 @@ Status download_entry(DownloadTaskContext& context, const ReleaseEntry& entry, s
     Status last;
     for (int attempt = 0; attempt < download_attempts; ++attempt) {
         std::uint64_t counted = 0;
-        last = download_attempt(context, entry, attempt, url, target, temporary, buffer, counted);
+        last = download_attempt(context, entry, attempt, url, temporary, buffer, counted);
+        // The verified file takes its name with its batch, once its bytes are on disk, so a power
+        // cut cannot leave a named but empty file. A failure there is not this transfer's and is
+        // not retried.
         if (last)
-            return last;
+            return context.published.add(temporary, target, entry.size);
         (void)platform::remove_file(temporary);
         if (last.error() == cancelled_text)
             return last;
@@ -163,10 +163,22 @@ void download_worker(DownloadTaskContext& context)
 
 void run_download_workers(DownloadTaskContext& context)
 {
-    std::vector<std::jthread> workers;
-    workers.reserve(download_worker_count);
-    for (int i = 0; i < download_worker_count; ++i)
-        workers.emplace_back([&context] { download_worker(context); });
+    {
+        std::vector<std::jthread> workers;
+        workers.reserve(download_worker_count);
+        for (int i = 0; i < download_worker_count; ++i)
+            workers.emplace_back([&context] { download_worker(context); });
+    }
+    if (context.cancel_flag.load()) {
+        context.published.discard_all();
+        return;
+    }
+    Status published = context.published.publish_all();
+    std::lock_guard lock(context.error_mutex);
+    if (!published && !context.first_error) {
+        context.first_error = published.error();
+        context.stop_flag.store(true);
+    }
 }
 
 } // namespace torvane

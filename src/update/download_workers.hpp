@@ -7,6 +7,7 @@
 #include "core/result.hpp"
 #include "core/ui_message.hpp"
 #include "update/progress_throttle.hpp"
+#include "update/publish_batch.hpp"
 #include "update/release_list.hpp"
 
 #include <atomic>
@@ -56,14 +57,16 @@ struct DownloadTaskContext {
     std::optional<std::string> first_error; // under error_mutex; never "cancelado"
     std::atomic<bool> stop_flag {false};    // set together with first_error
     std::atomic<std::uint64_t> downloaded_bytes {0};
-    std::atomic<std::uint32_t> finished_downloads {0};
+    std::atomic<std::uint32_t> finished_downloads {0}; // complete and verified
     ProgressThrottle throttle;
+    PublishBatch published; // verified files on their way to their final names
 };
 
 // The sum of the entries' sizes.
 std::uint64_t total_size(std::span<const ReleaseEntry* const> entries);
 
-// Runs exactly download_worker_count workers over the entries and returns when all have ended.
+// Runs exactly download_worker_count workers over the entries and returns when all have ended and
+// every verified file has its final name (after a cancellation, the unpublished ones are deleted).
 // Afterwards first_error holds the error that stopped the pool, if any; a cancellation stores
 // nothing (the driver sees the cancel flag).
 void run_download_workers(DownloadTaskContext& context);

@@ -76,6 +76,30 @@ Status OutputFile::sync_and_close()
     return {};
 }
 
+Status OutputFile::close()
+{
+    if (fd_ < 0)
+        return failure(os_error_text(EBADF));
+    int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0)
+        return failure(last_os_error_text());
+    return {};
+}
+
+Status sync_file_system_of(const std::filesystem::path& path)
+{
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return failure(last_os_error_text());
+    int result = ::syncfs(fd);
+    int error = errno;
+    ::close(fd);
+    if (result != 0)
+        return failure(os_error_text(error));
+    return {};
+}
+
 Status sync_folder(const std::filesystem::path& folder)
 {
     int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
