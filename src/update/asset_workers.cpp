@@ -4,8 +4,7 @@
 #include "update/digest.hpp"
 #include "update/download_workers.hpp"
 #include "update/path_safety.hpp"
-
-#include <thread>
+#include "update/worker_pool.hpp"
 
 namespace torvane {
 
@@ -147,10 +146,7 @@ void asset_worker(AssetTaskContext& context)
 
 void run_asset_workers(AssetTaskContext& context)
 {
-    std::vector<std::jthread> workers;
-    workers.reserve(asset_worker_count);
-    for (int i = 0; i < asset_worker_count; ++i)
-        workers.emplace_back([&context] { asset_worker(context); });
+    run_scoped_workers(asset_worker_count, [&context] { asset_worker(context); });
 }
 
 } // namespace torvane

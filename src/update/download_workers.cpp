@@ -8,6 +8,7 @@
 #include "update/http_answers.hpp"
 #include "update/path_safety.hpp"
 #include "update/sizes.hpp"
+#include "update/worker_pool.hpp"
 
 #include <array>
 #include <thread>
@@ -163,12 +164,7 @@ void download_worker(DownloadTaskContext& context)
 
 void run_download_workers(DownloadTaskContext& context)
 {
-    {
-        std::vector<std::jthread> workers;
-        workers.reserve(download_worker_count);
-        for (int i = 0; i < download_worker_count; ++i)
-            workers.emplace_back([&context] { download_worker(context); });
-    }
+    run_scoped_workers(download_worker_count, [&context] { download_worker(context); });
     if (context.cancel_flag.load()) {
         context.published.discard_all();
         return;

@@ -59,6 +59,15 @@ TEST(SyncFolder, FlushesAnExistingFolderOnly)
     test::TempDir dir;
     EXPECT_TRUE(sync_folder(dir.path()));
     EXPECT_EQ(sync_folder(dir.path() / "missing").error(), os_error_text(ENOENT));
+    EXPECT_EQ(sync_folder(dir.write("file", "x")).error(), os_error_text(ENOTDIR));
+}
+
+TEST(SyncFileSystemOf, FlushesThroughAFileOrAFolder)
+{
+    test::TempDir dir;
+    EXPECT_TRUE(sync_file_system_of(dir.write("file", "x")));
+    EXPECT_TRUE(sync_file_system_of(dir.path()));
+    EXPECT_EQ(sync_file_system_of(dir.path() / "missing").error(), os_error_text(ENOENT));
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "platform/output_file.hpp"
 
 #include "platform/files.hpp"
+#include "platform/linux/descriptor_write.hpp"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -38,16 +39,7 @@ Status OutputFile::write(std::string_view bytes)
 {
     if (fd_ < 0)
         return failure(os_error_text(EBADF));
-    while (!bytes.empty()) {
-        ssize_t written = ::write(fd_, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return failure(last_os_error_text());
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return {};
+    return write_all(fd_, bytes);
 }
 
 Status OutputFile::copy_permissions_from(const std::filesystem::path& model)
@@ -62,18 +54,12 @@ Status OutputFile::copy_permissions_from(const std::filesystem::path& model)
 
 Status OutputFile::sync_and_close()
 {
-    if (fd_ < 0)
-        return failure(os_error_text(EBADF));
-    int fd = fd_;
-    fd_ = -1;
-    if (::fsync(fd) != 0) {
+    if (fd_ >= 0 && ::fsync(fd_) != 0) {
         std::string message = last_os_error_text();
-        ::close(fd);
+        (void)close();
         return failure(message);
     }
-    if (::close(fd) != 0)
-        return failure(last_os_error_text());
-    return {};
+    return close();
 }
 
 Status OutputFile::close()
@@ -87,12 +73,15 @@ Status OutputFile::close()
     return {};
 }
 
-Status sync_file_system_of(const std::filesystem::path& path)
+namespace {
+
+// Opens the path read-only, flushes through the descriptor (fsync or syncfs) and closes it.
+Status flush_through(const char* path, int extra_flags, int (*flush)(int))
 {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    int fd = ::open(path, O_RDONLY | O_CLOEXEC | extra_flags);
     if (fd < 0)
         return failure(last_os_error_text());
-    int result = ::syncfs(fd);
+    int result = flush(fd);
     int error = errno;
     ::close(fd);
     if (result != 0)
@@ -100,17 +89,16 @@ Status sync_file_system_of(const std::filesystem::path& path)
     return {};
 }
 
+} // namespace
+
+Status sync_file_system_of(const std::filesystem::path& path)
+{
+    return flush_through(path.c_str(), O_NONBLOCK, ::syncfs);
+}
+
 Status sync_folder(const std::filesystem::path& folder)
 {
-    int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return failure(last_os_error_text());
-    int result = ::fsync(fd);
-    int error = errno;
-    ::close(fd);
-    if (result != 0)
-        return failure(os_error_text(error));
-    return {};
+    return flush_through(folder.empty() ? "." : folder.c_str(), O_DIRECTORY, ::fsync);
 }
 
 } // namespace torvane::platform
