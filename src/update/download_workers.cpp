@@ -72,7 +72,7 @@ Status download_attempt(DownloadTaskContext& context, const ReleaseEntry& entry,
         return failure(cancelled_text);
     if (attempt > 0) {
         context.pause(download_retry_pause * attempt);
-        // Not in the pause's own wait: a cancel during it is seen here, before a new request.
+        // A cancel that came during the pause is seen before a new request.
         if (stopping(context))
             return failure(cancelled_text);
     }
