@@ -15,8 +15,6 @@ int not_available(const char* what)
 
 } // namespace
 
-int run_client_test(const fs::path&, bool) { return not_available("o modo --baixar-cliente"); }
-
 int run_window(const fs::path&, bool) { return not_available("a janela do launcher"); }
 
 } // namespace torvane

@@ -46,16 +46,6 @@ std::string update_test_success_line(double seconds)
     return line;
 }
 
-std::string join_log_lines(const std::vector<std::string>& lines)
-{
-    std::string text;
-    for (const std::string& line : lines) {
-        text += line;
-        text += "\r\n";
-    }
-    return text;
-}
-
 int run_update_test(const fs::path& base_dir, bool test_flag)
 {
     const fs::path log_path = update_test_log_path(base_dir);
@@ -74,8 +64,7 @@ int run_update_test(const fs::path& base_dir, bool test_flag)
     } else {
         lines.push_back("ERRO: " + outcome.error());
     }
-    (void)platform::create_folders(log_path.parent_path());
-    (void)platform::write_file(log_path, join_log_lines(lines));
+    (void)write_test_log(log_path, lines);
     return outcome ? 0 : 1;
 }
 

@@ -2,6 +2,8 @@
 // written to Data/Launcher/atualizacao_teste.log. run_update_test is declared in modes.hpp.
 #pragma once
 
+#include "app/test_log.hpp"
+
 #include "core/ui_message.hpp"
 
 #include <filesystem>
@@ -32,7 +34,5 @@ private:
 // "OK em 12,3 s": the seconds with one decimal and a decimal comma.
 std::string update_test_success_line(double seconds);
 
-// The log file's text: the lines joined with "\r\n" and followed by one more.
-std::string join_log_lines(const std::vector<std::string>& lines);
 
 } // namespace torvane

@@ -35,7 +35,7 @@ inline std::string files_base_url() { return service_url("/files"); }
 // The launcher executable in the file area, requested as files_base_url() + "/" + this name +
 // "?h=" + its SHA-256. This build publishes its own executable under its own name and its own
 // entry of launcher.json, so that it never takes the service's Windows executable for itself.
-inline constexpr const char launcher_download_name[] = "torvane-linux";
+inline constexpr const char launcher_download_name[] = "torvane-linux-x86_64";
 // The top-level entry of launcher.json describing that executable ("Sha256", "Size").
 inline constexpr const char launcher_entry_key[] = "LauncherLinux";
 

@@ -91,8 +91,8 @@ std::unique_ptr<NginxServer> NginxServer::start(const NginxOptions& options)
     std::filesystem::path work = pattern;
 
     // A port found free can be taken by someone else before nginx binds it: try a few.
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        int port = free_loopback_port();
+    for (int attempt = 0; attempt < (options.port != 0 ? 1 : 5); ++attempt) {
+        int port = options.port != 0 ? options.port : free_loopback_port();
         std::filesystem::path conf = work / "nginx.conf";
         std::ofstream(conf) << configuration(options, work, port);
 
@@ -129,6 +129,15 @@ std::unique_ptr<NginxServer> NginxServer::start(const NginxOptions& options)
 }
 
 std::string NginxServer::origin() const { return "https://127.0.0.1:" + std::to_string(port_); }
+
+std::vector<std::string> NginxServer::requests() const
+{
+    std::vector<std::string> lines;
+    std::ifstream log(work_dir_ / "access.log");
+    for (std::string line; std::getline(log, line);)
+        lines.push_back(line);
+    return lines;
+}
 
 void NginxServer::stop()
 {

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace torvane::test {
 
@@ -13,11 +14,14 @@ struct NginxOptions {
     std::filesystem::path private_key_pem;  // its key
     // Bytes per second per connection; 0 means unlimited. Lets a test catch a transfer halfway.
     long rate_limit = 0;
+    // The loopback port to listen on; 0 picks a free one. A fixed port serves a program built
+    // with a fixed service address.
+    int port = 0;
 };
 
 class NginxServer {
 public:
-    // Starts nginx on a free loopback port and waits until it accepts connections. Returns null
+    // Starts nginx on a free loopback port (or options.port) and waits until it accepts connections. Returns null
     // (and writes why to standard error) when nginx is missing or does not come up in time.
     static std::unique_ptr<NginxServer> start(const NginxOptions& options);
     ~NginxServer();
@@ -27,6 +31,8 @@ public:
     int port() const { return port_; }
     // "https://127.0.0.1:<port>"
     std::string origin() const;
+    // The requests served so far, one access-log line each ("... \"GET /path HTTP/1.1\" 200 ...").
+    std::vector<std::string> requests() const;
     // Stops the server now (a test of an unreachable service); the destructor does nothing then.
     void stop();
 

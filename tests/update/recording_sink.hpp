@@ -1,4 +1,4 @@
-// A progress sink that keeps every report, for tests of the update runs.
+// A progress sink for tests: keeps every message it is given, from any thread.
 #pragma once
 
 #include "core/ui_message.hpp"
@@ -12,16 +12,18 @@ namespace torvane::test {
 
 class RecordingSink final : public ProgressSink {
 public:
-    // on_report runs for each report, after it has been kept.
+    // on_report runs for each progress report, after it has been kept.
     explicit RecordingSink(std::function<void(const ProgressReport&)> on_report = {}) : on_report_(std::move(on_report)) {}
 
     void call(UiMessage message) override
     {
         auto* progress = std::get_if<ui_message::Progress>(&message);
-        if (!progress)
-            return;
         {
             std::lock_guard lock(mutex_);
+            if (!progress) {
+                others_.push_back(std::move(message));
+                return;
+            }
             reports_.push_back(progress->report);
         }
         if (on_report_)
@@ -49,6 +51,7 @@ private:
     std::function<void(const ProgressReport&)> on_report_;
     mutable std::mutex mutex_;
     std::vector<ProgressReport> reports_;
+    std::vector<UiMessage> others_;
 };
 
 } // namespace torvane::test

@@ -39,3 +39,12 @@ endif()
 # The check phase's benchmark: a program that reports figures, not a test (CTest does not run it).
 add_executable(torvane_file_check_bench ${CMAKE_CURRENT_LIST_DIR}/file_check_bench.cpp)
 target_link_libraries(torvane_file_check_bench PRIVATE torvane_update)
+
+# The managed update's tests serve published releases with nginx.
+target_sources(torvane_update_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/release_service.cpp)
+
+# Benchmark (not a test): the managed update of a 1 GiB release from nginx, next to curl.
+add_executable(torvane_managed_update_benchmark ${CMAKE_CURRENT_LIST_DIR}/managed_update_benchmark.cpp
+               ${CMAKE_CURRENT_LIST_DIR}/release_service.cpp ${CMAKE_CURRENT_LIST_DIR}/release_keys.cpp)
+target_include_directories(torvane_managed_update_benchmark PRIVATE ${CMAKE_CURRENT_LIST_DIR})
+target_link_libraries(torvane_managed_update_benchmark PRIVATE torvane_update torvane_publisher torvane_test_support)

@@ -1,5 +1,6 @@
 #include "platform/files.hpp"
 #include "platform/clock.hpp"
+#include "platform/linux/descriptor_write.hpp"
 
 #include <atomic>
 #include <cerrno>
@@ -36,6 +37,8 @@ private:
     int fd_;
 };
 
+} // namespace
+
 Status write_all(int fd, std::string_view bytes)
 {
     while (!bytes.empty()) {
@@ -49,8 +52,6 @@ Status write_all(int fd, std::string_view bytes)
     }
     return {};
 }
-
-} // namespace
 
 std::string os_error_text(int error_number)
 {

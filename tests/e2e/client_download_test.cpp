@@ -1,0 +1,245 @@
+// The launcher executable's client download mode, run as a player would run it, against nginx.
+#include "app/client_test_mode.hpp"
+#include "platform/files.hpp"
+#include "release_keys.hpp"
+#include "release_service.hpp"
+#include "support/sample_client.hpp"
+#include "update/asset_workers.hpp"
+#include "update/digest.hpp"
+#include "update/install_folders.hpp"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+namespace torvane {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// The launcher copied into a game folder of its own, so that its folder is the game folder.
+class LauncherCopy {
+public:
+    explicit LauncherCopy(const fs::path& game_folder) : path_(game_folder / "torvane")
+    {
+        fs::copy_file(TORVANE_E2E_LAUNCHER, path_, fs::copy_options::overwrite_existing);
+    }
+    const fs::path& path() const { return path_; }
+
+    // Starts it with the arguments; its output goes to a file beside it.
+    pid_t start(const std::vector<std::string>& arguments) const
+    {
+        pid_t pid = ::fork();
+        if (pid == 0) {
+            int out = ::open((path_.string() + ".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            ::dup2(out, 1);
+            ::dup2(out, 2);
+            std::vector<char*> argv {const_cast<char*>(path_.c_str())};
+            for (const std::string& argument : arguments)
+                argv.push_back(const_cast<char*>(argument.c_str()));
+            argv.push_back(nullptr);
+            ::execv(path_.c_str(), argv.data());
+            ::_exit(127);
+        }
+        return pid;
+    }
+
+    // Runs it to its end (killed after two minutes); the exit code, or -1 when it did not exit.
+    int run(const std::vector<std::string>& arguments) const { return wait(start(arguments), 120s); }
+
+    static int wait(pid_t pid, std::chrono::seconds limit)
+    {
+        auto deadline = std::chrono::steady_clock::now() + limit;
+        int status = 0;
+        while (::waitpid(pid, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                ::kill(pid, SIGKILL);
+                ::waitpid(pid, &status, 0);
+                ADD_FAILURE() << "the launcher did not finish in time";
+                return -1;
+            }
+            std::this_thread::sleep_for(20ms);
+        }
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+private:
+    fs::path path_;
+};
+
+std::vector<std::string> log_lines(const fs::path& game_folder)
+{
+    std::ifstream in(client_test_log_path(game_folder), std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_TRUE(text.ends_with("\r\n")) << text;
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+        lines.push_back(text.substr(start, end - start));
+    return lines;
+}
+
+// Below a folder: the download temporaries, and the files of the list that are present but wrong.
+struct InstallState {
+    std::vector<std::string> temporaries;
+    std::vector<std::string> partial;
+    std::size_t complete = 0;
+};
+InstallState install_state(const fs::path& release_folder, const ReleaseList& list)
+{
+    InstallState state;
+    std::error_code error;
+    for (const auto& item : fs::recursive_directory_iterator(release_folder, error))
+        if (is_download_temporary_name(item.path().filename().string()))
+            state.temporaries.push_back(item.path().string());
+    for (const ReleaseEntry& entry : list.entries) {
+        fs::path path = release_folder / entry.path;
+        if (!fs::exists(fs::symlink_status(path)))
+            continue;
+        if (file_matches_entry(path, entry))
+            ++state.complete;
+        else
+            state.partial.push_back(entry.path);
+    }
+    return state;
+}
+
+class ClientDownloadTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        SKIP_UNLESS_BUILT_WITH_DEV_KEY();
+        ASSERT_TRUE(service_) << "nginx did not start on port " << TORVANE_E2E_PORT
+                              << " (reconfigure with another -DTORVANE_E2E_PORT if it is taken)";
+        ASSERT_TRUE(service_->running());
+        // The test build of the launcher trusts the roots in this file.
+        ASSERT_TRUE(platform::write_file(TORVANE_E2E_CA, service_->ca_pem()));
+        test::write_sample_client(client_.path(), {.asset_blobs = 4});
+    }
+
+    publisher::PublishedRelease publish()
+    {
+        auto published = service_->publish(client_.path());
+        EXPECT_TRUE(published) << published.error();
+        return published.value_or(publisher::PublishedRelease {});
+    }
+
+    std::unique_ptr<test::ReleaseService> service_ =
+        std::make_unique<test::ReleaseService>(test::NginxOptions {.port = TORVANE_E2E_PORT});
+    test::TempDir client_;
+    test::TempDir game_;
+    LauncherCopy launcher_ {game_.path()};
+};
+
+TEST_F(ClientDownloadTest, InstallsTheClientAndWritesTheLog)
+{
+    auto published = publish();
+    ASSERT_EQ(launcher_.run({"--baixar-cliente", "--teste"}), 0) << game_.read("torvane.out");
+
+    fs::path folder = game_.path() / "Versions" / published.release_id;
+    auto lines = log_lines(game_.path());
+    ASSERT_GE(lines.size(), 6u);
+    EXPECT_EQ(lines[0], "pasta: " + game_.path().string());
+    EXPECT_EQ(lines[1], "canal criptografado: true");
+    EXPECT_EQ(lines[2], "geração atual: " + game_.path().string());
+    EXPECT_TRUE(lines[3].ends_with(" s  Buscando atualizações...  0%  ")) << lines[3];
+    EXPECT_TRUE(lines[lines.size() - 2].starts_with("OK em ")) << lines[lines.size() - 2];
+    EXPECT_TRUE(lines[lines.size() - 2].ends_with(" s, jogo em " + folder.string())) << lines[lines.size() - 2];
+    EXPECT_EQ(lines.back(), "assinatura do Main: OK");
+
+    EXPECT_EQ(resolve_active_release(game_.path()), folder);
+    InstallState state = install_state(folder, published.list);
+    EXPECT_EQ(state.complete, published.list.entries.size());
+    EXPECT_TRUE(state.temporaries.empty());
+}
+
+TEST_F(ClientDownloadTest, ReplacesItselfWithThePublishedLinuxLauncher)
+{
+    auto published = publish();
+    // The "new" launcher: the same program with a trailing mark, which an ELF file ignores.
+    std::string old_bytes = platform::read_file(launcher_.path()).value();
+    std::string new_bytes = old_bytes + "\nnew build\n";
+    std::string sha = hex_lower(sha256_bytes(new_bytes));
+    platform::create_folders(service_->root() / "files").value();
+    platform::write_file(service_->root() / "files" / "torvane-linux-x86_64", new_bytes).value();
+    platform::write_file(service_->root() / "files" / "Torvane.exe", "MZ the Windows launcher").value();
+    platform::write_file(service_->root() / "launcher.json",
+                         R"({"Launcher":{"Sha256":")" + hex_lower(sha256_bytes("MZ the Windows launcher")) +
+                             R"(","Size":23},"LauncherLinux":{"Sha256":")" + sha + R"(","Size":)" +
+                             std::to_string(new_bytes.size()) + "}}")
+        .value();
+
+    ASSERT_EQ(launcher_.run({"--baixar-cliente"}), 0) << game_.read("torvane.out");
+    auto lines = log_lines(game_.path());
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[2], "launcher trocado: true");
+    EXPECT_TRUE(platform::read_file(launcher_.path()).value() == new_bytes);
+    EXPECT_TRUE(platform::read_file(launcher_.path().string() + ".old").value() == old_bytes);
+    EXPECT_EQ(::access(launcher_.path().c_str(), X_OK), 0);
+    EXPECT_EQ(lines.back(), "assinatura do Main: OK");
+
+    // The new launcher runs, finds itself up to date and leaves the files alone.
+    ASSERT_EQ(launcher_.run({"--baixar-cliente"}), 0) << game_.read("torvane.out");
+    EXPECT_EQ(log_lines(game_.path())[2], "launcher trocado: false");
+}
+
+TEST_F(ClientDownloadTest, ServiceDownEndsWithTheError)
+{
+    service_->stop();
+    EXPECT_EQ(launcher_.run({"--baixar-cliente", "--teste"}), 1) << game_.read("torvane.out");
+    auto lines = log_lines(game_.path());
+    ASSERT_FALSE(lines.empty());
+    EXPECT_TRUE(lines.back().starts_with("ERRO: ")) << lines.back();
+    EXPECT_FALSE(fs::exists(game_.path() / "active-release"));
+}
+
+TEST_F(ClientDownloadTest, KilledInTheMiddleOfADownloadCompletesOnTheNextRun)
+{
+    test::write_asset_blob(client_.path(), test::patterned_bytes(6'000'000, 1));
+    test::write_asset_blob(client_.path(), test::patterned_bytes(5'000'000, 2));
+    auto published = publish();
+    fs::path folder = game_.path() / "Versions" / published.release_id;
+    service_->restart(400'000); // bytes per second per connection
+    ASSERT_TRUE(service_->running());
+
+    pid_t pid = launcher_.start({"--baixar-cliente", "--teste"});
+    // Wait until a large download is under way, then kill the process without warning.
+    bool caught = false;
+    for (auto deadline = std::chrono::steady_clock::now() + 60s; !caught && std::chrono::steady_clock::now() < deadline;) {
+        std::error_code error;
+        for (const auto& item : fs::recursive_directory_iterator(folder, error))
+            if (is_download_temporary_name(item.path().filename().string()) && item.file_size(error) > 500'000)
+                caught = true;
+        std::this_thread::sleep_for(20ms);
+    }
+    ::kill(pid, SIGKILL);
+    LauncherCopy::wait(pid, 10s);
+    ASSERT_TRUE(caught) << "no download was caught in progress";
+
+    InstallState killed = install_state(folder, published.list);
+    EXPECT_FALSE(killed.temporaries.empty());
+    EXPECT_TRUE(killed.partial.empty()) << killed.partial.front();
+    EXPECT_LT(killed.complete, published.list.entries.size());
+    EXPECT_FALSE(fs::exists(game_.path() / "active-release"));
+
+    service_->restart(0);
+    ASSERT_TRUE(service_->running());
+    ASSERT_EQ(launcher_.run({"--baixar-cliente", "--teste"}), 0) << game_.read("torvane.out");
+    InstallState done = install_state(folder, published.list);
+    EXPECT_EQ(done.complete, published.list.entries.size());
+    EXPECT_TRUE(done.partial.empty());
+    EXPECT_TRUE(done.temporaries.empty()) << done.temporaries.front();
+    EXPECT_EQ(resolve_active_release(game_.path()), folder);
+    EXPECT_EQ(log_lines(game_.path()).back(), "assinatura do Main: OK");
+}
+
+} // namespace
+} // namespace torvane

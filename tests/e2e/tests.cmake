@@ -1,0 +1,46 @@
+# End-to-end runs of the launcher executable against nginx on loopback.
+#
+# The launcher under test is build/e2e/torvane: main.cpp and the same libraries as build/torvane,
+# linked with its own deployment values (cmake/build_config.cpp.in): the service at
+# https://127.0.0.1:<TORVANE_E2E_PORT> and, as extra trusted roots, the PEM file that each test
+# writes with the CA of its nginx. Nothing else is compiled twice, and the shipped executable
+# trusts no test CA and reads no address from its surroundings.
+set(TORVANE_E2E_PORT 0 CACHE STRING
+    "Loopback port of the service that build/e2e/torvane talks to (0: chosen when first configured)")
+if(TORVANE_E2E_PORT EQUAL 0)
+  # Below the kernel's ephemeral range (32768 and up), so no other test's connection takes it.
+  string(RANDOM LENGTH 4 ALPHABET 0123456789 torvane_e2e_digits)
+  math(EXPR torvane_e2e_port "20000 + 1${torvane_e2e_digits} - 10000")
+  set(TORVANE_E2E_PORT ${torvane_e2e_port} CACHE STRING
+      "Loopback port of the service that build/e2e/torvane talks to (0: chosen when first configured)" FORCE)
+endif()
+
+set(torvane_e2e_dir ${CMAKE_BINARY_DIR}/e2e)
+set(torvane_e2e_ca ${torvane_e2e_dir}/test-ca.pem)
+
+function(torvane_e2e_build_values output)
+  set(TORVANE_SERVICE_ORIGIN "https://127.0.0.1:${TORVANE_E2E_PORT}")
+  set(TORVANE_WEB_ORIGIN "https://127.0.0.1:${TORVANE_E2E_PORT}")
+  set(TORVANE_EXTRA_ROOT_CA "${torvane_e2e_ca}")
+  configure_file(${CMAKE_SOURCE_DIR}/cmake/build_config.cpp.in ${output} @ONLY)
+endfunction()
+torvane_e2e_build_values(${CMAKE_BINARY_DIR}/generated/e2e_build_config.cpp)
+
+add_executable(torvane_e2e_launcher ${CMAKE_SOURCE_DIR}/src/app/main.cpp
+               ${CMAKE_BINARY_DIR}/generated/e2e_build_config.cpp)
+target_link_libraries(torvane_e2e_launcher PRIVATE torvane_app)
+set_target_properties(torvane_e2e_launcher PROPERTIES OUTPUT_NAME torvane RUNTIME_OUTPUT_DIRECTORY ${torvane_e2e_dir})
+
+file(GLOB torvane_e2e_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*_test.cpp)
+add_executable(torvane_e2e_tests ${torvane_e2e_sources} ${CMAKE_SOURCE_DIR}/tests/update/release_service.cpp
+               ${CMAKE_SOURCE_DIR}/tests/update/release_keys.cpp)
+target_include_directories(torvane_e2e_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/update)
+target_link_libraries(torvane_e2e_tests PRIVATE torvane_app torvane_publisher torvane_test_support GTest::gtest_main)
+add_dependencies(torvane_e2e_tests torvane_e2e_launcher)
+target_compile_definitions(torvane_e2e_tests PRIVATE
+  TORVANE_E2E_PORT=${TORVANE_E2E_PORT}
+  TORVANE_E2E_LAUNCHER="$<TARGET_FILE:torvane_e2e_launcher>"
+  TORVANE_E2E_CA="${torvane_e2e_ca}")
+# Every test here serves on the one fixed port and writes the one CA file.
+gtest_discover_tests(torvane_e2e_tests DISCOVERY_TIMEOUT 60
+                     PROPERTIES TIMEOUT 600 RESOURCE_LOCK torvane_e2e_service)
