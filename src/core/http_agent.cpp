@@ -544,20 +544,11 @@ Result<std::string> HttpResponse::read_up_to(std::size_t limit)
 Result<HttpAgent> http_agent(int connect_seconds, int read_seconds)
 {
     std::string extra_roots;
-    auto add_roots = [&](const char* file) -> Status {
-        auto pem = platform::read_file(file);
+    if (build::extra_root_ca_file[0] != 0) {
+        auto pem = platform::read_file(build::extra_root_ca_file);
         if (!pem)
-            return failure(std::string(file) + ": " + pem.error());
-        extra_roots += *pem;
-        extra_roots += "\n";
-        return {};
-    };
-    if (build::extra_root_ca_file[0] != 0)
-        TRY(add_roots(build::extra_root_ca_file));
-    if (build::test_root_ca_from_environment) {
-        const char* test_roots = std::getenv(test_root_ca_variable);
-        if (test_roots && test_roots[0] != 0)
-            TRY(add_roots(test_roots));
+            return failure(std::string(build::extra_root_ca_file) + ": " + pem.error());
+        extra_roots = std::move(*pem);
     }
     return http_agent(connect_seconds, read_seconds, extra_roots);
 }

@@ -93,15 +93,9 @@ private:
     std::shared_ptr<HttpAgentState> state_;
 };
 
-// The environment variable that may name a PEM file of roots trusted besides the build's, for
-// tests that run the launcher program against a loopback server (builds with
-// TORVANE_TEST_ROOT_CA_ENV off ignore it).
-inline constexpr const char test_root_ca_variable[] = "TORVANE_TEST_ROOT_CA";
-
 // An agent with the connect time-out and the read time-out (each read, and the wait for the
 // response, may take that long without a byte arriving) in whole seconds. Server certificates are
-// checked against the system's roots plus the build's extra roots (TORVANE_EXTRA_ROOT_CA) and those
-// named by test_root_ca_variable. Fails when the TLS set-up cannot be made, for example when the
+// checked against the system's roots plus the build's extra roots (TORVANE_EXTRA_ROOT_CA). Fails when the TLS set-up cannot be made, for example when the
 // extra roots cannot be read.
 Result<HttpAgent> http_agent(int connect_seconds, int read_seconds);
 

@@ -1,8 +1,6 @@
 // The operator's generator and the headless update, both as the launcher program: a folder
 // published with its generated manifest over TLS on loopback brings an empty folder to the same
 // content.
-#include "build_config.hpp"
-#include "core/http_agent.hpp"
 #include "core/update_manifest.hpp"
 #include "platform/files.hpp"
 #include "support/nginx_server.hpp"
@@ -33,27 +31,20 @@ struct ProgramRun {
     std::string output; // standard output and standard error
 };
 
-// Runs a program with extra environment entries; killed when it takes longer than two minutes.
-ProgramRun run_program(const std::vector<std::string>& arguments, const std::vector<std::string>& extra_environment,
-                       const fs::path& output_file)
+// Runs a program; killed when it takes longer than two minutes.
+ProgramRun run_program(const std::vector<std::string>& arguments, const fs::path& output_file)
 {
     std::vector<char*> argv;
     for (const std::string& a : arguments)
         argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    std::vector<char*> envp;
-    for (char** e = environ; *e; ++e)
-        envp.push_back(*e);
-    for (const std::string& e : extra_environment)
-        envp.push_back(const_cast<char*>(e.c_str()));
-    envp.push_back(nullptr);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, output_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
     pid_t pid = -1;
-    int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     ProgramRun run;
     if (spawned != 0)
@@ -93,8 +84,6 @@ std::vector<std::string> log_lines(const std::string& text)
 
 TEST(ManifestEndToEnd, GeneratedManifestBringsAnEmptyFolderToTheSameContent)
 {
-    if (!build::test_root_ca_from_environment)
-        GTEST_SKIP() << "built without TORVANE_TEST_ROOT_CA_ENV";
     test::TempDir work;
     const fs::path published = work.path() / "www" / "files";
     const std::vector<std::pair<std::string, std::string>> files = {
@@ -110,10 +99,11 @@ TEST(ManifestEndToEnd, GeneratedManifestBringsAnEmptyFolderToTheSameContent)
     work.write("www/files/Logs/today.txt", "left out");
     work.write("www/files/Data/Launcher/launcher.json", "{}");
 
-    const fs::path program = TORVANE_PROGRAM;
+    // The launcher built to trust the CA file that this test writes.
+    const fs::path program = TORVANE_E2E_LAUNCHER;
     const fs::path manifest_path = work.path() / "www" / "manifest.json";
     ProgramRun generated = run_program({program.string(), "--gerar-manifesto", published.string(), manifest_path.string()},
-                                       {}, work.path() / "generator.out");
+                                       work.path() / "generator.out");
     ASSERT_EQ(generated.exit_code, 0) << generated.output;
     EXPECT_EQ(generated.output, ""); // an output path was given: no message
     auto manifest = parse_update_manifest(platform::read_file(manifest_path).value_or(""));
@@ -122,7 +112,7 @@ TEST(ManifestEndToEnd, GeneratedManifestBringsAnEmptyFolderToTheSameContent)
     ASSERT_EQ(manifest->files->size(), files.size());
 
     test::TestCertificates certificates = test::make_test_certificates();
-    fs::path ca = work.write("tls/ca.pem", certificates.ca_pem);
+    ASSERT_TRUE(platform::write_file(TORVANE_E2E_CA, certificates.ca_pem));
     fs::path certificate = work.write("tls/server.pem", certificates.server_certificate_pem);
     fs::path key = work.write("tls/server.key", certificates.server_key_pem);
     auto nginx = test::NginxServer::start({.root = work.path() / "www", .certificate_pem = certificate, .private_key_pem = key});
@@ -135,9 +125,8 @@ TEST(ManifestEndToEnd, GeneratedManifestBringsAnEmptyFolderToTheSameContent)
     work.write("client/Data/Launcher/launcher.json",
                R"({"ServerName":"Teste","Update":{"Enabled":true,"ManifestUrl":")" + nginx->origin()
                    + R"(/manifest.json","FilesBaseUrl":")" + nginx->origin() + R"(/files/"}})");
-    const std::vector<std::string> trust = {std::string(test_root_ca_variable) + "=" + ca.string()};
     auto update = [&] {
-        return run_program({(client / "torvane").string(), "--testar-atualizacao"}, trust, work.path() / "update.out");
+        return run_program({(client / "torvane").string(), "--testar-atualizacao"}, work.path() / "update.out");
     };
     const fs::path log_path = client / "Data" / "Launcher" / "atualizacao_teste.log";
     const std::regex ok_line("OK em [0-9]+,[0-9] s");
@@ -167,8 +156,9 @@ TEST(ManifestEndToEnd, GeneratedManifestBringsAnEmptyFolderToTheSameContent)
               (std::vector<std::string> {"Buscando atualizações...", "Verificando arquivos...", "Cliente atualizado."}));
     EXPECT_TRUE(std::regex_match(lines.back(), ok_line)) << lines.back();
 
-    // Without the test CA the server is not trusted, and the log ends with the error.
-    ProgramRun untrusted = run_program({(client / "torvane").string(), "--testar-atualizacao"}, {}, work.path() / "untrusted.out");
+    // With another CA trusted instead, the server is not, and the log ends with the error.
+    ASSERT_TRUE(platform::write_file(TORVANE_E2E_CA, test::make_test_certificates().ca_pem));
+    ProgramRun untrusted = run_program({(client / "torvane").string(), "--testar-atualizacao"}, work.path() / "untrusted.out");
     EXPECT_EQ(untrusted.exit_code, 1);
     lines = log_lines(platform::read_file(log_path).value_or(""));
     ASSERT_FALSE(lines.empty());
