@@ -157,7 +157,7 @@ void draw_countdown(const UiState& state, Canvas& canvas, float x, float y, cons
     ShapedRun after = shape_run(regular, 12.5f, 0, "\u00B7 hor\u00E1rio de Bras\u00EDlia");
     float total = before.width + 20 + 6 + date.width + 6 + after.width;
     float left = 330 - total / 2;
-    draw_icon(canvas, state.icons.clock, left, line_top + 1.5f, 14, icon_grid, with_alpha(icon_colour, text_alpha), 1.8f);
+    draw_icon(canvas, state.icons.clock, left, line_top + 1.5f, 14, icon_grid, with_alpha(icon_colour, text_alpha), 2);
     float pen = left + 20;
     draw_glyph_run(canvas, regular, pen, line_top + baseline_offset(regular, 12.5f), before,
         Paint::solid(with_alpha(secondary_colour, text_alpha)));

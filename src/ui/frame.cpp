@@ -180,7 +180,9 @@ void update_hover_fades(UiState& state, float dt)
         const float duration = id == hit_id::play ? 0.25f : 0.2f;
         const float old_value = it->second;
         const float step = dt / duration;
-        const float moved = target > old_value ? old_value + step : old_value - step;
+        // Towards the target, never past it: a settled value stays where it is.
+        const float moved = target > old_value ? std::min(old_value + step, target)
+                                               : std::max(old_value - step, target);
         const float value = std::clamp(moved, 0.0f, 1.0f);
         if (std::fabs(value - old_value) > 1e-6f && id < hit_id::dialog_outside) {
             if (id == hit_id::link || id == hit_id::minimise || id == hit_id::close)

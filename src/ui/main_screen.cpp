@@ -255,8 +255,9 @@ void draw_play_button(UiState& state, Canvas& canvas, const Mask* bar_mask)
 
 std::string percent_text(float percent)
 {
-    char buffer[32];
-    const auto end = std::to_chars(buffer, buffer + sizeof buffer, percent).ptr;
+    char buffer[64]; // room for the smallest float written out in full
+    // Shortest digits that read back as the value, never in exponent form.
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, percent, std::chars_format::fixed).ptr;
     return std::string(buffer, end) + "%";
 }
 

@@ -1,6 +1,11 @@
 #include "ui/countdown.hpp"
 
+#include "render/icons.hpp"
+#include "render/shaping.hpp"
+
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 namespace torvane {
 namespace {
@@ -96,6 +101,38 @@ TEST(CountdownTest, PanelDrawsNothingVisibleAtZeroOpacity)
     // The first cell's box is painted at its centre; the gap between cells stays clear.
     EXPECT_GT(pixel_alpha(target.at(10, 40)), 200u);
     EXPECT_EQ(pixel_alpha(target.at(74, 10)), 0u);
+}
+
+TEST(CountdownTest, OpeningLineStartsWithTheClockIcon)
+{
+    UiState state;
+    state.fonts = load_font_set({});
+    set_opening_date(state, default_opening_text);
+    const std::array<float, 4> cells{70, 70, 84, 92};
+    constexpr float top = 100;
+    Pixmap panel = Pixmap::create_or_die(660, 220);
+    Canvas canvas(panel, 0, 0, 1);
+    draw_countdown(state, canvas, 110, top, cells, 1);
+
+    // The line is centred on x 330; its clock is 14 units wide, stroked 2 wide in the pale gold.
+    const Font& regular = state.fonts.manrope_regular;
+    const float total = shape_run(regular, 12.5f, 0, "Abertura em").width + 20 + 6
+        + shape_run(state.fonts.manrope_bold, 12.5f, 0, state.opening_text).width + 6
+        + shape_run(regular, 12.5f, 0, "\u00B7 hor\u00E1rio de Bras\u00EDlia").width;
+    const float left = 330 - total / 2;
+    Pixmap icon = Pixmap::create_or_die(660, 220);
+    Canvas icon_canvas(icon, 0, 0, 1);
+    draw_icon(icon_canvas, state.icons.clock, left, top + 78.5f + 1.5f, 14, icon_grid,
+        Color::from_rgba8(0xF2, 0xD2, 0x8A), 2);
+    const auto x0 = static_cast<std::uint32_t>(std::floor(left)) - 1;
+    const auto y0 = static_cast<std::uint32_t>(top + 78);
+    std::uint32_t inked = 0;
+    for (std::uint32_t y = y0; y < y0 + 17; ++y)
+        for (std::uint32_t x = x0; x < x0 + 17; ++x) {
+            ASSERT_EQ(panel.at(x, y), icon.at(x, y)) << x << "," << y;
+            inked += pixel_alpha(icon.at(x, y)) > 0;
+        }
+    EXPECT_GT(inked, 40u);
 }
 
 } // namespace

@@ -215,6 +215,22 @@ TEST(HoverFades, PlayTakesAQuarterSecondOthersAFifth)
     }
 }
 
+TEST(HoverFades, SettledHoverStaysLitAndMarksNothing)
+{
+    UiState state;
+    state.hover_id = hit_id::play;
+    update_hover_fades(state, 0.05f);
+    for (int frame = 0; frame < 10; ++frame)
+        update_hover_fades(state, 0.05f);
+    ASSERT_FLOAT_EQ(hover_amount(state, hit_id::play), 1);
+    for (int frame = 0; frame < 3; ++frame) {
+        state.texts_dirty = false;
+        update_hover_fades(state, 0.016f);
+        EXPECT_FLOAT_EQ(hover_amount(state, hit_id::play), 1) << frame;
+        EXPECT_FALSE(state.texts_dirty) << frame;
+    }
+}
+
 TEST(HoverFades, MarksThePanelOfTheElementAndDropsFadedEntries)
 {
     struct Case {

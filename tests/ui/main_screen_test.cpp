@@ -138,7 +138,9 @@ TEST(MainScreen, PercentText)
         float percent;
         const char* text;
     };
-    const Case cases[] = {{0, "0%"}, {92, "92%"}, {51.5f, "51.5%"}, {100, "100%"}, {33.25f, "33.25%"}};
+    const Case cases[] = {{0, "0%"}, {92, "92%"}, {51.5f, "51.5%"}, {100, "100%"}, {33.25f, "33.25%"},
+        // Small shares early in a download stay in plain decimals.
+        {0.0001f, "0.0001%"}, {0.000015f, "0.000015%"}};
     for (const Case& c : cases)
         EXPECT_EQ(percent_text(c.percent), c.text);
 }
