@@ -200,6 +200,27 @@ TEST_F(ClientUpdateTest, ReleaseWhoseClientSignatureFailsIsNeverSwitchedTo)
     EXPECT_FALSE(fs::exists(game_.path() / "Versions" / second.release_id / "release.pmx"));
 }
 
+TEST_F(ClientUpdateTest, ReleaseWhoseAssetIndexBelongsToAnotherIsNeverSwitchedTo)
+{
+    auto first = install_first();
+    client_.write("Main.exe", "MZ the next client");
+    auto second = publish();
+
+    // The service lists, signed, the first release's asset index under the second release.
+    std::string first_index = game_.read(fs::path("Versions") / first.release_id / "Assets" / "assets.idx");
+    platform::write_file(second.release_folder / "Assets" / "assets.idx", first_index).value();
+    for (ReleaseEntry& entry : second.list.entries)
+        if (entry.path == "Assets/assets.idx")
+            entry = {first_index.size(), entry.path, hex_lower(sha256_bytes(first_index))};
+    platform::write_file(second.list_file, test::dev_signed(release_list_text(second.list))).value();
+
+    auto folder = update();
+    ASSERT_FALSE(folder);
+    EXPECT_EQ(folder.error(), "o índice não pertence à versão assinada.");
+    EXPECT_EQ(active_release(), first.release_id);
+    EXPECT_FALSE(fs::exists(game_.path() / "Versions" / second.release_id / "release.pmx"));
+}
+
 TEST_F(ClientUpdateTest, DamagedFileOfTheInstalledReleaseIsDownloadedAgain)
 {
     auto first = install_first();
