@@ -227,7 +227,11 @@ Status replace_file(ManifestRunContext& context, const fs::path& temporary, cons
         // The new executable must stay startable: it takes the old one's permissions.
         std::error_code ignored;
         fs::permissions(temporary, fs::status(aside, ignored).permissions(), ignored);
-        TRY(platform::replace_rename(temporary, target));
+        if (Status moved = platform::replace_rename(temporary, target); !moved) {
+            // The launcher is never left without an executable under its name.
+            (void)platform::replace_rename(aside, target);
+            return moved;
+        }
         context.relaunch = true;
         return {};
     }

@@ -77,7 +77,8 @@ void drop_entries_at_path(std::vector<ManifestFile>& entries, const fs::path& ba
 
 // Moves a verified temporary over its target. The running executable is first renamed aside to
 // "<target>.old" (keeping its permissions on the new file) and the relaunch flag is set; any other
-// target, read-only or not, is replaced. Fails with the I/O error's text.
+// target, read-only or not, is replaced. Fails with the I/O error's text; when the new executable
+// cannot take its name, the old one is put back.
 Status replace_file(ManifestRunContext& context, const fs::path& temporary, const fs::path& target,
                     const fs::path& running_exe);
 

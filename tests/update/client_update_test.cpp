@@ -8,6 +8,7 @@
 #include "support/tls_test_server.hpp"
 #include "update/asset_workers.hpp"
 #include "update/install_folders.hpp"
+#include "update/path_safety.hpp"
 #include "update/signatures.hpp"
 
 #include <gtest/gtest.h>
@@ -112,6 +113,16 @@ protected:
 
     std::string active_release() const { return game_.read("active-release"); }
 
+    // Serves other bytes for one file of a published release, listed and signed as if they were right.
+    void serve_as_listed(publisher::PublishedRelease& release, const std::string& path, const std::string& bytes)
+    {
+        platform::write_file(push_relative_path(release.release_folder, path), bytes).value();
+        for (ReleaseEntry& entry : release.list.entries)
+            if (entry.path == path)
+                entry = {bytes.size(), entry.path, hex_lower(sha256_bytes(bytes))};
+        platform::write_file(release.list_file, test::dev_signed(release_list_text(release.list))).value();
+    }
+
     test::ReleaseService service_;
     test::TempDir game_;
     test::TempDir client_;
@@ -185,18 +196,30 @@ TEST_F(ClientUpdateTest, ReleaseWhoseClientSignatureFailsIsNeverSwitchedTo)
     auto second = publish();
 
     // The service serves a Main.exe.sig made with another key, listed and signed as if it were right.
-    std::string bad_signature = *test::foreign_signer().sign(client_.read("Main.exe"));
-    platform::write_file(second.release_folder / "Main.exe.sig", bad_signature).value();
-    for (ReleaseEntry& entry : second.list.entries)
-        if (entry.path == "Main.exe.sig")
-            entry = {bad_signature.size(), entry.path, hex_lower(sha256_bytes(bad_signature))};
-    platform::write_file(second.list_file, test::dev_signed(release_list_text(second.list))).value();
+    serve_as_listed(second, "Main.exe.sig", *test::foreign_signer().sign(client_.read("Main.exe")));
 
     auto folder = update();
     ASSERT_FALSE(folder);
     EXPECT_EQ(folder.error(), client_signature_invalid_message);
     EXPECT_EQ(active_release(), first.release_id);
     EXPECT_EQ(resolve_active_release(game_.path()), game_.path() / "Versions" / first.release_id);
+    EXPECT_FALSE(fs::exists(game_.path() / "Versions" / second.release_id / "release.pmx"));
+}
+
+TEST_F(ClientUpdateTest, ReleaseWhoseAssetIndexBelongsToAnotherIsNeverSwitchedTo)
+{
+    auto first = install_first();
+    client_.write("Main.exe", "MZ the next client");
+    auto second = publish();
+
+    // The service lists, signed, the first release's asset index under the second release.
+    serve_as_listed(second, "Assets/assets.idx",
+                    game_.read(fs::path("Versions") / first.release_id / "Assets" / "assets.idx"));
+
+    auto folder = update();
+    ASSERT_FALSE(folder);
+    EXPECT_EQ(folder.error(), "o índice não pertence à versão assinada.");
+    EXPECT_EQ(active_release(), first.release_id);
     EXPECT_FALSE(fs::exists(game_.path() / "Versions" / second.release_id / "release.pmx"));
 }
 

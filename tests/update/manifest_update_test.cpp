@@ -351,6 +351,19 @@ TEST_F(ManifestUpdateTest, ReplacingTheRunningExecutableKeepsItAsideAndAsksForAR
     EXPECT_EQ(read("Main.exe"), "cliente");
 }
 
+TEST_F(ManifestUpdateTest, AnExecutableThatCannotBeReplacedIsPutBack)
+{
+    // The temporary is gone, so the new file cannot take the executable's name once the old one
+    // has been moved aside.
+    dir_.write("game/launcher", "old launcher");
+    Status replaced = replace_file(context_, base() / "launcher.part", base() / "launcher", base() / "launcher");
+    ASSERT_FALSE(replaced);
+    EXPECT_EQ(replaced.error(), "No such file or directory (os error 2)");
+    EXPECT_EQ(read("launcher"), "old launcher");
+    EXPECT_FALSE(fs::exists(base() / "launcher.old"));
+    EXPECT_FALSE(context_.relaunch);
+}
+
 TEST_F(ManifestUpdateTest, WithTheTestFlagTheRunningExecutableIsIgnored)
 {
     dir_.write("game/launcher", "old launcher");
