@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/result.hpp"
+#include "platform/file_descriptor.hpp"
 
 #include <cstddef>
 #include <filesystem>
@@ -9,22 +10,6 @@
 #include <utility>
 
 namespace torvane::platform {
-
-// Owns an open file descriptor: move-only, closed when it goes away.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
-    FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    FileDescriptor& operator=(FileDescriptor&& other) noexcept;
-    ~FileDescriptor();
-
-    int get() const { return fd_; }
-    // Closes now; false when the close failed (errno tells why).
-    bool close();
-
-private:
-    int fd_;
-};
 
 class FileReader {
 public:

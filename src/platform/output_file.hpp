@@ -3,9 +3,11 @@
 #pragma once
 
 #include "core/result.hpp"
+#include "platform/file_descriptor.hpp"
 
 #include <filesystem>
 #include <string_view>
+#include <utility>
 
 namespace torvane::platform {
 
@@ -15,12 +17,8 @@ public:
     // never followed. Failures carry os_error_text.
     static Result<OutputFile> create(const std::filesystem::path& path);
 
-    OutputFile(OutputFile&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-    OutputFile& operator=(OutputFile&& other) noexcept;
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
-    // Closes without flushing (a file abandoned after a failure).
-    ~OutputFile();
+    // Dropped without close() or sync_and_close(), the file is closed without flushing (a file
+    // abandoned after a failure).
 
     // Writes all bytes, repeating interrupted and partial writes.
     Status write(std::string_view bytes);
@@ -33,8 +31,8 @@ public:
     Status close();
 
 private:
-    explicit OutputFile(int fd) : fd_(fd) {}
-    int fd_ = -1;
+    explicit OutputFile(FileDescriptor fd) : fd_(std::move(fd)) {}
+    FileDescriptor fd_;
 };
 
 // Flushes a folder's entries to disk, so that a rename inside it survives a power cut.

@@ -8,24 +8,6 @@
 
 namespace torvane::platform {
 
-FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept
-{
-    if (this != &other) {
-        close();
-        fd_ = std::exchange(other.fd_, -1);
-    }
-    return *this;
-}
-
-FileDescriptor::~FileDescriptor() { close(); }
-
-bool FileDescriptor::close()
-{
-    if (fd_ < 0)
-        return true;
-    return ::close(std::exchange(fd_, -1)) == 0;
-}
-
 Result<FileReader> FileReader::open(const std::filesystem::path& path)
 {
     FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));

@@ -1,5 +1,6 @@
 #include "platform/files.hpp"
 #include "platform/clock.hpp"
+#include "platform/file_descriptor.hpp"
 #include "platform/linux/descriptor_write.hpp"
 
 #include <atomic>
@@ -10,34 +11,6 @@
 #include <unistd.h>
 
 namespace torvane::platform {
-
-namespace {
-
-// Owns a file descriptor for the length of one operation.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    ~Descriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    int get() const { return fd_; }
-    // Closes now, so that a failing close can be reported.
-    int close()
-    {
-        int result = ::close(fd_);
-        fd_ = -1;
-        return result;
-    }
-
-private:
-    int fd_;
-};
-
-} // namespace
 
 Status write_all(int fd, std::string_view bytes)
 {
@@ -92,8 +65,8 @@ Result<FileInfo> file_info(const fs::path& path, FollowLinks follow)
 
 Result<std::string> read_file(const fs::path& path)
 {
-    Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0)
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.is_open())
         return failure(last_os_error_text());
     std::string bytes;
     struct stat st {};
@@ -116,11 +89,11 @@ Result<std::string> read_file(const fs::path& path)
 
 Status write_file(const fs::path& path, std::string_view bytes)
 {
-    Descriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    if (fd.get() < 0)
+    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (!fd.is_open())
         return failure(last_os_error_text());
     TRY(write_all(fd.get(), bytes));
-    if (fd.close() != 0)
+    if (!fd.close())
         return failure(last_os_error_text());
     return {};
 }
@@ -132,13 +105,13 @@ Status write_file_atomic(const fs::path& path, std::string_view bytes)
     fs::path temporary = path;
     temporary += ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(next_temporary++);
     {
-        Descriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-        if (fd.get() < 0)
+        FileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+        if (!fd.is_open())
             return failure(last_os_error_text());
         Status written = write_all(fd.get(), bytes);
         if (written && ::fsync(fd.get()) != 0)
             written = failure(last_os_error_text());
-        if (written && fd.close() != 0)
+        if (written && !fd.close())
             written = failure(last_os_error_text());
         if (!written) {
             ::unlink(temporary.c_str());
@@ -155,8 +128,8 @@ Status write_file_atomic(const fs::path& path, std::string_view bytes)
 
 Status sync_file(const fs::path& path)
 {
-    Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0 || ::fsync(fd.get()) != 0)
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.is_open() || ::fsync(fd.get()) != 0)
         return failure(last_os_error_text());
     return {};
 }
