@@ -1,4 +1,4 @@
-// Files read or written piece by piece (hashing, downloads), with the OS error texts of files.hpp.
+// Files read piece by piece, with the OS error texts of files.hpp.
 #pragma once
 
 #include "core/result.hpp"
@@ -21,25 +21,6 @@ public:
 
 private:
     explicit FileReader(FileDescriptor fd) : fd_(std::move(fd)) {}
-    FileDescriptor fd_;
-};
-
-class FileWriter {
-public:
-    // Creates the file empty. A file or symbolic link of that name is removed first, so the bytes
-    // never go through a link to somewhere else. Fails with the I/O error's text. A writer dropped
-    // without close() closes the file without reporting.
-    static Result<FileWriter> create(const std::filesystem::path& path);
-
-    // Appends all bytes.
-    Status write(std::span<const char> bytes);
-    // Flushes the contents to disk.
-    Status sync();
-    // Closes now, so that a failing close can be reported.
-    Status close();
-
-private:
-    explicit FileWriter(FileDescriptor fd) : fd_(std::move(fd)) {}
     FileDescriptor fd_;
 };
 

@@ -11,11 +11,21 @@
 
 namespace torvane::platform {
 
+// What OutputFile::create does with a file that is already at the path.
+enum class ExistingFile {
+    // Empties it and writes over it; a symbolic link at the path fails the create.
+    Truncate,
+    // Removes the file or symbolic link first and creates a new file, so the bytes never reach a
+    // file that another name (a hard link, a link planted there) leads to.
+    Replace,
+};
+
 class OutputFile {
 public:
-    // Creates the file, or truncates an existing one, for writing. A symbolic link at the path is
-    // never followed. Failures carry os_error_text.
-    static Result<OutputFile> create(const std::filesystem::path& path);
+    // Creates the file for writing, with 0644 less the file-creation mask. A symbolic link at the
+    // path is never followed. Failures carry os_error_text.
+    static Result<OutputFile> create(const std::filesystem::path& path,
+                                     ExistingFile existing = ExistingFile::Truncate);
 
     // Dropped without close() or sync_and_close(), the file is closed without flushing (a file
     // abandoned after a failure).

@@ -2,8 +2,8 @@
 
 #include "core/service_endpoints.hpp"
 #include "core/util.hpp"
-#include "platform/file_stream.hpp"
 #include "platform/files.hpp"
+#include "platform/output_file.hpp"
 #include "platform/unicode.hpp"
 #include "update/file_check.hpp"
 #include "update/hash_cache.hpp"
@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <chrono>
 #include <limits>
-#include <span>
 
 namespace torvane {
 
@@ -105,7 +104,8 @@ Result<std::string> install_entry(ManifestRunContext& context, const HttpAgent& 
     if (!response)
         return failure(http_error_text(response.error()));
 
-    platform::FileWriter file = TRY(platform::FileWriter::create(temporary));
+    // A file or link left under the temporary's name is removed, not written through.
+    platform::OutputFile file = TRY(platform::OutputFile::create(temporary, platform::ExistingFile::Replace));
     const auto began = std::chrono::steady_clock::now();
     const double size = static_cast<double>(entry.size);
     double so_far = 0;
@@ -113,7 +113,7 @@ Result<std::string> install_entry(ManifestRunContext& context, const HttpAgent& 
         std::size_t got = TRY(response->read(buffer));
         if (got == 0)
             break;
-        TRY(file.write(std::span<const char>(buffer.data(), got)));
+        TRY(file.write(std::string_view(buffer.data(), got)));
         so_far += static_cast<double>(got);
         double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
         report(sink, entry.size > 0 ? std::min(1.0, so_far / size) : 1.0,
@@ -126,8 +126,7 @@ Result<std::string> install_entry(ManifestRunContext& context, const HttpAgent& 
         }
     }
     // The bytes reach the disk before the name does, so a crash never leaves a short file in place.
-    TRY(file.sync());
-    TRY(file.close());
+    TRY(file.sync_and_close());
 
     std::string digest = TRY(sha256_file(temporary));
     if (!hash_text_equal(digest, expected)) {

@@ -10,9 +10,18 @@
 
 namespace torvane::platform {
 
-Result<OutputFile> OutputFile::create(const std::filesystem::path& path)
+Result<OutputFile> OutputFile::create(const std::filesystem::path& path, ExistingFile existing)
 {
-    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644));
+    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW;
+    if (existing == ExistingFile::Replace) {
+        // A folder at the path stays and makes the exclusive create fail.
+        if (::unlink(path.c_str()) != 0 && errno != ENOENT && errno != EISDIR)
+            return failure(last_os_error_text());
+        flags |= O_EXCL;
+    } else {
+        flags |= O_TRUNC;
+    }
+    FileDescriptor fd(::open(path.c_str(), flags, 0644));
     if (!fd.is_open())
         return failure(last_os_error_text());
     return OutputFile(std::move(fd));
