@@ -1,6 +1,7 @@
 #include "platform/files.hpp"
 #include "platform/clock.hpp"
 #include "platform/file_descriptor.hpp"
+#include "platform/file_handle.hpp"
 #include "platform/linux/descriptor_write.hpp"
 
 #include <atomic>
@@ -65,24 +66,17 @@ Result<FileInfo> file_info(const fs::path& path, FollowLinks follow)
 
 Result<std::string> read_file(const fs::path& path)
 {
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd.is_open())
-        return failure(last_os_error_text());
+    FileHandle file = TRY(FileHandle::open_for_reading(path));
     std::string bytes;
     struct stat st {};
-    if (::fstat(fd.get(), &st) == 0 && st.st_size > 0)
+    if (::fstat(file.descriptor(), &st) == 0 && st.st_size > 0)
         bytes.reserve(static_cast<std::size_t>(st.st_size));
-    char buffer[65536];
+    std::uint8_t buffer[65536];
     for (;;) {
-        ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            return failure(last_os_error_text());
-        }
+        std::size_t got = TRY(file.read(buffer));
         if (got == 0)
             break;
-        bytes.append(buffer, static_cast<std::size_t>(got));
+        bytes.append(reinterpret_cast<const char*>(buffer), got);
     }
     return bytes;
 }
