@@ -18,6 +18,8 @@ enum class ExistingFile {
     // Removes the file or symbolic link first and creates a new file, so the bytes never reach a
     // file that another name (a hard link, a link planted there) leads to.
     Replace,
+    // Fails the create (EEXIST) when anything, a symbolic link included, is at the path.
+    Refuse,
 };
 
 class OutputFile {

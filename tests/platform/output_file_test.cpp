@@ -94,6 +94,28 @@ TEST(OutputFile, ReplaceLeavesAFolderAndFails)
     EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "part"));
 }
 
+TEST(OutputFile, RefuseCreatesOnlyWhereNothingIs)
+{
+    test::TempDir dir;
+    auto file = OutputFile::create(dir.path() / "new", ExistingFile::Refuse);
+    ASSERT_TRUE(file) << file.error();
+    ASSERT_TRUE(file->write("new"));
+    ASSERT_TRUE(file->sync_and_close());
+    EXPECT_EQ(dir.read("new"), "new");
+
+    auto target = dir.write("target", "kept");
+    std::filesystem::create_symlink(target, dir.path() / "link");
+    std::filesystem::create_symlink(dir.path() / "nowhere", dir.path() / "dangling");
+    for (const char* name : {"new", "link", "dangling"}) {
+        auto again = OutputFile::create(dir.path() / name, ExistingFile::Refuse);
+        ASSERT_FALSE(again) << name;
+        EXPECT_EQ(again.error(), os_error_text(EEXIST)) << name;
+    }
+    EXPECT_EQ(dir.read("new"), "new");
+    EXPECT_EQ(dir.read("target"), "kept");
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "nowhere"));
+}
+
 TEST(OutputFile, TakesThePermissionBitsOfAModel)
 {
     test::TempDir dir;

@@ -2,6 +2,7 @@
 #include "platform/clock.hpp"
 #include "platform/file_descriptor.hpp"
 #include "platform/file_handle.hpp"
+#include "platform/output_file.hpp"
 #include "platform/linux/descriptor_write.hpp"
 
 #include <atomic>
@@ -99,14 +100,10 @@ Status write_file_atomic(const fs::path& path, std::string_view bytes)
     fs::path temporary = path;
     temporary += ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(next_temporary++);
     {
-        FileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-        if (!fd.is_open())
-            return failure(last_os_error_text());
-        Status written = write_all(fd.get(), bytes);
-        if (written && ::fsync(fd.get()) != 0)
-            written = failure(last_os_error_text());
-        if (written && !fd.close())
-            written = failure(last_os_error_text());
+        OutputFile file = TRY(OutputFile::create(temporary));
+        Status written = file.write(bytes);
+        if (written)
+            written = file.sync_and_close();
         if (!written) {
             ::unlink(temporary.c_str());
             return written;

@@ -12,15 +12,10 @@ namespace torvane::platform {
 
 Result<OutputFile> OutputFile::create(const std::filesystem::path& path, ExistingFile existing)
 {
-    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW;
-    if (existing == ExistingFile::Replace) {
-        // A folder at the path stays and makes the exclusive create fail.
-        if (::unlink(path.c_str()) != 0 && errno != ENOENT && errno != EISDIR)
-            return failure(last_os_error_text());
-        flags |= O_EXCL;
-    } else {
-        flags |= O_TRUNC;
-    }
+    // A folder at the path stays in place and makes the exclusive create fail.
+    if (existing == ExistingFile::Replace && ::unlink(path.c_str()) != 0 && errno != ENOENT && errno != EISDIR)
+        return failure(last_os_error_text());
+    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | (existing == ExistingFile::Truncate ? O_TRUNC : O_EXCL);
     FileDescriptor fd(::open(path.c_str(), flags, 0644));
     if (!fd.is_open())
         return failure(last_os_error_text());
