@@ -1,6 +1,7 @@
 #include "core/json_reader.hpp"
 
 #include "core/json_text.hpp"
+#include "platform/text.hpp"
 
 #include <algorithm>
 #include <array>
@@ -47,17 +48,6 @@ const std::array<double, 309>& powers_of_ten()
         return powers;
     }();
     return table;
-}
-
-int hex_value(unsigned char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 void append_utf8(std::string& out, std::uint32_t code_point)
@@ -484,7 +474,7 @@ Result<std::uint16_t> JsonReader::decode_hex_escape()
     int value = 0;
     bool valid = true;
     for (int i = 0; i < 4; ++i) {
-        int digit = hex_value(static_cast<unsigned char>(input_[index_ + std::size_t(i)]));
+        int digit = platform::hex_digit_value(input_[index_ + std::size_t(i)]);
         valid = valid && digit >= 0;
         value = value * 16 + (digit < 0 ? 0 : digit);
     }

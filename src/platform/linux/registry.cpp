@@ -1,5 +1,6 @@
 #include "platform/registry.hpp"
 #include "platform/files.hpp"
+#include "platform/text.hpp"
 #include "platform/unicode.hpp"
 
 #include <algorithm>
@@ -45,17 +46,6 @@ char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - '
 
 constexpr char hex_digits[] = "0123456789abcdef";
 
-int hex_value(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 std::string escape_name(std::string_view name)
 {
     std::string out;
@@ -82,8 +72,8 @@ std::optional<std::string> unescape_name(std::string_view text)
         }
         if (i + 2 >= text.size())
             return std::nullopt;
-        int high = hex_value(text[i + 1]);
-        int low = hex_value(text[i + 2]);
+        int high = hex_digit_value(text[i + 1]);
+        int low = hex_digit_value(text[i + 2]);
         if (high < 0 || low < 0)
             return std::nullopt;
         out += static_cast<char>(high * 16 + low);
@@ -99,8 +89,8 @@ std::optional<std::string> decode_hex(std::string_view text)
     std::string out;
     out.reserve(text.size() / 2);
     for (std::size_t i = 0; i < text.size(); i += 2) {
-        int high = hex_value(text[i]);
-        int low = hex_value(text[i + 1]);
+        int high = hex_digit_value(text[i]);
+        int low = hex_digit_value(text[i + 1]);
         if (high < 0 || low < 0)
             return std::nullopt;
         out += static_cast<char>(high * 16 + low);

@@ -1,0 +1,18 @@
+// Small ASCII text helpers shared by the parsers of every layer.
+#pragma once
+
+namespace torvane::platform {
+
+// The value of a hexadecimal digit of either case, or -1 for any other character.
+constexpr int hex_digit_value(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+} // namespace torvane::platform
