@@ -7,6 +7,7 @@
 #include "platform/unicode.hpp"
 #include "update/file_check.hpp"
 #include "update/hash_cache.hpp"
+#include "update/http_answers.hpp"
 #include "update/sha256.hpp"
 #include "update/time_query.hpp"
 
@@ -45,18 +46,11 @@ bool is_blank(const std::optional<std::string>& text)
     return !text || platform::trim_unicode_white_space(*text).empty();
 }
 
-std::string http_error_text(const HttpError& error)
-{
-    if (error.kind == HttpError::Kind::Status)
-        return "o servidor respondeu " + std::to_string(error.status);
-    return error.text;
-}
-
 Result<UpdateManifest> fetch_manifest(const HttpAgent& agent, const std::string& manifest_url)
 {
     auto response = agent.get(manifest_request_url(manifest_url, time_query_ticks_now()));
     if (!response)
-        return failure(http_error_text(response.error()));
+        return failure(http_failure_text(response.error()));
     std::string body = TRY(response->read_up_to(std::numeric_limits<std::size_t>::max()));
     std::string_view document = body;
     if (document.starts_with("\xEF\xBB\xBF"))
@@ -102,7 +96,7 @@ Result<std::string> install_entry(ManifestRunContext& context, const HttpAgent& 
     TRY(platform::create_folders(target.parent_path()));
     auto response = agent.get(manifest_download_url(files_base, path, expected));
     if (!response)
-        return failure(http_error_text(response.error()));
+        return failure(http_failure_text(response.error()));
 
     // A file or link left under the temporary's name is removed, not written through.
     platform::OutputFile file = TRY(platform::OutputFile::create(temporary, platform::ExistingFile::Replace));
