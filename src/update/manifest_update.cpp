@@ -146,7 +146,8 @@ std::string manifest_request_url(std::string_view manifest_url, std::uint64_t ti
 {
     std::string url(manifest_url);
     url += manifest_url.find('?') != std::string_view::npos ? '&' : '?';
-    url += "t=" + std::to_string(ticks);
+    url += service::time_query_key;
+    url += '=' + std::to_string(ticks);
     return url;
 }
 

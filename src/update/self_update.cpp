@@ -4,7 +4,7 @@
 #include "core/util.hpp"
 #include "platform/files.hpp"
 #include "platform/output_file.hpp"
-#include "update/config_fetch.hpp"
+#include "update/time_query.hpp"
 #include "update/digest.hpp"
 
 #include <nlohmann/json.hpp>
