@@ -2,6 +2,7 @@
 
 #include "core/json_text.hpp"
 #include "platform/text.hpp"
+#include "platform/unicode.hpp"
 
 #include <algorithm>
 #include <array>
@@ -48,25 +49,6 @@ const std::array<double, 309>& powers_of_ten()
         return powers;
     }();
     return table;
-}
-
-void append_utf8(std::string& out, std::uint32_t code_point)
-{
-    if (code_point < 0x80) {
-        out += char(code_point);
-    } else if (code_point < 0x800) {
-        out += char(0xC0 | (code_point >> 6));
-        out += char(0x80 | (code_point & 0x3F));
-    } else if (code_point < 0x10000) {
-        out += char(0xE0 | (code_point >> 12));
-        out += char(0x80 | ((code_point >> 6) & 0x3F));
-        out += char(0x80 | (code_point & 0x3F));
-    } else {
-        out += char(0xF0 | (code_point >> 18));
-        out += char(0x80 | ((code_point >> 12) & 0x3F));
-        out += char(0x80 | ((code_point >> 6) & 0x3F));
-        out += char(0x80 | (code_point & 0x3F));
-    }
 }
 
 // a * 10 + b would exceed limit.
@@ -446,7 +428,7 @@ Status JsonReader::parse_unicode_escape(std::string& out)
     if (first >= 0xDC00 && first <= 0xDFFF)
         return failure(error(lone_surrogate));
     if (first < 0xD800 || first > 0xDBFF) {
-        append_utf8(out, first);
+        platform::append_utf8(out, first);
         return {};
     }
     // A leading surrogate must be followed by an escaped trailing one.
@@ -461,7 +443,7 @@ Status JsonReader::parse_unicode_escape(std::string& out)
     std::uint16_t second = TRY(decode_hex_escape());
     if (second < 0xDC00 || second > 0xDFFF)
         return failure(error(lone_surrogate));
-    append_utf8(out, ((std::uint32_t(first - 0xD800) << 10) | std::uint32_t(second - 0xDC00)) + 0x10000);
+    platform::append_utf8(out, ((std::uint32_t(first - 0xD800) << 10) | std::uint32_t(second - 0xDC00)) + 0x10000);
     return {};
 }
 
