@@ -15,4 +15,7 @@ constexpr int hex_digit_value(char c)
     return -1;
 }
 
+// An ASCII upper-case letter in lower case; every other byte as it is.
+constexpr char lower_ascii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
 } // namespace torvane::platform

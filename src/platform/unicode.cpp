@@ -1,5 +1,7 @@
 #include "platform/unicode.hpp"
 
+#include "platform/text.hpp"
+
 #include <algorithm>
 
 namespace torvane::platform {
@@ -82,9 +84,8 @@ std::string utf8_lossy(std::string_view bytes)
 
 bool equal_ignoring_ascii_case(std::string_view a, std::string_view b)
 {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
     return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return lower_ascii(x) == lower_ascii(y); });
 }
 
 bool is_unicode_white_space(char32_t code)

@@ -3,6 +3,7 @@
 #include "core/service_endpoints.hpp"
 #include "platform/files.hpp"
 #include "platform/output_file.hpp"
+#include "platform/unicode.hpp"
 #include "update/asset_index.hpp"
 #include "update/asset_workers.hpp"
 #include "update/digest.hpp"
@@ -128,7 +129,7 @@ bool next_entry_to_recheck(const ReleaseEntry& entry, const ReleaseEntryIndex& i
     static constexpr std::array<std::string_view, 4> always = {"Main.exe", "Main.exe.sig", "Assets/assets.idx",
                                                                "Assets/assets.idx.sig"};
     for (std::string_view name : always)
-        if (equals_ascii_case_insensitive(entry.path, name))
+        if (platform::equal_ignoring_ascii_case(entry.path, name))
             return true;
     if (is_user_file(entry.path))
         return true;

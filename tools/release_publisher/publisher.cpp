@@ -5,6 +5,7 @@
 #include "platform/output_file.hpp"
 #include "platform/random.hpp"
 #include "platform/sha256.hpp"
+#include "platform/unicode.hpp"
 #include "update/asset_index.hpp"
 #include "update/digest.hpp"
 #include "update/path_safety.hpp"
@@ -30,8 +31,8 @@ struct ClientFile {
 
 bool is_signature_file(std::string_view path)
 {
-    return equals_ascii_case_insensitive(path, client_signature_name) ||
-           equals_ascii_case_insensitive(path, index_signature_name);
+    return platform::equal_ignoring_ascii_case(path, client_signature_name) ||
+           platform::equal_ignoring_ascii_case(path, index_signature_name);
 }
 
 // Lists the client's files in path order and refuses anything a release cannot carry.
@@ -143,8 +144,8 @@ Result<std::vector<ReleaseEntry>> stage_release(const fs::path& client_folder, c
 {
     std::vector<ReleaseEntry> entries;
     for (const ClientFile& file : files) {
-        bool is_index = equals_ascii_case_insensitive(file.path, "Assets/assets.idx");
-        bool is_client = equals_ascii_case_insensitive(file.path, "Main.exe");
+        bool is_index = platform::equal_ignoring_ascii_case(file.path, "Assets/assets.idx");
+        bool is_client = platform::equal_ignoring_ascii_case(file.path, "Main.exe");
         Sha256Digest digest = TRY(copy_hashed(push_relative_path(client_folder, file.path), push_relative_path(staging, file.path),
                                               is_index ? &id : nullptr));
         entries.push_back({file.size, file.path, hex_lower(digest)});

@@ -42,8 +42,6 @@ Store& store()
     return instance;
 }
 
-char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 constexpr char hex_digits[] = "0123456789abcdef";
 
 std::string escape_name(std::string_view name)
@@ -209,7 +207,7 @@ Result<fs::path> key_file(std::string_view sub_key)
             piece.find('\0') != std::string_view::npos)
             return failure(os_error_text(EINVAL));
         std::string lowered(piece);
-        std::transform(lowered.begin(), lowered.end(), lowered.begin(), ascii_lower);
+        std::transform(lowered.begin(), lowered.end(), lowered.begin(), lower_ascii);
         parts.push_back(std::move(lowered));
         if (end == std::string_view::npos)
             break;
