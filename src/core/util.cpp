@@ -2,10 +2,14 @@
 
 #include "core/utf8.hpp"
 #include "platform/files.hpp"
+#include "platform/unicode.hpp"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <limits>
 #include <locale.h>
 #include <wctype.h>
 
@@ -67,7 +71,6 @@ std::optional<int> parse_signed_field(std::string_view field)
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
-// Unicode White_Space at the start of the text (0 when none), as its byte length.
 std::size_t leading_white_space(std::string_view text)
 {
     std::string_view rest = text;
@@ -181,6 +184,67 @@ std::optional<std::int64_t> parse_datetime_ms(std::string_view text)
     std::int64_t seconds = days_from_civil(*year, *month, *day) * 86400 + hour * 3600 + minute * 60 +
                            second - std::int64_t(offset_minutes) * 60;
     return seconds * 1000;
+}
+
+namespace {
+
+// Digits with an optional point (at least one digit in all), then an optional exponent with at
+// least one digit; the sign is already removed.
+bool is_decimal_number(std::string_view text)
+{
+    std::size_t i = 0, digits = 0;
+    while (i < text.size() && is_digit(text[i]))
+        ++i, ++digits;
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        while (i < text.size() && is_digit(text[i]))
+            ++i, ++digits;
+    }
+    if (digits == 0)
+        return false;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+            ++i;
+        std::size_t exponent_digits = 0;
+        while (i < text.size() && is_digit(text[i]))
+            ++i, ++exponent_digits;
+        if (exponent_digits == 0)
+            return false;
+    }
+    return i == text.size();
+}
+
+} // namespace
+
+std::optional<float> parse_decimal_float(std::string_view text)
+{
+    bool negative = false;
+    std::string_view body = text;
+    if (!body.empty() && (body.front() == '+' || body.front() == '-')) {
+        negative = body.front() == '-';
+        body.remove_prefix(1);
+    }
+    float value = 0;
+    if (platform::equal_ignoring_ascii_case(body, "inf") || platform::equal_ignoring_ascii_case(body, "infinity")) {
+        value = std::numeric_limits<float>::infinity();
+    } else if (platform::equal_ignoring_ascii_case(body, "nan")) {
+        value = std::numeric_limits<float>::quiet_NaN();
+    } else if (is_decimal_number(body)) {
+        auto [end, error] = std::from_chars(body.data(), body.data() + body.size(), value);
+        if (error == std::errc::result_out_of_range) {
+            // Too large becomes infinity, too small zero, as decimal-to-float rounding gives; the
+            // C locale keeps the point a decimal point whatever the process's locale.
+            static const locale_t c_locale = ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+            std::string terminated(body);
+            value = ::strtof_l(terminated.c_str(), nullptr, c_locale);
+        } else if (error != std::errc() || end != body.data() + body.size()) {
+            return std::nullopt;
+        }
+    } else {
+        return std::nullopt;
+    }
+    return negative ? -value : value;
 }
 
 std::string format_speed(double v)
