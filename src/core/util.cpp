@@ -71,37 +71,6 @@ std::optional<int> parse_signed_field(std::string_view field)
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
-std::size_t leading_white_space(std::string_view text)
-{
-    std::string_view rest = text;
-    char32_t c = next_utf8_character(rest);
-    bool space = (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
-                 (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F ||
-                 c == 0x205F || c == 0x3000;
-    return space ? text.size() - rest.size() : 0;
-}
-
-std::string_view trim_white_space(std::string_view text)
-{
-    while (!text.empty()) {
-        std::size_t n = leading_white_space(text);
-        if (n == 0)
-            break;
-        text.remove_prefix(n);
-    }
-    // From the end: step back over up to three continuation bytes to the last character's start.
-    while (!text.empty()) {
-        std::size_t start = text.size() - 1;
-        while (start > 0 && text.size() - start < 4 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80)
-            --start;
-        std::string_view last = text.substr(start);
-        if (leading_white_space(last) != last.size())
-            break;
-        text.remove_suffix(last.size());
-    }
-    return text;
-}
-
 std::int64_t floor_div(std::int64_t a, std::int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
 
 // Days from 1970-01-01 to the date in the proleptic Gregorian calendar. Months outside 1..12 roll
@@ -130,7 +99,7 @@ std::optional<int> parse_two_digit_field(std::string_view field)
 
 std::optional<std::int64_t> parse_datetime_ms(std::string_view text)
 {
-    std::string_view t = trim_white_space(text);
+    std::string_view t = platform::trim_unicode_white_space(text);
     if (t.size() < 10)
         return std::nullopt;
     auto year = parse_signed_field(t.substr(0, 4));
