@@ -76,13 +76,6 @@ std::optional<ReleaseList> read_installed_list(const fs::path& game_folder, cons
     return std::move(*list);
 }
 
-fs::path with_suffix(const fs::path& path, const char* suffix)
-{
-    fs::path result = path;
-    result += suffix;
-    return result;
-}
-
 // Writes the bytes to the temporary, flushes them to disk and renames the temporary onto the
 // target, so the target's name shows the old file or the whole new one, even after a power cut.
 Status publish_file(const fs::path& game_folder, const fs::path& target, std::string_view bytes)

@@ -8,6 +8,7 @@
 #include "update/file_check.hpp"
 #include "update/hash_cache.hpp"
 #include "update/http_answers.hpp"
+#include "update/path_safety.hpp"
 #include "update/sha256.hpp"
 #include "update/time_query.hpp"
 
@@ -90,8 +91,7 @@ Result<std::string> install_entry(ManifestRunContext& context, const HttpAgent& 
     const std::string& path = *entry.path;
     const std::string expected = entry.sha256.value_or("");
     fs::path target = join_relative_path(context.base_folder, path);
-    fs::path temporary = target;
-    temporary += ".part";
+    fs::path temporary = with_suffix(target, ".part");
 
     TRY(platform::create_folders(target.parent_path()));
     auto response = agent.get(manifest_download_url(files_base, path, expected));
@@ -214,8 +214,7 @@ Status replace_file(ManifestRunContext& context, const fs::path& temporary, cons
     auto info = TRY(platform::file_info(target, platform::FollowLinks::No));
     bool exists = info.kind != platform::FileKind::Missing;
     if (exists && canonical_path_key(target) == canonical_path_key(running_exe)) {
-        fs::path aside = target;
-        aside += ".old";
+        fs::path aside = with_suffix(target, ".old");
         TRY(platform::remove_file(aside));
         TRY(platform::replace_rename(target, aside));
         // The new executable must stay startable: it takes the old one's permissions.

@@ -40,6 +40,13 @@ std::string path_key(const std::filesystem::path& path)
     return key;
 }
 
+std::filesystem::path with_suffix(const std::filesystem::path& path, std::string_view suffix)
+{
+    std::filesystem::path result = path;
+    result += suffix;
+    return result;
+}
+
 std::filesystem::path push_relative_path(const std::filesystem::path& folder, std::string_view relative)
 {
     std::filesystem::path result = folder;

@@ -4,8 +4,9 @@
 #include "core/util.hpp"
 #include "platform/files.hpp"
 #include "platform/output_file.hpp"
-#include "update/time_query.hpp"
 #include "update/digest.hpp"
+#include "update/path_safety.hpp"
+#include "update/time_query.hpp"
 
 #include <nlohmann/json.hpp>
 
@@ -50,13 +51,6 @@ bool write_part_file(const std::filesystem::path& part, const std::filesystem::p
     if (!written)
         (void)platform::remove_file(part);
     return written;
-}
-
-std::filesystem::path with_suffix(const std::filesystem::path& path, const char* suffix)
-{
-    std::filesystem::path result = path;
-    result += suffix;
-    return result;
 }
 
 } // namespace
