@@ -53,10 +53,7 @@ Result<UpdateManifest> fetch_manifest(const HttpAgent& agent, const std::string&
     if (!response)
         return failure(http_failure_text(response.error()));
     std::string body = TRY(response->read_up_to(std::numeric_limits<std::size_t>::max()));
-    std::string_view document = body;
-    if (document.starts_with("\xEF\xBB\xBF"))
-        document.remove_prefix(3);
-    auto manifest = parse_update_manifest(document);
+    auto manifest = parse_update_manifest(platform::without_utf8_bom(body));
     if (!manifest)
         return failure("manifesto inválido: " + manifest.error());
     return manifest;
