@@ -28,6 +28,14 @@ Status write_all(int fd, std::string_view bytes)
     return {};
 }
 
+Status flush_through(const char* path, int extra_flags, int (*flush)(int))
+{
+    FileDescriptor fd(::open(path, O_RDONLY | O_CLOEXEC | extra_flags));
+    if (!fd.is_open() || flush(fd.get()) != 0)
+        return failure(last_os_error_text());
+    return {};
+}
+
 std::string os_error_text(int error_number)
 {
     char buffer[256];
@@ -117,13 +125,7 @@ Status write_file_atomic(const fs::path& path, std::string_view bytes)
     return {};
 }
 
-Status sync_file(const fs::path& path)
-{
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd.is_open() || ::fsync(fd.get()) != 0)
-        return failure(last_os_error_text());
-    return {};
-}
+Status sync_file(const fs::path& path) { return flush_through(path.c_str(), 0, ::fsync); }
 
 Status replace_rename(const fs::path& from, const fs::path& to)
 {

@@ -58,19 +58,6 @@ Status OutputFile::close()
     return {};
 }
 
-namespace {
-
-// Opens the path read-only, flushes through the descriptor (fsync or syncfs) and closes it.
-Status flush_through(const char* path, int extra_flags, int (*flush)(int))
-{
-    FileDescriptor fd(::open(path, O_RDONLY | O_CLOEXEC | extra_flags));
-    if (!fd.is_open() || flush(fd.get()) != 0)
-        return failure(last_os_error_text());
-    return {};
-}
-
-} // namespace
-
 Status sync_file_system_of(const std::filesystem::path& path)
 {
     return flush_through(path.c_str(), O_NONBLOCK, ::syncfs);
