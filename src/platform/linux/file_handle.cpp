@@ -1,10 +1,10 @@
 #include "platform/file_handle.hpp"
 
 #include "platform/files.hpp"
+#include "platform/linux/descriptor_lock.hpp"
 
 #include <cerrno>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,12 +27,8 @@ Result<FileHandle> FileHandle::open_for_reading(const fs::path& path, Pin pin)
         return failure(last_os_error_text());
     if (S_ISDIR(st.st_mode))
         return failure(os_error_text(EISDIR));
-    if (pin == Pin::Yes) {
-        while (::flock(fd.get(), LOCK_SH | LOCK_NB) != 0) {
-            if (errno != EINTR)
-                return failure(last_os_error_text());
-        }
-    }
+    if (pin == Pin::Yes && !lock_without_waiting(fd.get(), LOCK_SH))
+        return failure(last_os_error_text());
     return FileHandle(std::move(fd), path);
 }
 
@@ -68,10 +64,7 @@ Status remove_file_unless_in_use(const fs::path& path)
         FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
         if (fd.is_open()) {
             // Held until the unlink is done, so no one can pin the file in between.
-            int locked;
-            while ((locked = ::flock(fd.get(), LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
-            }
-            if (locked != 0)
+            if (!lock_without_waiting(fd.get(), LOCK_EX))
                 return failure(last_os_error_text());
             return remove_file(path);
         }

@@ -1,10 +1,9 @@
 #include "platform/update_lock.hpp"
 
 #include "platform/files.hpp"
+#include "platform/linux/descriptor_lock.hpp"
 
-#include <cerrno>
 #include <fcntl.h>
-#include <sys/file.h>
 
 namespace torvane::platform {
 
@@ -15,10 +14,8 @@ Result<UpdateLock> UpdateLock::acquire(const std::filesystem::path& lock_file)
         return failure(last_os_error_text());
     // flock belongs to the open file, so even a second open inside this process is refused,
     // as an open without sharing would be.
-    while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
-        if (errno != EINTR)
-            return failure(last_os_error_text());
-    }
+    if (!lock_without_waiting(fd.get(), LOCK_EX))
+        return failure(last_os_error_text());
     return UpdateLock(std::move(fd));
 }
 
