@@ -138,12 +138,8 @@ std::string shortest_float_text(double value)
 
 bool is_blank(std::string_view text)
 {
-    for (std::size_t index = 0; index < text.size();) {
-        auto c = decode_utf8(text, index);
-        if (!c || !platform::is_unicode_white_space(*c))
-            return false;
-    }
-    return true;
+    // Invalid UTF-8 decodes to U+FFFD, which is no white space.
+    return platform::trim_unicode_white_space(text).empty();
 }
 
 } // namespace torvane
