@@ -32,18 +32,10 @@ fs::path exe_dir() { return exe_dir_of(current_exe_or_default()); }
 
 std::vector<char16_t> to_wide(std::string_view utf8)
 {
+    std::u16string units = platform::utf16_units(utf8);
     std::vector<char16_t> wide;
-    wide.reserve(utf8.size() + 1);
-    while (!utf8.empty()) {
-        char32_t c = next_utf8_character(utf8);
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            wide.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-            wide.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-        } else {
-            wide.push_back(static_cast<char16_t>(c));
-        }
-    }
+    wide.reserve(units.size() + 1);
+    wide.assign(units.begin(), units.end());
     wide.push_back(0);
     return wide;
 }

@@ -82,6 +82,23 @@ std::string utf8_lossy(std::string_view bytes)
     return out;
 }
 
+std::u16string utf16_units(std::string_view utf8)
+{
+    std::u16string units;
+    units.reserve(utf8.size());
+    for (std::size_t at = 0; at < utf8.size();) {
+        char32_t code = decode_utf8(utf8, at);
+        if (code >= 0x10000) {
+            code -= 0x10000;
+            units += static_cast<char16_t>(0xD800 + (code >> 10));
+            units += static_cast<char16_t>(0xDC00 + (code & 0x3FF));
+        } else {
+            units += static_cast<char16_t>(code);
+        }
+    }
+    return units;
+}
+
 bool equal_ignoring_ascii_case(std::string_view a, std::string_view b)
 {
     return a.size() == b.size() &&

@@ -17,6 +17,9 @@ char32_t decode_utf8(std::string_view text, std::size_t& at);
 void append_utf8(std::string& out, char32_t code);
 // The bytes as UTF-8 text, each invalid sequence replaced by U+FFFD.
 std::string utf8_lossy(std::string_view bytes);
+// The text as UTF-16 code units, characters above U+FFFF as surrogate pairs and each invalid
+// sequence as U+FFFD; no terminator.
+std::u16string utf16_units(std::string_view utf8);
 
 // The text without one leading UTF-8 byte order mark (EF BB BF), when it starts with one.
 constexpr std::string_view without_utf8_bom(std::string_view text)

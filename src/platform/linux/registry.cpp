@@ -236,19 +236,10 @@ Status write_values(const fs::path& file, std::string_view key_name, const std::
     return {};
 }
 
-void append_utf16le(std::string& out, char32_t code)
+void append_utf16le(std::string& out, char16_t unit)
 {
-    auto unit = [&out](std::uint32_t u) {
-        out += static_cast<char>(u & 0xFF);
-        out += static_cast<char>(u >> 8);
-    };
-    if (code < 0x10000) {
-        unit(code);
-    } else {
-        code -= 0x10000;
-        unit(0xD800 | (code >> 10));
-        unit(0xDC00 | (code & 0x3FF));
-    }
+    out += static_cast<char>(unit & 0xFF);
+    out += static_cast<char>(unit >> 8);
 }
 
 } // namespace
@@ -257,8 +248,8 @@ std::string registry_string_bytes(std::string_view utf8)
 {
     std::string out;
     out.reserve(utf8.size() * 2 + 2);
-    for (std::size_t i = 0; i < utf8.size();)
-        append_utf16le(out, decode_utf8(utf8, i));
+    for (char16_t unit : utf16_units(utf8))
+        append_utf16le(out, unit);
     append_utf16le(out, 0);
     return out;
 }
