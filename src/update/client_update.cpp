@@ -57,25 +57,6 @@ Result<std::string> fetch_release_list_once(const HttpAgent& agent, const std::s
     return body;
 }
 
-// The installed folder's own list, when it lies inside the game folder, is a file of at most the
-// list limit and verifies. Every failure is silent.
-std::optional<ReleaseList> read_installed_list(const fs::path& game_folder, const fs::path& installed_folder)
-{
-    fs::path path = installed_folder / installed_list_file_name;
-    if (!ensure_inside_base(game_folder, path))
-        return std::nullopt;
-    auto info = platform::file_info(path, platform::FollowLinks::No);
-    if (!info || info->kind != platform::FileKind::Regular || info->size > release_list_max_size)
-        return std::nullopt;
-    auto bytes = platform::read_file(path);
-    if (!bytes)
-        return std::nullopt;
-    auto list = parse_release_list(*bytes);
-    if (!list)
-        return std::nullopt;
-    return std::move(*list);
-}
-
 // Writes the bytes to the temporary, flushes them to disk and renames the temporary onto the
 // target, so the target's name shows the old file or the whole new one, even after a power cut.
 Status publish_file(const fs::path& game_folder, const fs::path& target, std::string_view bytes)
@@ -152,7 +133,8 @@ Result<fs::path> update_client(const UpdateService& service, const fs::path& gam
     // Held until this function returns, on every path.
     platform::UpdateLock lock = TRY(take_update_lock(game_folder));
 
-    std::optional<ReleaseList> installed = read_installed_list(game_folder, installed_folder);
+    // The installed folder's own list; any failure to read it only means a fresh release folder.
+    Result<ReleaseList> installed = read_installed_list(game_folder, installed_folder);
     bool same_release = installed && installed->release_id == list.release_id;
     fs::path release_folder = same_release ? installed_folder : release_folder_path(game_folder, list.release_id);
     TRY(ensure_inside_base(game_folder, release_folder));
