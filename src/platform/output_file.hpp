@@ -25,12 +25,11 @@ enum class ExistingFile {
 class OutputFile {
 public:
     // Creates the file for writing, with 0644 less the file-creation mask. A symbolic link at the
-    // path is never followed. Failures carry os_error_text.
+    // path is never followed. Failures carry os_error_text. The object is move-only; dropped without
+    // close() or sync_and_close(), the file is closed without flushing (a file abandoned after a
+    // failure).
     static Result<OutputFile> create(const std::filesystem::path& path,
                                      ExistingFile existing = ExistingFile::Truncate);
-
-    // Dropped without close() or sync_and_close(), the file is closed without flushing (a file
-    // abandoned after a failure).
 
     // Writes all bytes, repeating interrupted and partial writes.
     Status write(std::string_view bytes);
