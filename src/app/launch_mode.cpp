@@ -1,9 +1,9 @@
 #include "app/launch_mode.hpp"
 
+#include "core/util.hpp"
+#include "platform/unicode.hpp"
+
 #include <bit>
-#include <clocale>
-#include <cstdlib>
-#include <locale.h>
 
 namespace torvane {
 
@@ -25,47 +25,10 @@ bool Capture::operator==(const Capture& other) const
 
 bool matches_option(std::string_view argument, std::string_view option)
 {
-    if (argument.size() != option.size())
-        return false;
-    for (std::size_t i = 0; i < argument.size(); ++i) {
-        char c = argument[i];
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-        if (c != option[i])
-            return false;
-    }
-    return true;
+    return platform::equal_ignoring_ascii_case(argument, option);
 }
 
 namespace {
-
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
-// The decimal grammar of parse_float_argument, without the sign.
-bool is_decimal_number(std::string_view s)
-{
-    std::size_t i = 0, integer_digits = 0, fraction_digits = 0;
-    while (i < s.size() && is_digit(s[i]))
-        ++i, ++integer_digits;
-    if (i < s.size() && s[i] == '.') {
-        ++i;
-        while (i < s.size() && is_digit(s[i]))
-            ++i, ++fraction_digits;
-    }
-    if (integer_digits + fraction_digits == 0)
-        return false;
-    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
-        ++i;
-        if (i < s.size() && (s[i] == '+' || s[i] == '-'))
-            ++i;
-        std::size_t exponent_digits = 0;
-        while (i < s.size() && is_digit(s[i]))
-            ++i, ++exponent_digits;
-        if (exponent_digits == 0)
-            return false;
-    }
-    return i == s.size();
-}
 
 // Positions of the option's first occurrence, or none.
 std::optional<std::size_t> find_option(const std::vector<std::string>& arguments, std::string_view option,
@@ -96,25 +59,10 @@ float scale_from(const std::vector<std::string>& arguments)
     auto text = value_after_option(arguments, "--escala");
     if (!text)
         return 1.0f;
-    return parse_float_argument(*text).value_or(1.0f);
+    return parse_decimal_float(*text).value_or(1.0f);
 }
 
 } // namespace
-
-std::optional<float> parse_float_argument(std::string_view text)
-{
-    std::string_view body = text;
-    if (!body.empty() && (body[0] == '+' || body[0] == '-'))
-        body.remove_prefix(1);
-    bool word = matches_option(body, "inf") || matches_option(body, "infinity") || matches_option(body, "nan");
-    if (!word && !is_decimal_number(body))
-        return std::nullopt;
-    // The grammar is checked above; strtof does the correctly rounded conversion (overflow gives
-    // infinity, underflow zero). Its own decimal point follows the locale, so use the C locale.
-    static locale_t c_locale = ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-    std::string terminated(text);
-    return ::strtof_l(terminated.c_str(), nullptr, c_locale);
-}
 
 LaunchMode choose_mode(const std::vector<std::string>& arguments)
 {

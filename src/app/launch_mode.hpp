@@ -67,11 +67,6 @@ using LaunchMode = std::variant<launch_mode::Gui, launch_mode::GenerateManifest,
 // arguments are compared whole.
 bool matches_option(std::string_view argument, std::string_view option);
 
-// A 32-bit float in decimal notation: optional sign, digits with an optional point (at least one
-// digit on either side), an optional exponent; or inf, infinity, nan in any letter case. None for
-// anything else (a comma is not a decimal point; no blanks).
-std::optional<float> parse_float_argument(std::string_view text);
-
 // The mode the argument list selects. Only argument 0 selects a tool mode; a tool option without
 // the argument it needs, and anything else, selects the GUI.
 LaunchMode choose_mode(const std::vector<std::string>& arguments);

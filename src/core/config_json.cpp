@@ -2,12 +2,11 @@
 
 #include "core/json_reader.hpp"
 #include "core/json_writer.hpp"
+#include "platform/unicode.hpp"
 
 namespace torvane {
 
 namespace {
-
-constexpr std::string_view utf8_bom = "\xEF\xBB\xBF";
 
 constexpr std::string_view config_keys[] = {"ServerName", "GameExe", "CloseAfterStart", "BackgroundVideo", "Links",
                                             "News", "Update", "Info", "Abertura"};
@@ -69,9 +68,7 @@ void write_value(JsonPrettyWriter& writer, const UpdateConfig& update)
 
 Result<LauncherConfig> parse_launcher_config(std::string_view bytes)
 {
-    if (bytes.starts_with(utf8_bom))
-        bytes.remove_prefix(utf8_bom.size());
-    return read_json_document<LauncherConfig>(bytes);
+    return read_json_document<LauncherConfig>(platform::without_utf8_bom(bytes));
 }
 
 Result<LauncherConfig> parse_launcher_config_text(std::string_view text)

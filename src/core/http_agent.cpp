@@ -2,6 +2,7 @@
 
 #include "build_config.hpp"
 #include "platform/files.hpp"
+#include "platform/unicode.hpp"
 
 #include <curl/curl.h>
 #include <openssl/pem.h>
@@ -29,14 +30,6 @@ constexpr std::size_t max_idle_connections = 100;
 constexpr std::size_t max_idle_per_origin = 1;
 
 constexpr const char timed_out_text[] = "timed out reading response";
-
-bool equals_ignoring_ascii_case(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-               return lower(x) == lower(y);
-           });
-}
 
 std::string_view trim_http_space(std::string_view text)
 {
@@ -432,7 +425,7 @@ std::expected<HttpResponse, HttpError> HttpAgent::get(std::string_view address) 
         int status = t->status;
         std::optional<std::string> location;
         for (auto& [name, value] : t->headers)
-            if (!location && equals_ignoring_ascii_case(name, "Location"))
+            if (!location && platform::equal_ignoring_ascii_case(name, "Location"))
                 location = value;
         if (is_followed_redirect(status) && location) {
             if (redirects == http_max_redirects)
@@ -481,7 +474,7 @@ const std::string& HttpResponse::url() const { return url_; }
 std::optional<std::string> HttpResponse::header(std::string_view name) const
 {
     for (auto& [key, value] : headers_)
-        if (equals_ignoring_ascii_case(key, name))
+        if (platform::equal_ignoring_ascii_case(key, name))
             return value;
     return std::nullopt;
 }

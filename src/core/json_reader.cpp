@@ -1,6 +1,8 @@
 #include "core/json_reader.hpp"
 
 #include "core/json_text.hpp"
+#include "platform/text.hpp"
+#include "platform/unicode.hpp"
 
 #include <algorithm>
 #include <array>
@@ -47,36 +49,6 @@ const std::array<double, 309>& powers_of_ten()
         return powers;
     }();
     return table;
-}
-
-int hex_value(unsigned char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-void append_utf8(std::string& out, std::uint32_t code_point)
-{
-    if (code_point < 0x80) {
-        out += char(code_point);
-    } else if (code_point < 0x800) {
-        out += char(0xC0 | (code_point >> 6));
-        out += char(0x80 | (code_point & 0x3F));
-    } else if (code_point < 0x10000) {
-        out += char(0xE0 | (code_point >> 12));
-        out += char(0x80 | ((code_point >> 6) & 0x3F));
-        out += char(0x80 | (code_point & 0x3F));
-    } else {
-        out += char(0xF0 | (code_point >> 18));
-        out += char(0x80 | ((code_point >> 12) & 0x3F));
-        out += char(0x80 | ((code_point >> 6) & 0x3F));
-        out += char(0x80 | (code_point & 0x3F));
-    }
 }
 
 // a * 10 + b would exceed limit.
@@ -456,7 +428,7 @@ Status JsonReader::parse_unicode_escape(std::string& out)
     if (first >= 0xDC00 && first <= 0xDFFF)
         return failure(error(lone_surrogate));
     if (first < 0xD800 || first > 0xDBFF) {
-        append_utf8(out, first);
+        platform::append_utf8(out, first);
         return {};
     }
     // A leading surrogate must be followed by an escaped trailing one.
@@ -471,7 +443,7 @@ Status JsonReader::parse_unicode_escape(std::string& out)
     std::uint16_t second = TRY(decode_hex_escape());
     if (second < 0xDC00 || second > 0xDFFF)
         return failure(error(lone_surrogate));
-    append_utf8(out, ((std::uint32_t(first - 0xD800) << 10) | std::uint32_t(second - 0xDC00)) + 0x10000);
+    platform::append_utf8(out, ((std::uint32_t(first - 0xD800) << 10) | std::uint32_t(second - 0xDC00)) + 0x10000);
     return {};
 }
 
@@ -484,7 +456,7 @@ Result<std::uint16_t> JsonReader::decode_hex_escape()
     int value = 0;
     bool valid = true;
     for (int i = 0; i < 4; ++i) {
-        int digit = hex_value(static_cast<unsigned char>(input_[index_ + std::size_t(i)]));
+        int digit = platform::hex_digit_value(input_[index_ + std::size_t(i)]);
         valid = valid && digit >= 0;
         value = value * 16 + (digit < 0 ? 0 : digit);
     }

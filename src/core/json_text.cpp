@@ -1,5 +1,7 @@
 #include "core/json_text.hpp"
 
+#include "platform/unicode.hpp"
+
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -10,38 +12,16 @@ namespace torvane {
 
 namespace {
 
-// Decodes the code point at text[index] and advances index; nullopt on malformed UTF-8.
+// Decodes the code point at text[index] and advances index; nullopt, with index unchanged, on
+// malformed UTF-8 (where the lossy decoder gives a U+FFFD that the text does not spell).
 std::optional<char32_t> decode_utf8(std::string_view text, std::size_t& index)
 {
-    auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    unsigned char lead = byte(index);
-    if (lead < 0x80) {
-        ++index;
-        return lead;
-    }
-    std::size_t length;
-    char32_t code_point;
-    char32_t minimum;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2, code_point = lead & 0x1F, minimum = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3, code_point = lead & 0x0F, minimum = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4, code_point = lead & 0x07, minimum = 0x10000;
-    } else {
+    std::size_t start = index;
+    char32_t code_point = platform::decode_utf8(text, index);
+    if (code_point == platform::replacement_character && text.substr(start, index - start) != "\xEF\xBF\xBD") {
+        index = start;
         return std::nullopt;
     }
-    if (text.size() - index < length)
-        return std::nullopt;
-    for (std::size_t i = 1; i < length; ++i) {
-        unsigned char next = byte(index + i);
-        if ((next & 0xC0) != 0x80)
-            return std::nullopt;
-        code_point = (code_point << 6) | (next & 0x3F);
-    }
-    if (code_point < minimum || code_point > 0x10FFFF || (code_point >= 0xD800 && code_point <= 0xDFFF))
-        return std::nullopt;
-    index += length;
     return code_point;
 }
 
@@ -75,13 +55,6 @@ bool needs_hex_escape(char32_t c)
         {0xFE00, 0xFE0F}, {0xFE20, 0xFE2F}, {0xFEFF, 0xFEFF}, {0xFFF9, 0xFFFB}, {0x1D173, 0x1D17A},
         {0xE0000, 0xE0FFF}, {0xF0000, 0x10FFFF},
     });
-}
-
-bool is_unicode_whitespace(char32_t c)
-{
-    return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680
-        || (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F
-        || c == 0x3000;
 }
 
 } // namespace
@@ -165,12 +138,8 @@ std::string shortest_float_text(double value)
 
 bool is_blank(std::string_view text)
 {
-    for (std::size_t index = 0; index < text.size();) {
-        auto c = decode_utf8(text, index);
-        if (!c || !is_unicode_whitespace(*c))
-            return false;
-    }
-    return true;
+    // Invalid UTF-8 decodes to U+FFFD, which is no white space.
+    return platform::trim_unicode_white_space(text).empty();
 }
 
 } // namespace torvane

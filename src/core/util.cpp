@@ -2,10 +2,14 @@
 
 #include "core/utf8.hpp"
 #include "platform/files.hpp"
+#include "platform/unicode.hpp"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <limits>
 #include <locale.h>
 #include <wctype.h>
 
@@ -28,18 +32,10 @@ fs::path exe_dir() { return exe_dir_of(current_exe_or_default()); }
 
 std::vector<char16_t> to_wide(std::string_view utf8)
 {
+    std::u16string units = platform::utf16_units(utf8);
     std::vector<char16_t> wide;
-    wide.reserve(utf8.size() + 1);
-    while (!utf8.empty()) {
-        char32_t c = next_utf8_character(utf8);
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            wide.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-            wide.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-        } else {
-            wide.push_back(static_cast<char16_t>(c));
-        }
-    }
+    wide.reserve(units.size() + 1);
+    wide.assign(units.begin(), units.end());
     wide.push_back(0);
     return wide;
 }
@@ -66,38 +62,6 @@ std::optional<int> parse_signed_field(std::string_view field)
 }
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
-// Unicode White_Space at the start of the text (0 when none), as its byte length.
-std::size_t leading_white_space(std::string_view text)
-{
-    std::string_view rest = text;
-    char32_t c = next_utf8_character(rest);
-    bool space = (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
-                 (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F ||
-                 c == 0x205F || c == 0x3000;
-    return space ? text.size() - rest.size() : 0;
-}
-
-std::string_view trim_white_space(std::string_view text)
-{
-    while (!text.empty()) {
-        std::size_t n = leading_white_space(text);
-        if (n == 0)
-            break;
-        text.remove_prefix(n);
-    }
-    // From the end: step back over up to three continuation bytes to the last character's start.
-    while (!text.empty()) {
-        std::size_t start = text.size() - 1;
-        while (start > 0 && text.size() - start < 4 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80)
-            --start;
-        std::string_view last = text.substr(start);
-        if (leading_white_space(last) != last.size())
-            break;
-        text.remove_suffix(last.size());
-    }
-    return text;
-}
 
 std::int64_t floor_div(std::int64_t a, std::int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
 
@@ -127,7 +91,7 @@ std::optional<int> parse_two_digit_field(std::string_view field)
 
 std::optional<std::int64_t> parse_datetime_ms(std::string_view text)
 {
-    std::string_view t = trim_white_space(text);
+    std::string_view t = platform::trim_unicode_white_space(text);
     if (t.size() < 10)
         return std::nullopt;
     auto year = parse_signed_field(t.substr(0, 4));
@@ -181,6 +145,67 @@ std::optional<std::int64_t> parse_datetime_ms(std::string_view text)
     std::int64_t seconds = days_from_civil(*year, *month, *day) * 86400 + hour * 3600 + minute * 60 +
                            second - std::int64_t(offset_minutes) * 60;
     return seconds * 1000;
+}
+
+namespace {
+
+// Digits with an optional point (at least one digit in all), then an optional exponent with at
+// least one digit; the sign is already removed.
+bool is_decimal_number(std::string_view text)
+{
+    std::size_t i = 0, digits = 0;
+    while (i < text.size() && is_digit(text[i]))
+        ++i, ++digits;
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        while (i < text.size() && is_digit(text[i]))
+            ++i, ++digits;
+    }
+    if (digits == 0)
+        return false;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+            ++i;
+        std::size_t exponent_digits = 0;
+        while (i < text.size() && is_digit(text[i]))
+            ++i, ++exponent_digits;
+        if (exponent_digits == 0)
+            return false;
+    }
+    return i == text.size();
+}
+
+} // namespace
+
+std::optional<float> parse_decimal_float(std::string_view text)
+{
+    bool negative = false;
+    std::string_view body = text;
+    if (!body.empty() && (body.front() == '+' || body.front() == '-')) {
+        negative = body.front() == '-';
+        body.remove_prefix(1);
+    }
+    float value = 0;
+    if (platform::equal_ignoring_ascii_case(body, "inf") || platform::equal_ignoring_ascii_case(body, "infinity")) {
+        value = std::numeric_limits<float>::infinity();
+    } else if (platform::equal_ignoring_ascii_case(body, "nan")) {
+        value = std::numeric_limits<float>::quiet_NaN();
+    } else if (is_decimal_number(body)) {
+        auto [end, error] = std::from_chars(body.data(), body.data() + body.size(), value);
+        if (error == std::errc::result_out_of_range) {
+            // Too large becomes infinity, too small zero, as decimal-to-float rounding gives; the
+            // C locale keeps the point a decimal point whatever the process's locale.
+            static const locale_t c_locale = ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+            std::string terminated(body);
+            value = ::strtof_l(terminated.c_str(), nullptr, c_locale);
+        } else if (error != std::errc() || end != body.data() + body.size()) {
+            return std::nullopt;
+        }
+    } else {
+        return std::nullopt;
+    }
+    return negative ? -value : value;
 }
 
 std::string format_speed(double v)

@@ -1,5 +1,6 @@
 // Small helpers shared by the subsystems: where the launcher lives, text conversion for wide-text
-// system interfaces, the opening date-time reader, the transfer-rate text and path identity keys.
+// system interfaces, the opening date-time and decimal number readers, the transfer-rate text and
+// path identity keys.
 #pragma once
 
 #include <cstdint>
@@ -37,6 +38,12 @@ std::optional<int> parse_two_digit_field(std::string_view field);
 // white space; seconds, fractions and the zone are optional) as Unix time in milliseconds. None
 // when the text is shorter than a date or a field is not a signed decimal number.
 std::optional<std::int64_t> parse_datetime_ms(std::string_view text);
+
+// The whole text as a 32-bit float in decimal notation: optional sign, digits with an optional
+// point (at least one digit on either side), an optional exponent; or inf, infinity, nan in any
+// letter case. Correctly rounded; too large gives infinity, too small zero. None for anything else
+// (a comma is not a decimal point; no blanks, no hexadecimal).
+std::optional<float> parse_decimal_float(std::string_view text);
 
 // Transfer-rate text with a decimal comma: "" for no rate, "500 KB/s" below 1 MiB/s, "1,5 MB/s"
 // from 1 MiB/s on.

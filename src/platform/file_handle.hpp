@@ -8,10 +8,12 @@
 #pragma once
 
 #include "core/result.hpp"
+#include "platform/file_descriptor.hpp"
 
 #include <cstdint>
 #include <filesystem>
 #include <span>
+#include <utility>
 
 namespace torvane::platform {
 
@@ -26,26 +28,20 @@ public:
     // Failures carry os_error_text.
     static Result<FileHandle> open_for_reading(const fs::path& path, Pin pin = Pin::No);
 
-    FileHandle(FileHandle&& other) noexcept;
-    FileHandle& operator=(FileHandle&& other) noexcept;
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    ~FileHandle();
-
     // Reads up to buffer.size() bytes, repeating interrupted reads; 0 means the end of the file.
     Result<std::size_t> read(std::span<std::uint8_t> buffer);
     // Reads until the buffer is full or the file ends; yields the number of bytes read.
     Result<std::size_t> read_full(std::span<std::uint8_t> buffer);
 
-    bool is_open() const { return fd_ >= 0; }
+    bool is_open() const { return fd_.is_open(); }
     // The descriptor (close-on-exec); it stays owned by this object.
-    int descriptor() const { return fd_; }
+    int descriptor() const { return fd_.get(); }
     const fs::path& path() const { return path_; }
-    void close();
+    void close() { (void)fd_.close(); }
 
 private:
-    FileHandle(int fd, fs::path path) : fd_(fd), path_(std::move(path)) {}
-    int fd_ = -1;
+    FileHandle(FileDescriptor fd, fs::path path) : fd_(std::move(fd)), path_(std::move(path)) {}
+    FileDescriptor fd_;
     fs::path path_;
 };
 

@@ -37,6 +37,7 @@ std::string last_os_error_text();
 Result<FileInfo> file_info(const fs::path& path, FollowLinks follow);
 
 // Whole-file reads and writes. Failures carry os_error_text.
+// Reads as FileHandle does: a folder fails at the open, a FIFO never blocks it.
 Result<std::string> read_file(const fs::path& path);
 // Creates or truncates the file and writes all bytes.
 Status write_file(const fs::path& path, std::string_view bytes);

@@ -3,24 +3,33 @@
 #pragma once
 
 #include "core/result.hpp"
+#include "platform/file_descriptor.hpp"
 
 #include <filesystem>
 #include <string_view>
+#include <utility>
 
 namespace torvane::platform {
 
+// What OutputFile::create does with a file that is already at the path.
+enum class ExistingFile {
+    // Empties it and writes over it; a symbolic link at the path fails the create.
+    Truncate,
+    // Removes the file or symbolic link first and creates a new file, so the bytes never reach a
+    // file that another name (a hard link, a link planted there) leads to.
+    Replace,
+    // Fails the create (EEXIST) when anything, a symbolic link included, is at the path.
+    Refuse,
+};
+
 class OutputFile {
 public:
-    // Creates the file, or truncates an existing one, for writing. A symbolic link at the path is
-    // never followed. Failures carry os_error_text.
-    static Result<OutputFile> create(const std::filesystem::path& path);
-
-    OutputFile(OutputFile&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-    OutputFile& operator=(OutputFile&& other) noexcept;
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
-    // Closes without flushing (a file abandoned after a failure).
-    ~OutputFile();
+    // Creates the file for writing, with 0644 less the file-creation mask. A symbolic link at the
+    // path is never followed. Failures carry os_error_text. The object is move-only; dropped without
+    // close() or sync_and_close(), the file is closed without flushing (a file abandoned after a
+    // failure).
+    static Result<OutputFile> create(const std::filesystem::path& path,
+                                     ExistingFile existing = ExistingFile::Truncate);
 
     // Writes all bytes, repeating interrupted and partial writes.
     Status write(std::string_view bytes);
@@ -33,8 +42,8 @@ public:
     Status close();
 
 private:
-    explicit OutputFile(int fd) : fd_(fd) {}
-    int fd_ = -1;
+    explicit OutputFile(FileDescriptor fd) : fd_(std::move(fd)) {}
+    FileDescriptor fd_;
 };
 
 // Flushes a folder's entries to disk, so that a rename inside it survives a power cut.

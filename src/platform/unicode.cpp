@@ -1,5 +1,7 @@
 #include "platform/unicode.hpp"
 
+#include "platform/text.hpp"
+
 #include <algorithm>
 
 namespace torvane::platform {
@@ -80,11 +82,27 @@ std::string utf8_lossy(std::string_view bytes)
     return out;
 }
 
+std::u16string utf16_units(std::string_view utf8)
+{
+    std::u16string units;
+    units.reserve(utf8.size());
+    for (std::size_t at = 0; at < utf8.size();) {
+        char32_t code = decode_utf8(utf8, at);
+        if (code >= 0x10000) {
+            code -= 0x10000;
+            units += static_cast<char16_t>(0xD800 + (code >> 10));
+            units += static_cast<char16_t>(0xDC00 + (code & 0x3FF));
+        } else {
+            units += static_cast<char16_t>(code);
+        }
+    }
+    return units;
+}
+
 bool equal_ignoring_ascii_case(std::string_view a, std::string_view b)
 {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
     return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return lower_ascii(x) == lower_ascii(y); });
 }
 
 bool is_unicode_white_space(char32_t code)

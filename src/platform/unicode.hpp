@@ -1,4 +1,5 @@
-// UTF-8 decoding and encoding with replacement of invalid input, and Unicode white space.
+// UTF-8 decoding and encoding with replacement of invalid input, the byte order mark, and Unicode
+// white space.
 #pragma once
 
 #include <cstddef>
@@ -16,6 +17,15 @@ char32_t decode_utf8(std::string_view text, std::size_t& at);
 void append_utf8(std::string& out, char32_t code);
 // The bytes as UTF-8 text, each invalid sequence replaced by U+FFFD.
 std::string utf8_lossy(std::string_view bytes);
+// The text as UTF-16 code units, characters above U+FFFF as surrogate pairs and each invalid
+// sequence as U+FFFD; no terminator.
+std::u16string utf16_units(std::string_view utf8);
+
+// The text without one leading UTF-8 byte order mark (EF BB BF), when it starts with one.
+constexpr std::string_view without_utf8_bom(std::string_view text)
+{
+    return text.starts_with("\xEF\xBB\xBF") ? text.substr(3) : text;
+}
 
 // Byte-wise equality with ASCII letters compared without case.
 bool equal_ignoring_ascii_case(std::string_view a, std::string_view b);

@@ -2,8 +2,10 @@
 #pragma once
 
 #include "core/result.hpp"
+#include "platform/file_descriptor.hpp"
 
 #include <filesystem>
+#include <utility>
 
 namespace torvane::platform {
 
@@ -15,15 +17,9 @@ public:
     // destroyed or the process ends; nothing is written to the file.
     static Result<UpdateLock> acquire(const std::filesystem::path& lock_file);
 
-    UpdateLock(UpdateLock&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-    UpdateLock& operator=(UpdateLock&& other) noexcept;
-    UpdateLock(const UpdateLock&) = delete;
-    UpdateLock& operator=(const UpdateLock&) = delete;
-    ~UpdateLock();
-
 private:
-    explicit UpdateLock(int fd) : fd_(fd) {}
-    int fd_ = -1;
+    explicit UpdateLock(FileDescriptor fd) : fd_(std::move(fd)) {}
+    FileDescriptor fd_;
 };
 
 } // namespace torvane::platform

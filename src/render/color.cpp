@@ -1,22 +1,13 @@
 #include "render/color.hpp"
 
+#include "platform/text.hpp"
+
 #include <algorithm>
 #include <cmath>
 
 namespace torvane {
 
 namespace {
-
-int hex_digit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 float unit(float value) { return std::isfinite(value) ? std::clamp(value, 0.0f, 1.0f) : 0.0f; }
 
@@ -34,7 +25,7 @@ std::optional<Color> parse_color(std::string_view text)
         return std::nullopt;
     int digits[8] = {};
     for (std::size_t i = 0; i < text.size(); ++i) {
-        digits[i] = hex_digit(text[i]);
+        digits[i] = platform::hex_digit_value(text[i]);
         if (digits[i] < 0)
             return std::nullopt;
     }

@@ -1,9 +1,10 @@
 #include "render/glyph_raster.hpp"
 
+#include "core/util.hpp"
+
 #include <cairo.h>
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -13,53 +14,10 @@ namespace torvane {
 
 namespace {
 
-bool equals_ignoring_case(std::string_view text, std::string_view lower)
-{
-    if (text.size() != lower.size())
-        return false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-        if (c != lower[i])
-            return false;
-    }
-    return true;
-}
-
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
-// Whether text is a decimal number: digits with an optional point (at least one digit in all),
-// then an optional exponent with at least one digit. The sign is already removed.
-bool is_decimal(std::string_view text)
-{
-    std::size_t i = 0, digits = 0;
-    while (i < text.size() && is_digit(text[i]))
-        ++i, ++digits;
-    if (i < text.size() && text[i] == '.') {
-        ++i;
-        while (i < text.size() && is_digit(text[i]))
-            ++i, ++digits;
-    }
-    if (digits == 0)
-        return false;
-    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-        ++i;
-        if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-            ++i;
-        std::size_t exponent_digits = 0;
-        while (i < text.size() && is_digit(text[i]))
-            ++i, ++exponent_digits;
-        if (exponent_digits == 0)
-            return false;
-    }
-    return i == text.size();
-}
-
 std::optional<float> environment_value(const char* name)
 {
     const char* value = std::getenv(name);
-    return value ? parse_text_gamma_value(value) : std::nullopt;
+    return value ? parse_decimal_float(value) : std::nullopt;
 }
 
 // The largest side of a cairo image surface.
@@ -78,32 +36,6 @@ std::int64_t saturating_i32(float v)
 }
 
 } // namespace
-
-std::optional<float> parse_text_gamma_value(std::string_view text)
-{
-    bool negative = false;
-    std::string_view body = text;
-    if (!body.empty() && (body.front() == '+' || body.front() == '-')) {
-        negative = body.front() == '-';
-        body.remove_prefix(1);
-    }
-    float value = 0;
-    if (equals_ignoring_case(body, "inf") || equals_ignoring_case(body, "infinity"))
-        value = std::numeric_limits<float>::infinity();
-    else if (equals_ignoring_case(body, "nan"))
-        value = std::numeric_limits<float>::quiet_NaN();
-    else if (is_decimal(body)) {
-        auto [end, error] = std::from_chars(body.data(), body.data() + body.size(), value);
-        if (error == std::errc::result_out_of_range) {
-            // Too large becomes infinity, too small zero, as decimal-to-float rounding gives.
-            std::string copy(body);
-            value = float(std::strtod(copy.c_str(), nullptr));
-        } else if (error != std::errc() || end != body.data() + body.size())
-            return std::nullopt;
-    } else
-        return std::nullopt;
-    return negative ? -value : value;
-}
 
 TextGammaParams text_gamma_params_from_environment()
 {

@@ -19,10 +19,8 @@ struct TextGammaParams {
     float tgk = 1.4f;
 };
 
-// The whole text as a decimal float: optional sign, digits with an optional point and exponent,
-// or inf, infinity and nan in any case; no surrounding blanks. Nothing for anything else.
-std::optional<float> parse_text_gamma_value(std::string_view text);
-// Reads "PX_TG0" and "PX_TGK" now; an absent or unparsable variable keeps its default.
+// Reads "PX_TG0" and "PX_TGK" now (parse_decimal_float); an absent or unparsable variable keeps
+// its default.
 TextGammaParams text_gamma_params_from_environment();
 // The parameters of this process: read from the environment on first use, then fixed.
 const TextGammaParams& init_text_gamma_params();

@@ -3,6 +3,7 @@
 #include "core/service_endpoints.hpp"
 #include "platform/files.hpp"
 #include "platform/output_file.hpp"
+#include "platform/unicode.hpp"
 #include "update/asset_index.hpp"
 #include "update/asset_workers.hpp"
 #include "update/digest.hpp"
@@ -56,32 +57,6 @@ Result<std::string> fetch_release_list_once(const HttpAgent& agent, const std::s
     return body;
 }
 
-// The installed folder's own list, when it lies inside the game folder, is a file of at most the
-// list limit and verifies. Every failure is silent.
-std::optional<ReleaseList> read_installed_list(const fs::path& game_folder, const fs::path& installed_folder)
-{
-    fs::path path = installed_folder / installed_list_file_name;
-    if (!ensure_inside_base(game_folder, path))
-        return std::nullopt;
-    auto info = platform::file_info(path, platform::FollowLinks::No);
-    if (!info || info->kind != platform::FileKind::Regular || info->size > release_list_max_size)
-        return std::nullopt;
-    auto bytes = platform::read_file(path);
-    if (!bytes)
-        return std::nullopt;
-    auto list = parse_release_list(*bytes);
-    if (!list)
-        return std::nullopt;
-    return std::move(*list);
-}
-
-fs::path with_suffix(const fs::path& path, const char* suffix)
-{
-    fs::path result = path;
-    result += suffix;
-    return result;
-}
-
 // Writes the bytes to the temporary, flushes them to disk and renames the temporary onto the
 // target, so the target's name shows the old file or the whole new one, even after a power cut.
 Status publish_file(const fs::path& game_folder, const fs::path& target, std::string_view bytes)
@@ -128,7 +103,7 @@ bool next_entry_to_recheck(const ReleaseEntry& entry, const ReleaseEntryIndex& i
     static constexpr std::array<std::string_view, 4> always = {"Main.exe", "Main.exe.sig", "Assets/assets.idx",
                                                                "Assets/assets.idx.sig"};
     for (std::string_view name : always)
-        if (equals_ascii_case_insensitive(entry.path, name))
+        if (platform::equal_ignoring_ascii_case(entry.path, name))
             return true;
     if (is_user_file(entry.path))
         return true;
@@ -158,7 +133,8 @@ Result<fs::path> update_client(const UpdateService& service, const fs::path& gam
     // Held until this function returns, on every path.
     platform::UpdateLock lock = TRY(take_update_lock(game_folder));
 
-    std::optional<ReleaseList> installed = read_installed_list(game_folder, installed_folder);
+    // The installed folder's own list; any failure to read it only means a fresh release folder.
+    Result<ReleaseList> installed = read_installed_list(game_folder, installed_folder);
     bool same_release = installed && installed->release_id == list.release_id;
     fs::path release_folder = same_release ? installed_folder : release_folder_path(game_folder, list.release_id);
     TRY(ensure_inside_base(game_folder, release_folder));

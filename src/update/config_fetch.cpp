@@ -2,26 +2,11 @@
 
 #include "core/config_json.hpp"
 #include "core/service_endpoints.hpp"
-#include "platform/clock.hpp"
+#include "update/time_query.hpp"
 
 #include <memory>
 
 namespace torvane {
-
-std::uint64_t request_tick_value(std::int64_t system_ticks)
-{
-    if (system_ticks < platform::unix_epoch_ticks)
-        return static_cast<std::uint64_t>(platform::unix_epoch_ticks);
-    std::uint64_t since_epoch = static_cast<std::uint64_t>(system_ticks - platform::unix_epoch_ticks);
-    constexpr std::uint64_t ticks_per_ms = 10'000;
-    return since_epoch / ticks_per_ms * ticks_per_ms + static_cast<std::uint64_t>(platform::unix_epoch_ticks);
-}
-
-std::string timed_request_url(std::string_view url)
-{
-    return std::string(url) + "?" + service::time_query_key + "=" +
-           std::to_string(request_tick_value(platform::system_time_ticks()));
-}
 
 std::optional<LauncherConfig> fetch_launcher_config(const HttpAgent& agent, std::string_view document_url)
 {

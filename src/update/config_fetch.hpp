@@ -6,19 +6,11 @@
 #include "core/launcher_config.hpp"
 #include "core/ui_message.hpp"
 
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace torvane {
-
-// The `t` query value of a request made at the given system time (100-ns ticks since 0001-01-01
-// UTC): the time cut to whole milliseconds, and the Unix epoch's value for any earlier time.
-std::uint64_t request_tick_value(std::int64_t system_ticks);
-
-// The address followed by "?t=" and the tick value of now, so that no cache answers the request.
-std::string timed_request_url(std::string_view url);
 
 // GETs the document address (with the time query) and reads the body through the 4 MiB limit; none
 // on any failure (connection, TLS, status, body, parse).

@@ -1,8 +1,8 @@
 #include "update/digest.hpp"
 
 #include "platform/sha256.hpp"
+#include "platform/text.hpp"
 
-#include <algorithm>
 #include <vector>
 
 namespace torvane {
@@ -49,22 +49,17 @@ Result<std::string> sha256_file_hex(const std::filesystem::path& path)
 
 namespace {
 
-// Tables instead of comparisons: digests are random digits, on which branches mispredict, and a
+// A table instead of comparisons: digests are random digits, on which branches mispredict, and a
 // 30,000-entry list has four million of them.
-struct CharTables {
+struct LowerHexTable {
     bool lower_hex[256] = {};
-    char lower[256] = {};
-    constexpr CharTables()
+    constexpr LowerHexTable()
     {
-        for (int c = 0; c < 256; ++c) {
+        for (int c = 0; c < 256; ++c)
             lower_hex[c] = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
-            lower[c] = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-        }
     }
 };
-constexpr CharTables tables;
-
-char lower_ascii(char c) { return tables.lower[static_cast<unsigned char>(c)]; }
+constexpr LowerHexTable tables;
 
 } // namespace
 
@@ -82,14 +77,8 @@ std::string ascii_lower(std::string_view text)
 {
     std::string lowered(text);
     for (char& c : lowered)
-        c = lower_ascii(c);
+        c = platform::lower_ascii(c);
     return lowered;
-}
-
-bool equals_ascii_case_insensitive(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return lower_ascii(x) == lower_ascii(y); });
 }
 
 } // namespace torvane

@@ -37,7 +37,4 @@ bool is_lower_hex(std::string_view text, std::size_t length);
 // ASCII upper-case letters to lower case; every other byte stays.
 std::string ascii_lower(std::string_view text);
 
-// ASCII case-insensitive equality.
-bool equals_ascii_case_insensitive(std::string_view a, std::string_view b);
-
 } // namespace torvane

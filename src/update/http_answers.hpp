@@ -1,5 +1,5 @@
-// How the signed update path reads what the service answers: failure texts and the
-// "Content-Length" header.
+// How the update paths read what the service answers: failure texts and the "Content-Length"
+// header.
 #pragma once
 
 #include "core/http_agent.hpp"

@@ -34,10 +34,7 @@ Result<fs::path> active_release_folder(const fs::path& game_folder)
         return failure("id inválido");
 
     fs::path folder = release_folder_path(game_folder, id);
-    fs::path list_path = folder / installed_list_file_name;
-    TRY(ensure_inside_base(game_folder, list_path));
-    std::string bytes = TRY(read_checked(list_path, 0, release_list_max_size));
-    ReleaseList list = TRY(parse_release_list(bytes));
+    ReleaseList list = TRY(read_installed_list(game_folder, folder));
     if (list.release_id != id)
         return failure("a lista é de outra versão");
     return folder;
@@ -70,6 +67,14 @@ void sweep_folder(const fs::path& folder, int depth)
 }
 
 } // namespace
+
+Result<ReleaseList> read_installed_list(const fs::path& game_folder, const fs::path& release_folder)
+{
+    fs::path path = release_folder / installed_list_file_name;
+    TRY(ensure_inside_base(game_folder, path));
+    std::string bytes = TRY(read_checked(path, 0, release_list_max_size));
+    return parse_release_list(bytes);
+}
 
 fs::path release_folder_path(const fs::path& game_folder, std::string_view release_id)
 {

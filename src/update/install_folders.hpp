@@ -10,6 +10,7 @@
 
 #include "core/result.hpp"
 #include "platform/update_lock.hpp"
+#include "update/release_list.hpp"
 
 #include <filesystem>
 #include <string_view>
@@ -28,6 +29,11 @@ inline constexpr char update_in_progress_message[] = "outra atualização do Tor
 
 // game folder/Versions/<release id>
 std::filesystem::path release_folder_path(const std::filesystem::path& game_folder, std::string_view release_id);
+
+// The release list stored in a release folder, when the file lies inside the game folder (no link
+// on the way), is a regular file of at most the list limit and verifies.
+Result<ReleaseList> read_installed_list(const std::filesystem::path& game_folder,
+                                        const std::filesystem::path& release_folder);
 
 // The folder the game runs from: the active release's folder when "active-release" names a release
 // whose stored list verifies and carries that id; the game folder otherwise. Never fails.

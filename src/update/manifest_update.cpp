@@ -2,18 +2,19 @@
 
 #include "core/service_endpoints.hpp"
 #include "core/util.hpp"
-#include "platform/file_stream.hpp"
 #include "platform/files.hpp"
+#include "platform/output_file.hpp"
 #include "platform/unicode.hpp"
 #include "update/file_check.hpp"
 #include "update/hash_cache.hpp"
+#include "update/http_answers.hpp"
+#include "update/path_safety.hpp"
 #include "update/sha256.hpp"
 #include "update/time_query.hpp"
 
 #include <algorithm>
 #include <chrono>
 #include <limits>
-#include <span>
 
 namespace torvane {
 
@@ -46,23 +47,13 @@ bool is_blank(const std::optional<std::string>& text)
     return !text || platform::trim_unicode_white_space(*text).empty();
 }
 
-std::string http_error_text(const HttpError& error)
-{
-    if (error.kind == HttpError::Kind::Status)
-        return "o servidor respondeu " + std::to_string(error.status);
-    return error.text;
-}
-
 Result<UpdateManifest> fetch_manifest(const HttpAgent& agent, const std::string& manifest_url)
 {
     auto response = agent.get(manifest_request_url(manifest_url, time_query_ticks_now()));
     if (!response)
-        return failure(http_error_text(response.error()));
+        return failure(http_failure_text(response.error()));
     std::string body = TRY(response->read_up_to(std::numeric_limits<std::size_t>::max()));
-    std::string_view document = body;
-    if (document.starts_with("\xEF\xBB\xBF"))
-        document.remove_prefix(3);
-    auto manifest = parse_update_manifest(document);
+    auto manifest = parse_update_manifest(platform::without_utf8_bom(body));
     if (!manifest)
         return failure("manifesto inválido: " + manifest.error());
     return manifest;
@@ -97,15 +88,15 @@ Result<std::string> install_entry(ManifestRunContext& context, const HttpAgent& 
     const std::string& path = *entry.path;
     const std::string expected = entry.sha256.value_or("");
     fs::path target = join_relative_path(context.base_folder, path);
-    fs::path temporary = target;
-    temporary += ".part";
+    fs::path temporary = with_suffix(target, ".part");
 
     TRY(platform::create_folders(target.parent_path()));
     auto response = agent.get(manifest_download_url(files_base, path, expected));
     if (!response)
-        return failure(http_error_text(response.error()));
+        return failure(http_failure_text(response.error()));
 
-    platform::FileWriter file = TRY(platform::FileWriter::create(temporary));
+    // A file or link left under the temporary's name is removed, not written through.
+    platform::OutputFile file = TRY(platform::OutputFile::create(temporary, platform::ExistingFile::Replace));
     const auto began = std::chrono::steady_clock::now();
     const double size = static_cast<double>(entry.size);
     double so_far = 0;
@@ -113,7 +104,7 @@ Result<std::string> install_entry(ManifestRunContext& context, const HttpAgent& 
         std::size_t got = TRY(response->read(buffer));
         if (got == 0)
             break;
-        TRY(file.write(std::span<const char>(buffer.data(), got)));
+        TRY(file.write(std::string_view(buffer.data(), got)));
         so_far += static_cast<double>(got);
         double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
         report(sink, entry.size > 0 ? std::min(1.0, so_far / size) : 1.0,
@@ -126,8 +117,7 @@ Result<std::string> install_entry(ManifestRunContext& context, const HttpAgent& 
         }
     }
     // The bytes reach the disk before the name does, so a crash never leaves a short file in place.
-    TRY(file.sync());
-    TRY(file.close());
+    TRY(file.sync_and_close());
 
     std::string digest = TRY(sha256_file(temporary));
     if (!hash_text_equal(digest, expected)) {
@@ -153,7 +143,8 @@ std::string manifest_request_url(std::string_view manifest_url, std::uint64_t ti
 {
     std::string url(manifest_url);
     url += manifest_url.find('?') != std::string_view::npos ? '&' : '?';
-    url += "t=" + std::to_string(ticks);
+    url += service::time_query_key;
+    url += '=' + std::to_string(ticks);
     return url;
 }
 
@@ -220,8 +211,7 @@ Status replace_file(ManifestRunContext& context, const fs::path& temporary, cons
     auto info = TRY(platform::file_info(target, platform::FollowLinks::No));
     bool exists = info.kind != platform::FileKind::Missing;
     if (exists && canonical_path_key(target) == canonical_path_key(running_exe)) {
-        fs::path aside = target;
-        aside += ".old";
+        fs::path aside = with_suffix(target, ".old");
         TRY(platform::remove_file(aside));
         TRY(platform::replace_rename(target, aside));
         // The new executable must stay startable: it takes the old one's permissions.

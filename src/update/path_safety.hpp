@@ -16,6 +16,10 @@ inline constexpr char redirected_message[] = "a pasta do Torvane não aceita red
 // '\', lower-cased by the Unicode rules, trailing '\' removed. Nothing else is normalised.
 std::string path_key(const std::filesystem::path& path);
 
+// The path with the suffix appended to its last component ("Main.exe" and ".part" give
+// "Main.exe.part").
+std::filesystem::path with_suffix(const std::filesystem::path& path, std::string_view suffix);
+
 // The folder followed by each '/'-separated segment of the relative path; empty segments skipped.
 std::filesystem::path push_relative_path(const std::filesystem::path& folder, std::string_view relative);
 

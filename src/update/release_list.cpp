@@ -1,6 +1,7 @@
 #include "update/release_list.hpp"
 
 #include "platform/rsa_verify.hpp"
+#include "platform/unicode.hpp"
 #include "update/digest.hpp"
 #include "update/signatures.hpp"
 
@@ -57,7 +58,7 @@ template <std::size_t N>
 bool is_one_of(std::string_view path, const std::array<std::string_view, N>& names)
 {
     return std::any_of(names.begin(), names.end(),
-                       [&](std::string_view name) { return equals_ascii_case_insensitive(path, name); });
+                       [&](std::string_view name) { return platform::equal_ignoring_ascii_case(path, name); });
 }
 
 template <std::size_t N>

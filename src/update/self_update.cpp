@@ -4,8 +4,10 @@
 #include "core/util.hpp"
 #include "platform/files.hpp"
 #include "platform/output_file.hpp"
-#include "update/config_fetch.hpp"
+#include "platform/unicode.hpp"
 #include "update/digest.hpp"
+#include "update/path_safety.hpp"
+#include "update/time_query.hpp"
 
 #include <nlohmann/json.hpp>
 
@@ -52,19 +54,11 @@ bool write_part_file(const std::filesystem::path& part, const std::filesystem::p
     return written;
 }
 
-std::filesystem::path with_suffix(const std::filesystem::path& path, const char* suffix)
-{
-    std::filesystem::path result = path;
-    result += suffix;
-    return result;
-}
-
 } // namespace
 
 std::optional<PublishedLauncher> read_launcher_entry(std::string_view body)
 {
-    if (body.size() >= 3 && body.starts_with("\xEF\xBB\xBF"))
-        body.remove_prefix(3);
+    body = platform::without_utf8_bom(body);
     auto document = nlohmann::json::parse(body, nullptr, false);
     if (document.is_discarded() || !document.is_object())
         return std::nullopt;

@@ -2,9 +2,12 @@
 // 0001-01-01 UTC at millisecond precision, so that no cache between launcher and service answers.
 #pragma once
 
+#include "core/service_endpoints.hpp"
 #include "platform/clock.hpp"
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 namespace torvane {
 
@@ -19,5 +22,11 @@ constexpr std::uint64_t time_query_ticks(std::int64_t system_ticks)
 }
 
 inline std::uint64_t time_query_ticks_now() { return time_query_ticks(platform::system_time_ticks()); }
+
+// The address followed by "?t=" and the value of now, so that no cache answers the request.
+inline std::string timed_request_url(std::string_view url)
+{
+    return std::string(url) + "?" + service::time_query_key + "=" + std::to_string(time_query_ticks_now());
+}
 
 } // namespace torvane

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <atomic>
 #include <cerrno>
 #include <thread>
@@ -69,6 +71,23 @@ TEST(WholeFiles, WriteReadAndReplace)
     auto failed = read_file(dir.path() / "missing");
     ASSERT_FALSE(failed);
     EXPECT_EQ(failed.error(), "No such file or directory (os error 2)");
+}
+
+TEST(WholeFiles, ReadFileOfWhatIsNoPlainFile)
+{
+    test::TempDir dir;
+    // Longer than one read, so the pieces must join up.
+    std::string large(200'000, 'x');
+    large[0] = 'a';
+    large[large.size() - 1] = 'z';
+    auto path = dir.write("large", large);
+    EXPECT_EQ(*read_file(path), large);
+
+    EXPECT_EQ(read_file(dir.path()).error(), "Is a directory (os error 21)");
+    // A FIFO without a writer ends at once instead of blocking the read.
+    auto fifo = dir.path() / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(read_file(fifo), std::string());
 }
 
 TEST(WholeFiles, AtomicWritesFromSeveralThreadsLeaveOneWholeFile)

@@ -36,6 +36,86 @@ TEST(OutputFile, NeverWritesThroughASymbolicLink)
     EXPECT_EQ(dir.read("target"), "kept");
 }
 
+TEST(OutputFile, ReplaceRemovesWhatIsAtThePathFirst)
+{
+    struct Case {
+        const char* label;
+        // Puts something under the name "part" and yields the file that must stay untouched.
+        std::filesystem::path (*plant)(const test::TempDir& dir);
+    };
+    const Case cases[] = {
+        {"nothing there", [](const test::TempDir&) { return std::filesystem::path(); }},
+        {"an older file",
+         [](const test::TempDir& dir) {
+             dir.write("part", "an older and longer content");
+             return std::filesystem::path();
+         }},
+        {"a symbolic link",
+         [](const test::TempDir& dir) {
+             auto target = dir.write("target", "kept");
+             std::filesystem::create_symlink(target, dir.path() / "part");
+             return target;
+         }},
+        {"a dangling symbolic link",
+         [](const test::TempDir& dir) {
+             std::filesystem::create_symlink(dir.path() / "nowhere", dir.path() / "part");
+             return std::filesystem::path();
+         }},
+        {"a hard link",
+         [](const test::TempDir& dir) {
+             auto target = dir.write("target", "kept");
+             std::filesystem::create_hard_link(target, dir.path() / "part");
+             return target;
+         }},
+    };
+    for (const Case& c : cases) {
+        test::TempDir dir;
+        auto untouched = c.plant(dir);
+        auto file = OutputFile::create(dir.path() / "part", ExistingFile::Replace);
+        ASSERT_TRUE(file) << c.label << ": " << file.error();
+        ASSERT_TRUE(file->write("new"));
+        ASSERT_TRUE(file->sync_and_close());
+        EXPECT_FALSE(std::filesystem::is_symlink(dir.path() / "part")) << c.label;
+        EXPECT_EQ(dir.read("part"), "new") << c.label;
+        if (!untouched.empty()) {
+            EXPECT_EQ(dir.read(untouched.filename()), "kept") << c.label;
+        }
+        EXPECT_FALSE(std::filesystem::exists(dir.path() / "nowhere")) << c.label;
+    }
+}
+
+TEST(OutputFile, ReplaceLeavesAFolderAndFails)
+{
+    test::TempDir dir;
+    std::filesystem::create_directory(dir.path() / "part");
+    auto file = OutputFile::create(dir.path() / "part", ExistingFile::Replace);
+    ASSERT_FALSE(file);
+    EXPECT_EQ(file.error(), os_error_text(EEXIST));
+    EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "part"));
+}
+
+TEST(OutputFile, RefuseCreatesOnlyWhereNothingIs)
+{
+    test::TempDir dir;
+    auto file = OutputFile::create(dir.path() / "new", ExistingFile::Refuse);
+    ASSERT_TRUE(file) << file.error();
+    ASSERT_TRUE(file->write("new"));
+    ASSERT_TRUE(file->sync_and_close());
+    EXPECT_EQ(dir.read("new"), "new");
+
+    auto target = dir.write("target", "kept");
+    std::filesystem::create_symlink(target, dir.path() / "link");
+    std::filesystem::create_symlink(dir.path() / "nowhere", dir.path() / "dangling");
+    for (const char* name : {"new", "link", "dangling"}) {
+        auto again = OutputFile::create(dir.path() / name, ExistingFile::Refuse);
+        ASSERT_FALSE(again) << name;
+        EXPECT_EQ(again.error(), os_error_text(EEXIST)) << name;
+    }
+    EXPECT_EQ(dir.read("new"), "new");
+    EXPECT_EQ(dir.read("target"), "kept");
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "nowhere"));
+}
+
 TEST(OutputFile, TakesThePermissionBitsOfAModel)
 {
     test::TempDir dir;

@@ -1,5 +1,7 @@
 #include "render/glyph_raster.hpp"
 
+#include "core/util.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -45,8 +47,8 @@ TEST(TextGammaTest, ParsesWholeDecimalNumbers)
         {"infinit", std::nullopt}, {"++1", std::nullopt},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(parse_text_gamma_value(c.text), c.value) << '"' << c.text << '"';
-    auto nan = parse_text_gamma_value("NaN");
+        EXPECT_EQ(parse_decimal_float(c.text), c.value) << '"' << c.text << '"';
+    auto nan = parse_decimal_float("NaN");
     ASSERT_TRUE(nan);
     EXPECT_TRUE(std::isnan(*nan));
 }

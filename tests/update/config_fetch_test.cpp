@@ -2,6 +2,7 @@
 
 #include "platform/clock.hpp"
 #include "support/tls_test_server.hpp"
+#include "update/time_query.hpp"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +12,7 @@
 namespace torvane {
 namespace {
 
-TEST(RequestTickValue, CutsToMillisecondsFromTheUnixEpoch)
+TEST(TimeQueryTicks, CutsToMillisecondsFromTheUnixEpoch)
 {
     constexpr std::int64_t epoch = platform::unix_epoch_ticks;
     struct Case {
@@ -27,14 +28,14 @@ TEST(RequestTickValue, CutsToMillisecondsFromTheUnixEpoch)
         {epoch + 17'000'000'000'000'123, 638355968000000000},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(request_tick_value(c.system_ticks), c.expected) << c.system_ticks;
+        EXPECT_EQ(time_query_ticks(c.system_ticks), c.expected) << c.system_ticks;
 }
 
 TEST(TimedRequestUrl, AppendsTheCurrentTick)
 {
-    std::uint64_t before = request_tick_value(platform::system_time_ticks());
+    std::uint64_t before = time_query_ticks(platform::system_time_ticks());
     std::string url = timed_request_url("https://h/launcher.json");
-    std::uint64_t after = request_tick_value(platform::system_time_ticks());
+    std::uint64_t after = time_query_ticks(platform::system_time_ticks());
     ASSERT_TRUE(url.starts_with("https://h/launcher.json?t=")) << url;
     std::uint64_t value = std::stoull(url.substr(url.find('=') + 1));
     EXPECT_GE(value, before);

@@ -1,3 +1,4 @@
+#include "platform/unicode.hpp"
 #include "support/temp_dir.hpp"
 #include "update/digest.hpp"
 
@@ -34,8 +35,8 @@ TEST(Digest, HexAndCaseTests)
     EXPECT_FALSE(is_lower_hex("0123456789abcdeg", 16));
     EXPECT_FALSE(is_lower_hex("0123456789abcde", 16));
     EXPECT_EQ(ascii_lower("Data/ÇÃO.TXT"), "data/ÇÃo.txt");
-    EXPECT_TRUE(equals_ascii_case_insensitive("Assets/AGENTS.md", "assets/agents.MD"));
-    EXPECT_FALSE(equals_ascii_case_insensitive("Main.exe", "Main.ex"));
+    EXPECT_TRUE(platform::equal_ignoring_ascii_case("Assets/AGENTS.md", "assets/agents.MD"));
+    EXPECT_FALSE(platform::equal_ignoring_ascii_case("Main.exe", "Main.ex"));
 }
 
 } // namespace

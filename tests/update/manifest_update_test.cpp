@@ -315,6 +315,18 @@ TEST_F(ManifestUpdateTest, UnsafePathsAreDroppedAndNothingIsWrittenOutside)
     EXPECT_EQ(beside, std::set<std::string> {"game"});
 }
 
+TEST_F(ManifestUpdateTest, ALinkUnderThePartNameIsReplacedNotWrittenThrough)
+{
+    dir_.write("outside.txt", "fora");
+    fs::create_directories(base());
+    fs::create_symlink(dir_.path() / "outside.txt", base() / "a.txt.part");
+    publish({{"a.txt", "novo"}});
+    ASSERT_TRUE(run()) << run().error();
+    EXPECT_EQ(read("a.txt"), "novo");
+    EXPECT_EQ(dir_.read("outside.txt"), "fora");
+    EXPECT_FALSE(fs::exists(base() / "a.txt.part"));
+}
+
 TEST_F(ManifestUpdateTest, ACorruptDownloadFailsAndLeavesTheOldFile)
 {
     struct Case {

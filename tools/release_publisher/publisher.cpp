@@ -2,18 +2,17 @@
 
 #include "platform/file_handle.hpp"
 #include "platform/files.hpp"
+#include "platform/output_file.hpp"
 #include "platform/random.hpp"
 #include "platform/sha256.hpp"
+#include "platform/unicode.hpp"
 #include "update/asset_index.hpp"
 #include "update/digest.hpp"
 #include "update/path_safety.hpp"
 #include "update/signatures.hpp"
 
 #include <algorithm>
-#include <cerrno>
-#include <fcntl.h>
 #include <set>
-#include <unistd.h>
 #include <vector>
 
 namespace torvane::publisher {
@@ -32,8 +31,8 @@ struct ClientFile {
 
 bool is_signature_file(std::string_view path)
 {
-    return equals_ascii_case_insensitive(path, client_signature_name) ||
-           equals_ascii_case_insensitive(path, index_signature_name);
+    return platform::equal_ignoring_ascii_case(path, client_signature_name) ||
+           platform::equal_ignoring_ascii_case(path, index_signature_name);
 }
 
 // Lists the client's files in path order and refuses anything a release cannot carry.
@@ -98,30 +97,15 @@ Status check_complete(const std::vector<ClientFile>& files)
     return {};
 }
 
-Status write_all(int fd, const std::uint8_t* data, std::size_t size)
-{
-    while (size > 0) {
-        ssize_t written = ::write(fd, data, size);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return failure(platform::last_os_error_text());
-        }
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return {};
-}
-
 // Copies a file while hashing it; with a release id, its first 24 bytes must be the asset index
 // header, whose id is replaced.
 Result<Sha256Digest> copy_hashed(const fs::path& from, const fs::path& to, const ReleaseIdBytes* stamp_id)
 {
     platform::FileHandle source = TRY(platform::FileHandle::open_for_reading(from));
     TRY(platform::create_folders(to.parent_path()));
-    int fd = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return failure(to.string() + ": " + platform::last_os_error_text());
+    auto target = platform::OutputFile::create(to, platform::ExistingFile::Refuse);
+    if (!target)
+        return failure(to.string() + ": " + target.error());
     std::vector<std::uint8_t> buffer(hash_read_size);
     platform::Sha256 hasher;
     Status copied;
@@ -142,14 +126,12 @@ Result<Sha256Digest> copy_hashed(const fs::path& from, const fs::path& to, const
         if (!copied || *got == 0)
             break;
         hasher.update(std::span(buffer.data(), *got));
-        copied = write_all(fd, buffer.data(), *got);
+        copied = target->write(std::string_view(reinterpret_cast<const char*>(buffer.data()), *got));
         if (*got < buffer.size())
             break;
     }
-    if (copied && ::fsync(fd) != 0)
-        copied = failure(platform::last_os_error_text());
-    if (::close(fd) != 0 && copied)
-        copied = failure(platform::last_os_error_text());
+    if (copied)
+        copied = target->sync_and_close();
     if (!copied)
         return std::unexpected(copied.error());
     return hasher.finish();
@@ -162,8 +144,8 @@ Result<std::vector<ReleaseEntry>> stage_release(const fs::path& client_folder, c
 {
     std::vector<ReleaseEntry> entries;
     for (const ClientFile& file : files) {
-        bool is_index = equals_ascii_case_insensitive(file.path, "Assets/assets.idx");
-        bool is_client = equals_ascii_case_insensitive(file.path, "Main.exe");
+        bool is_index = platform::equal_ignoring_ascii_case(file.path, "Assets/assets.idx");
+        bool is_client = platform::equal_ignoring_ascii_case(file.path, "Main.exe");
         Sha256Digest digest = TRY(copy_hashed(push_relative_path(client_folder, file.path), push_relative_path(staging, file.path),
                                               is_index ? &id : nullptr));
         entries.push_back({file.size, file.path, hex_lower(digest)});

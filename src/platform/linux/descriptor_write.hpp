@@ -1,4 +1,4 @@
-// Writing to a file descriptor, shared by the Linux file functions.
+// Writing through file descriptors and flushing it to disk, shared by the Linux file functions.
 #pragma once
 
 #include "core/result.hpp"
@@ -9,5 +9,9 @@ namespace torvane::platform {
 
 // Writes all bytes, repeating interrupted and partial writes. Failures carry os_error_text.
 Status write_all(int fd, std::string_view bytes);
+
+// Opens the path read-only with the extra open flags, flushes through the descriptor (fsync or
+// syncfs) and closes it. Failures carry os_error_text.
+Status flush_through(const char* path, int extra_flags, int (*flush)(int));
 
 } // namespace torvane::platform

@@ -1,10 +1,10 @@
 #include "platform/file_handle.hpp"
 
 #include "platform/files.hpp"
+#include "platform/linux/descriptor_lock.hpp"
 
 #include <cerrno>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,58 +14,28 @@ Result<FileHandle> FileHandle::open_for_reading(const fs::path& path, Pin pin)
 {
     // O_NONBLOCK keeps a FIFO planted under the name from blocking the open; it is cleared again
     // because regular reads should wait for the disk as usual.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd.is_open())
         return failure(last_os_error_text());
-    FileHandle handle(fd, path);
-    int flags = ::fcntl(fd, F_GETFL);
-    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
+    int flags = ::fcntl(fd.get(), F_GETFL);
+    if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0)
         return failure(last_os_error_text());
     // A folder opens here but is no file to read: refuse it at the open, as the game's own system
     // does, so callers report it as a file they could not open rather than as a failed read.
     struct stat st {};
-    if (::fstat(fd, &st) != 0)
+    if (::fstat(fd.get(), &st) != 0)
         return failure(last_os_error_text());
     if (S_ISDIR(st.st_mode))
         return failure(os_error_text(EISDIR));
-    if (pin == Pin::Yes) {
-        while (::flock(fd, LOCK_SH | LOCK_NB) != 0) {
-            if (errno != EINTR)
-                return failure(last_os_error_text());
-        }
-    }
-    return handle;
-}
-
-FileHandle::FileHandle(FileHandle&& other) noexcept : fd_(other.fd_), path_(std::move(other.path_))
-{
-    other.fd_ = -1;
-}
-
-FileHandle& FileHandle::operator=(FileHandle&& other) noexcept
-{
-    if (this != &other) {
-        close();
-        fd_ = other.fd_;
-        path_ = std::move(other.path_);
-        other.fd_ = -1;
-    }
-    return *this;
-}
-
-FileHandle::~FileHandle() { close(); }
-
-void FileHandle::close()
-{
-    if (fd_ >= 0)
-        ::close(fd_);
-    fd_ = -1;
+    if (pin == Pin::Yes && !lock_without_waiting(fd.get(), LOCK_SH))
+        return failure(last_os_error_text());
+    return FileHandle(std::move(fd), path);
 }
 
 Result<std::size_t> FileHandle::read(std::span<std::uint8_t> buffer)
 {
     for (;;) {
-        ssize_t got = ::read(fd_, buffer.data(), buffer.size());
+        ssize_t got = ::read(fd_.get(), buffer.data(), buffer.size());
         if (got >= 0)
             return static_cast<std::size_t>(got);
         if (errno != EINTR)
@@ -91,20 +61,12 @@ Status remove_file_unless_in_use(const fs::path& path)
     if (::lstat(path.c_str(), &st) != 0)
         return errno == ENOENT ? Status() : Status(failure(last_os_error_text()));
     if (!S_ISLNK(st.st_mode)) {
-        int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-        if (fd >= 0) {
+        FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+        if (fd.is_open()) {
             // Held until the unlink is done, so no one can pin the file in between.
-            int locked;
-            while ((locked = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
-            }
-            if (locked != 0) {
-                std::string message = last_os_error_text();
-                ::close(fd);
-                return failure(message);
-            }
-            Status removed = remove_file(path);
-            ::close(fd);
-            return removed;
+            if (!lock_without_waiting(fd.get(), LOCK_EX))
+                return failure(last_os_error_text());
+            return remove_file(path);
         }
     }
     return remove_file(path);

@@ -1,5 +1,8 @@
 #include "platform/files.hpp"
 #include "platform/clock.hpp"
+#include "platform/file_descriptor.hpp"
+#include "platform/file_handle.hpp"
+#include "platform/output_file.hpp"
 #include "platform/linux/descriptor_write.hpp"
 
 #include <atomic>
@@ -10,34 +13,6 @@
 #include <unistd.h>
 
 namespace torvane::platform {
-
-namespace {
-
-// Owns a file descriptor for the length of one operation.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    ~Descriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    int get() const { return fd_; }
-    // Closes now, so that a failing close can be reported.
-    int close()
-    {
-        int result = ::close(fd_);
-        fd_ = -1;
-        return result;
-    }
-
-private:
-    int fd_;
-};
-
-} // namespace
 
 Status write_all(int fd, std::string_view bytes)
 {
@@ -50,6 +25,14 @@ Status write_all(int fd, std::string_view bytes)
         }
         bytes.remove_prefix(static_cast<std::size_t>(written));
     }
+    return {};
+}
+
+Status flush_through(const char* path, int extra_flags, int (*flush)(int))
+{
+    FileDescriptor fd(::open(path, O_RDONLY | O_CLOEXEC | extra_flags));
+    if (!fd.is_open() || flush(fd.get()) != 0)
+        return failure(last_os_error_text());
     return {};
 }
 
@@ -92,35 +75,28 @@ Result<FileInfo> file_info(const fs::path& path, FollowLinks follow)
 
 Result<std::string> read_file(const fs::path& path)
 {
-    Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0)
-        return failure(last_os_error_text());
+    FileHandle file = TRY(FileHandle::open_for_reading(path));
     std::string bytes;
     struct stat st {};
-    if (::fstat(fd.get(), &st) == 0 && st.st_size > 0)
+    if (::fstat(file.descriptor(), &st) == 0 && st.st_size > 0)
         bytes.reserve(static_cast<std::size_t>(st.st_size));
-    char buffer[65536];
+    std::uint8_t buffer[65536];
     for (;;) {
-        ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            return failure(last_os_error_text());
-        }
+        std::size_t got = TRY(file.read(buffer));
         if (got == 0)
             break;
-        bytes.append(buffer, static_cast<std::size_t>(got));
+        bytes.append(reinterpret_cast<const char*>(buffer), got);
     }
     return bytes;
 }
 
 Status write_file(const fs::path& path, std::string_view bytes)
 {
-    Descriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    if (fd.get() < 0)
+    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (!fd.is_open())
         return failure(last_os_error_text());
     TRY(write_all(fd.get(), bytes));
-    if (fd.close() != 0)
+    if (!fd.close())
         return failure(last_os_error_text());
     return {};
 }
@@ -132,14 +108,10 @@ Status write_file_atomic(const fs::path& path, std::string_view bytes)
     fs::path temporary = path;
     temporary += ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(next_temporary++);
     {
-        Descriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-        if (fd.get() < 0)
-            return failure(last_os_error_text());
-        Status written = write_all(fd.get(), bytes);
-        if (written && ::fsync(fd.get()) != 0)
-            written = failure(last_os_error_text());
-        if (written && fd.close() != 0)
-            written = failure(last_os_error_text());
+        OutputFile file = TRY(OutputFile::create(temporary));
+        Status written = file.write(bytes);
+        if (written)
+            written = file.sync_and_close();
         if (!written) {
             ::unlink(temporary.c_str());
             return written;
@@ -153,13 +125,7 @@ Status write_file_atomic(const fs::path& path, std::string_view bytes)
     return {};
 }
 
-Status sync_file(const fs::path& path)
-{
-    Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0 || ::fsync(fd.get()) != 0)
-        return failure(last_os_error_text());
-    return {};
-}
+Status sync_file(const fs::path& path) { return flush_through(path.c_str(), 0, ::fsync); }
 
 Status replace_rename(const fs::path& from, const fs::path& to)
 {

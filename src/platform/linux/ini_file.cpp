@@ -10,8 +10,6 @@ namespace torvane::platform {
 
 namespace {
 
-constexpr std::string_view utf8_bom = "\xEF\xBB\xBF";
-
 enum class LineKind { Blank, Comment, Section, Key, Other };
 
 struct Line {
@@ -50,8 +48,8 @@ std::vector<Line> split_lines(std::string_view text)
             text.remove_prefix(end + 1);
         }
         std::string_view body = line.text;
-        if (first && body.starts_with(utf8_bom))
-            body.remove_prefix(utf8_bom.size());
+        if (first)
+            body = without_utf8_bom(body);
         first = false;
         body = trim_blanks(body);
         if (body.empty()) {

@@ -10,36 +10,23 @@
 
 namespace torvane::platform {
 
-Result<OutputFile> OutputFile::create(const std::filesystem::path& path)
+Result<OutputFile> OutputFile::create(const std::filesystem::path& path, ExistingFile existing)
 {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
-    if (fd < 0)
+    // A folder at the path stays in place and makes the exclusive create fail.
+    if (existing == ExistingFile::Replace && ::unlink(path.c_str()) != 0 && errno != ENOENT && errno != EISDIR)
         return failure(last_os_error_text());
-    return OutputFile(fd);
-}
-
-OutputFile& OutputFile::operator=(OutputFile&& other) noexcept
-{
-    if (this != &other) {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = other.fd_;
-        other.fd_ = -1;
-    }
-    return *this;
-}
-
-OutputFile::~OutputFile()
-{
-    if (fd_ >= 0)
-        ::close(fd_);
+    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | (existing == ExistingFile::Truncate ? O_TRUNC : O_EXCL);
+    FileDescriptor fd(::open(path.c_str(), flags, 0644));
+    if (!fd.is_open())
+        return failure(last_os_error_text());
+    return OutputFile(std::move(fd));
 }
 
 Status OutputFile::write(std::string_view bytes)
 {
-    if (fd_ < 0)
+    if (!fd_.is_open())
         return failure(os_error_text(EBADF));
-    return write_all(fd_, bytes);
+    return write_all(fd_.get(), bytes);
 }
 
 Status OutputFile::copy_permissions_from(const std::filesystem::path& model)
@@ -47,14 +34,14 @@ Status OutputFile::copy_permissions_from(const std::filesystem::path& model)
     struct stat info {};
     if (::stat(model.c_str(), &info) != 0)
         return failure(last_os_error_text());
-    if (::fchmod(fd_, info.st_mode & 07777) != 0)
+    if (::fchmod(fd_.get(), info.st_mode & 07777) != 0)
         return failure(last_os_error_text());
     return {};
 }
 
 Status OutputFile::sync_and_close()
 {
-    if (fd_ >= 0 && ::fsync(fd_) != 0) {
+    if (fd_.is_open() && ::fsync(fd_.get()) != 0) {
         std::string message = last_os_error_text();
         (void)close();
         return failure(message);
@@ -64,32 +51,12 @@ Status OutputFile::sync_and_close()
 
 Status OutputFile::close()
 {
-    if (fd_ < 0)
+    if (!fd_.is_open())
         return failure(os_error_text(EBADF));
-    int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0)
+    if (!fd_.close())
         return failure(last_os_error_text());
     return {};
 }
-
-namespace {
-
-// Opens the path read-only, flushes through the descriptor (fsync or syncfs) and closes it.
-Status flush_through(const char* path, int extra_flags, int (*flush)(int))
-{
-    int fd = ::open(path, O_RDONLY | O_CLOEXEC | extra_flags);
-    if (fd < 0)
-        return failure(last_os_error_text());
-    int result = flush(fd);
-    int error = errno;
-    ::close(fd);
-    if (result != 0)
-        return failure(os_error_text(error));
-    return {};
-}
-
-} // namespace
 
 Status sync_file_system_of(const std::filesystem::path& path)
 {

@@ -1,5 +1,6 @@
 #include "platform/registry.hpp"
 #include "platform/files.hpp"
+#include "platform/text.hpp"
 #include "platform/unicode.hpp"
 
 #include <algorithm>
@@ -41,20 +42,7 @@ Store& store()
     return instance;
 }
 
-char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 constexpr char hex_digits[] = "0123456789abcdef";
-
-int hex_value(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 std::string escape_name(std::string_view name)
 {
@@ -82,8 +70,8 @@ std::optional<std::string> unescape_name(std::string_view text)
         }
         if (i + 2 >= text.size())
             return std::nullopt;
-        int high = hex_value(text[i + 1]);
-        int low = hex_value(text[i + 2]);
+        int high = hex_digit_value(text[i + 1]);
+        int low = hex_digit_value(text[i + 2]);
         if (high < 0 || low < 0)
             return std::nullopt;
         out += static_cast<char>(high * 16 + low);
@@ -99,8 +87,8 @@ std::optional<std::string> decode_hex(std::string_view text)
     std::string out;
     out.reserve(text.size() / 2);
     for (std::size_t i = 0; i < text.size(); i += 2) {
-        int high = hex_value(text[i]);
-        int low = hex_value(text[i + 1]);
+        int high = hex_digit_value(text[i]);
+        int low = hex_digit_value(text[i + 1]);
         if (high < 0 || low < 0)
             return std::nullopt;
         out += static_cast<char>(high * 16 + low);
@@ -219,7 +207,7 @@ Result<fs::path> key_file(std::string_view sub_key)
             piece.find('\0') != std::string_view::npos)
             return failure(os_error_text(EINVAL));
         std::string lowered(piece);
-        std::transform(lowered.begin(), lowered.end(), lowered.begin(), ascii_lower);
+        std::transform(lowered.begin(), lowered.end(), lowered.begin(), lower_ascii);
         parts.push_back(std::move(lowered));
         if (end == std::string_view::npos)
             break;
@@ -248,19 +236,10 @@ Status write_values(const fs::path& file, std::string_view key_name, const std::
     return {};
 }
 
-void append_utf16le(std::string& out, char32_t code)
+void append_utf16le(std::string& out, char16_t unit)
 {
-    auto unit = [&out](std::uint32_t u) {
-        out += static_cast<char>(u & 0xFF);
-        out += static_cast<char>(u >> 8);
-    };
-    if (code < 0x10000) {
-        unit(code);
-    } else {
-        code -= 0x10000;
-        unit(0xD800 | (code >> 10));
-        unit(0xDC00 | (code & 0x3FF));
-    }
+    out += static_cast<char>(unit & 0xFF);
+    out += static_cast<char>(unit >> 8);
 }
 
 } // namespace
@@ -269,8 +248,8 @@ std::string registry_string_bytes(std::string_view utf8)
 {
     std::string out;
     out.reserve(utf8.size() * 2 + 2);
-    for (std::size_t i = 0; i < utf8.size();)
-        append_utf16le(out, decode_utf8(utf8, i));
+    for (char16_t unit : utf16_units(utf8))
+        append_utf16le(out, unit);
     append_utf16le(out, 0);
     return out;
 }

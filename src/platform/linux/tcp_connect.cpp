@@ -1,4 +1,5 @@
 #include "platform/tcp_connect.hpp"
+#include "platform/file_descriptor.hpp"
 #include "platform/files.hpp"
 
 #include <arpa/inet.h>
@@ -9,7 +10,6 @@
 #include <poll.h>
 #include <string>
 #include <sys/socket.h>
-#include <unistd.h>
 
 namespace torvane::platform {
 
@@ -24,22 +24,6 @@ SocketAddress socket_address(const Address& address)
     out.size = sizeof address;
     return out;
 }
-
-class Socket {
-public:
-    explicit Socket(int fd) : fd_(fd) {}
-    Socket(const Socket&) = delete;
-    Socket& operator=(const Socket&) = delete;
-    ~Socket()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 } // namespace
 
@@ -87,8 +71,8 @@ Result<std::vector<SocketAddress>> resolve_tcp_addresses(std::string_view host, 
 Status tcp_connect_and_close(const SocketAddress& address, std::chrono::milliseconds timeout)
 {
     const auto* target = reinterpret_cast<const sockaddr*>(address.storage.data());
-    Socket socket(::socket(target->sa_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-    if (socket.get() < 0)
+    FileDescriptor socket(::socket(target->sa_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    if (!socket.is_open())
         return failure(last_os_error_text());
     if (::connect(socket.get(), target, address.size) == 0)
         return {};
