@@ -1,4 +1,5 @@
 #include "game/game_settings.hpp"
+#include "core/game_client_files.hpp"
 #include "game/game_text.hpp"
 #include "platform/files.hpp"
 #include "platform/ini_file.hpp"
@@ -10,13 +11,14 @@
 namespace torvane {
 
 namespace fs = std::filesystem;
+namespace value_name = game_client::registry_value;
 
 namespace {
 
 constexpr const char key_open_failed[] = "não foi possível abrir o registro do jogo";
 constexpr const char write_refused[] = "o Windows recusou a gravação no registro";
 
-constexpr std::int32_t default_fps_limit = 300;
+constexpr std::int32_t default_fps_limit = game_client::default_frame_rate_limit;
 
 // Only 0 and 2 name other modes; anything else is the plain window.
 std::int32_t normalized_window_mode(std::int32_t mode) { return mode == 0 || mode == 2 ? mode : 1; }
@@ -62,7 +64,7 @@ std::int32_t read_registry_dword(const platform::RegistryKey& key, std::string_v
     return default_value;
 }
 
-fs::path config_ini_path(const fs::path& game_folder) { return game_folder / "Data" / "Custom" / "config.ini"; }
+fs::path config_ini_path(const fs::path& game_folder) { return game_folder / game_client::frame_rate_ini; }
 
 std::uint32_t nearest_fps_index(std::int32_t limit)
 {
@@ -85,22 +87,22 @@ GameSettings load_game_settings(const fs::path& game_folder)
     if (!key)
         return settings;
 
-    settings.window_mode = normalized_window_mode(read_registry_dword(*key, "WindowMode", 1));
-    settings.resolution = read_registry_dword(*key, "Resolution", 1);
+    settings.window_mode = normalized_window_mode(read_registry_dword(*key, value_name::window_mode, 1));
+    settings.resolution = read_registry_dword(*key, value_name::resolution, 1);
 
     fs::path ini = config_ini_path(game_folder);
     auto info = platform::file_info(ini, platform::FollowLinks::Yes);
     std::int32_t limit = default_fps_limit;
     if (info && info->kind != platform::FileKind::Missing)
-        limit = platform::ini_read_int(ini, "FPS", "Limit", default_fps_limit);
+        limit = platform::ini_read_int(ini, game_client::frame_rate_section, game_client::frame_rate_key, default_fps_limit);
     settings.fps_index = nearest_fps_index(limit);
 
-    settings.render_state = read_registry_dword(*key, "RenderState", 0) > 0 ? 1 : 0;
-    settings.sound_on = read_registry_dword(*key, "SoundOnOff", 1) != 0;
-    settings.music_on = read_registry_dword(*key, "MusicOnOff", 0) != 0;
-    settings.volume = std::clamp(read_registry_dword(*key, "VolumeLevel", 5), 0, 10);
+    settings.render_state = read_registry_dword(*key, value_name::render_state, 0) > 0 ? 1 : 0;
+    settings.sound_on = read_registry_dword(*key, value_name::sound_on_off, 1) != 0;
+    settings.music_on = read_registry_dword(*key, value_name::music_on_off, 0) != 0;
+    settings.volume = std::clamp(read_registry_dword(*key, value_name::volume_level, 5), 0, 10);
 
-    RegistryValue language = read_registry_value(*key, "LangSelection");
+    RegistryValue language = read_registry_value(*key, value_name::lang_selection);
     if (const auto* text = std::get_if<registry_value::Text>(&language); text && is_game_language(text->value))
         settings.language = text->value; // kept in the case it was stored in
     return settings;
@@ -113,21 +115,21 @@ Status save_game_settings(const fs::path& game_folder, const GameSettings& setti
         return failure(key_open_failed);
 
     bool head_written =
-        key->set_dword("WindowMode", static_cast<std::uint32_t>(normalized_window_mode(settings.window_mode))) &&
-        key->set_dword("Resolution", static_cast<std::uint32_t>(settings.resolution));
+        key->set_dword(value_name::window_mode, static_cast<std::uint32_t>(normalized_window_mode(settings.window_mode))) &&
+        key->set_dword(value_name::resolution, static_cast<std::uint32_t>(settings.resolution));
 
     // The limit goes to the INI whatever became of the registry; its failures are not reported.
     fs::path ini = config_ini_path(game_folder);
     (void)platform::create_folders(ini.parent_path());
     std::size_t fps_index = std::min<std::size_t>(settings.fps_index, FPS_LIMITS.size() - 1);
-    (void)platform::ini_write_string(ini, "FPS", "Limit", std::to_string(FPS_LIMITS[fps_index]));
+    (void)platform::ini_write_string(ini, game_client::frame_rate_section, game_client::frame_rate_key, std::to_string(FPS_LIMITS[fps_index]));
 
     std::string_view language = settings.language.empty() ? std::string_view("Por") : settings.language;
-    bool tail_written = key->set_dword("RenderState", settings.render_state) &&
-                        key->set_dword("SoundOnOff", settings.sound_on ? 1 : 0) &&
-                        key->set_dword("MusicOnOff", settings.music_on ? 1 : 0) &&
-                        key->set_dword("VolumeLevel", static_cast<std::uint32_t>(settings.volume)) &&
-                        key->set_string("LangSelection", language);
+    bool tail_written = key->set_dword(value_name::render_state, settings.render_state) &&
+                        key->set_dword(value_name::sound_on_off, settings.sound_on ? 1 : 0) &&
+                        key->set_dword(value_name::music_on_off, settings.music_on ? 1 : 0) &&
+                        key->set_dword(value_name::volume_level, static_cast<std::uint32_t>(settings.volume)) &&
+                        key->set_string(value_name::lang_selection, language);
 
     if (!head_written || !tail_written)
         return failure(write_refused);

@@ -2,6 +2,8 @@
 // registry key, and the frame-rate limit in the game folder's Data/Custom/config.ini.
 #pragma once
 
+#include "core/game_client_files.hpp"
+
 #include "core/result.hpp"
 #include "platform/registry.hpp"
 
@@ -18,7 +20,7 @@ namespace torvane {
 inline constexpr std::array<std::uint32_t, 7> FPS_LIMITS = {30, 60, 120, 144, 240, 300, 360};
 
 // The game's registry key under the current user.
-inline constexpr const char game_registry_key[] = "SOFTWARE\\Quenby\\Ornhald2\\Config";
+inline constexpr const char* game_registry_key = game_client::registry_key;
 
 struct GameSettings {
     std::string language = "Por";  // "Por", "Eng" or "Spn" in any ASCII case ("LangSelection")

@@ -1,4 +1,6 @@
 #include "game/option_lists.hpp"
+
+#include "core/game_client_files.hpp"
 #include "game/game_text.hpp"
 #include "platform/files.hpp"
 #include "platform/unicode.hpp"
@@ -150,7 +152,7 @@ std::vector<ResolutionEntry> scan_resolution_entries(std::string_view xml)
 
 std::vector<OptionChoice> resolution_choices(const fs::path& game_folder)
 {
-    auto bytes = platform::read_file(game_folder / "Data" / "Resolutions.xml");
+    auto bytes = platform::read_file(game_folder / game_client::resolutions_xml);
     if (!bytes)
         return builtin_resolutions();
     std::vector<ResolutionEntry> entries = scan_resolution_entries(platform::utf8_lossy(*bytes));
@@ -188,7 +190,7 @@ std::vector<OptionChoice> language_choices(const fs::path& game_folder, bool man
         return option_list(managed_language_options);
 
     std::vector<OptionChoice> choices;
-    fs::path local = game_folder / "Data" / "Local";
+    fs::path local = game_folder / game_client::language_folder;
     std::error_code error;
     fs::directory_iterator listing(local, error);
     if (!error) {
@@ -201,7 +203,7 @@ std::vector<OptionChoice> language_choices(const fs::path& game_folder, bool man
             std::string_view label = language_display_name(name);
             if (name.size() != 3 || label.empty())
                 continue;
-            auto text_file = platform::file_info(local / name / "Text.bmd", platform::FollowLinks::No);
+            auto text_file = platform::file_info(local / name / game_client::language_text_file, platform::FollowLinks::No);
             if (!text_file || text_file->kind == platform::FileKind::Missing)
                 continue;
             choices.push_back({std::move(name), std::string(label)});

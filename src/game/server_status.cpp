@@ -1,4 +1,6 @@
 #include "game/server_status.hpp"
+
+#include "core/game_client_files.hpp"
 #include "build_config.hpp"
 #include "platform/files.hpp"
 #include "platform/tcp_connect.hpp"
@@ -65,7 +67,7 @@ std::optional<ServerTarget> parse_server_address(std::string_view file_bytes)
 
 std::optional<ServerTarget> read_server_address(const std::filesystem::path& game_folder)
 {
-    auto bytes = platform::read_file(game_folder / "Data" / "Local" / "Connect.msil");
+    auto bytes = platform::read_file(game_folder / game_client::server_address_file);
     if (!bytes)
         return std::nullopt;
     return parse_server_address(*bytes);
