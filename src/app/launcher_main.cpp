@@ -35,7 +35,4 @@ int launcher_main(const std::vector<std::string>& arguments)
         choose_mode(arguments));
 }
 
-// The single-instance lock is not taken in this build yet, so there is nothing to release.
-void release_instance_mutex() {}
-
 } // namespace torvane

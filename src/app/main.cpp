@@ -1,5 +1,6 @@
 // Process entry: hands the arguments, without the program path, to launcher_main.
 #include "app/launcher_main.hpp"
+#include "platform/instance_lock.hpp"
 
 #include <string>
 #include <vector>
@@ -8,6 +9,7 @@ int main(int argc, char** argv)
 {
     std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
     int code = torvane::launcher_main(arguments);
-    torvane::release_instance_mutex();
+    // The single-instance lock goes last, after every mode.
+    torvane::platform::release_instance_mutex();
     return code;
 }

@@ -1,0 +1,39 @@
+// Starting other programs: the game client, the browser for a link, and the launcher itself after
+// it has replaced its executable. Every program is started detached in a session of its own, never
+// through a shell, and reaped so that no zombie is left.
+#pragma once
+
+#include "core/result.hpp"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace torvane::platform {
+
+namespace fs = std::filesystem;
+
+struct ProcessSpec {
+    fs::path program;               // a path, or a bare name looked up on PATH
+    std::vector<std::string> arguments; // without the program itself
+    std::optional<fs::path> working_folder;
+    // A descriptor the program inherits under the same number (every other descriptor of the
+    // launcher is close-on-exec); none: it inherits nothing but the standard streams.
+    std::optional<int> inherited_descriptor;
+};
+
+// Starts the program and returns once it runs (or its start failed). Failures carry the system's
+// text and " (os error N)".
+Status start_detached(const ProcessSpec& spec);
+
+// How a client executable is started: a native program (ELF or "#!") directly, a Windows program
+// ("MZ") through wine found on PATH.
+enum class ExecutableKind { Native, Windows };
+Result<ExecutableKind> executable_kind(const fs::path& file);
+
+// Opens an http(s) address in the user's browser: xdg-open found on PATH with the address as its
+// one argument.
+Status open_url(std::string_view url);
+
+} // namespace torvane::platform

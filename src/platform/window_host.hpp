@@ -1,0 +1,151 @@
+// The launcher's one window, in the launcher's own terms: a borderless window of a size and title
+// whose pixel surface the UI presents rectangles into, a small set of events it delivers on the UI
+// thread and a small set of operations the UI calls. The Linux host is SDL2 (Xlib for Xft.dpi);
+// no SDL or X11 type appears here, so the window procedure above it is plain code that a test can
+// drive with a recording Window.
+#pragma once
+
+#include "core/result.hpp"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <variant>
+
+namespace torvane::platform {
+
+// The X11 class of the launcher window (WM_CLASS); a second instance finds the first by it.
+inline constexpr char launcher_window_class[] = "PellamoorLauncherMain";
+
+// A rectangle in device pixels.
+struct PixelRect {
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    std::int32_t w = 0;
+    std::int32_t h = 0;
+    friend bool operator==(const PixelRect&, const PixelRect&) = default;
+};
+
+namespace window_event {
+// Positions are client-area device pixels.
+struct PointerMoved {
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+};
+struct ButtonPressed { // the left button; a double press is a press too
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+};
+struct ButtonReleased {
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+};
+struct Wheel {
+    std::int32_t delta = 0; // positive: away from the user (scroll up)
+};
+struct EscapePressed {};
+struct PointerLeft {}; // delivered only while the window does not hold the pointer capture
+struct Minimised {};
+struct Restored {};
+// The window reached a display of another DPI: the new scale (DPI / 96) and the suggested
+// top-left corner (the window's current one).
+struct ScaleChanged {
+    float scale = 1;
+    std::int32_t left = 0;
+    std::int32_t top = 0;
+};
+struct Exposed {}; // the window's contents were lost: present the whole surface again
+struct CloseRequested {};
+struct TimerFired {
+    std::int32_t id = 0;
+};
+struct WorkersWoke {}; // a worker sent on the UI channel
+} // namespace window_event
+
+using WindowEvent = std::variant<window_event::PointerMoved, window_event::ButtonPressed,
+    window_event::ButtonReleased, window_event::Wheel, window_event::EscapePressed, window_event::PointerLeft,
+    window_event::Minimised, window_event::Restored, window_event::ScaleChanged, window_event::Exposed,
+    window_event::CloseRequested, window_event::TimerFired, window_event::WorkersWoke>;
+
+enum class Cursor { Arrow, Hand };
+enum class MessageIcon { Error, Warning };
+
+// The window's pixel surface: 32-bit words 0xXXRRGGBB, rows of `pitch` bytes. Valid until the next
+// call that changes the window's size.
+struct PixelSurface {
+    std::uint32_t* pixels = nullptr;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::int32_t pitch = 0; // bytes per row
+};
+
+// What the host asks the UI while it handles the pointer: whether a client point (device pixels)
+// drags the window. Called on the UI thread, possibly from inside wait_event.
+using DragTest = std::function<bool(std::int32_t x, std::int32_t y)>;
+
+// The operations the UI performs on its window. All are called on the UI thread only, except the
+// wake-up callable, which any thread may call at any time (also after the window is gone).
+class Window {
+public:
+    virtual ~Window() = default;
+
+    // The surface to copy frames into, and the hand-over of changed rectangles to the screen.
+    virtual PixelSurface surface() = 0;
+    virtual void update_rects(std::span<const PixelRect> rects) = 0;
+
+    virtual void show() = 0; // maps the window and asks for the input focus
+    virtual void minimise() = 0;
+    virtual void destroy() = 0; // the window goes away; a CloseRequested is not delivered for it
+    virtual bool destroyed() const = 0;
+    virtual void set_title(std::string_view title) = 0;
+    virtual void set_cursor(Cursor cursor) = 0;
+    virtual void capture_pointer(bool on) = 0;
+    virtual bool holds_capture() const = 0;
+    // Moves and resizes the window (device pixels); the surface follows the new size.
+    virtual void set_bounds(PixelRect bounds) = 0;
+    // A one-shot timer delivering TimerFired{id} on the UI thread; arming an armed id restarts it,
+    // a stopped id never fires afterwards.
+    virtual void start_timer(std::int32_t id, std::chrono::milliseconds after) = 0;
+    virtual void stop_timer(std::int32_t id) = 0;
+    // A modal box owned by the window; returns when it is closed. With no display the text goes to
+    // standard error.
+    virtual void message_box(std::string_view caption, std::string_view text, MessageIcon icon) = 0;
+    // The window's scale: the DPI of the display it is on / 96.
+    virtual float scale() const = 0;
+
+    // The next event: at once when one is queued, else waits until one arrives or the deadline
+    // passes (none: wait without end). Returns none when the deadline passed without an event.
+    virtual std::optional<WindowEvent> wait_event(std::optional<std::chrono::steady_clock::time_point> deadline) = 0;
+
+    // A callable that queues WorkersWoke; safe from any thread, and a no-op once the window is gone.
+    virtual std::function<void()> waker() = 0;
+};
+
+struct WindowSpec {
+    std::string title;
+    PixelRect bounds;   // position and size in device pixels
+    DragTest drag_test; // empty: never drags
+};
+
+// The display the launcher runs on, before a window exists.
+struct DisplayInfo {
+    float system_scale = 1;  // Xft.dpi / 96 when the server has it, else the display's DPI / 96
+    PixelRect usable_bounds; // the work area of the primary display
+};
+
+// Connects to the display; fails with a Portuguese message when there is none.
+Result<DisplayInfo> open_display();
+
+// Creates the window, hidden, at the bounds given. Fails with a Portuguese message.
+Result<std::unique_ptr<Window>> create_window(const WindowSpec& spec);
+
+// A message box without a window (before one exists or when none can be made); with no display
+// the text goes to standard error.
+void show_orphan_message_box(std::string_view caption, std::string_view text, MessageIcon icon);
+
+} // namespace torvane::platform
