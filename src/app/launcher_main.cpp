@@ -3,6 +3,7 @@
 #include "app/launch_mode.hpp"
 #include "app/modes.hpp"
 #include "core/util.hpp"
+#include "ui/window_loop.hpp"
 
 namespace torvane {
 

@@ -26,7 +26,4 @@ int run_bench(const fs::path& base_dir, const fs::path& report, float scale);
 int run_capture(const fs::path& base_dir, const fs::path& image, float scale, bool settings,
                 const std::optional<fs::path>& data_file);
 
-// The launcher window and its message loop: 0 after the window closes, 1 when it cannot be created.
-int run_window(const fs::path& base_dir, bool test_flag);
-
 } // namespace torvane

@@ -1,0 +1,176 @@
+#include "ui/window_loop.hpp"
+
+#include "core/launcher_config_cache.hpp"
+#include "game/game_settings.hpp"
+#include "ui/layout.hpp"
+#include "ui/motion.hpp"
+#include "ui/settings_dialog.hpp"
+#include "ui/update_start.hpp"
+#include "ui/window_proc.hpp"
+#include "update/install_folders.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+namespace torvane {
+
+namespace {
+
+std::int32_t saturating_pixels(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    return static_cast<std::int32_t>(std::clamp(value, -2147483648.0, 2147483647.0));
+}
+
+std::int32_t window_pixels(float units, float scale) { return saturating_pixels(std::ceil(double{units} * scale)); }
+
+// Whether the loop renders now or waits for input.
+bool wants_frame(WindowContext& context)
+{
+    if (context.minimised)
+        return false;
+    StateBorrow app(context);
+    if (!app || app->ui.minimised)
+        return false;
+    if (app->ui.screen_mode == screen_main)
+        return true;
+    return settings_dialog_animating(app->ui);
+}
+
+} // namespace
+
+std::chrono::steady_clock::time_point next_frame_deadline(std::chrono::steady_clock::time_point deadline,
+    std::chrono::steady_clock::time_point now)
+{
+    deadline += frame_period;
+    if (deadline < now)
+        deadline = now + frame_period;
+    return deadline;
+}
+
+std::string window_title(const LauncherConfig& config) { return config.server_name.value_or("Torvane"); }
+
+AppState build_app_state(float system_scale, const std::filesystem::path& base_dir, bool test_flag)
+{
+    UiState ui = build_ui_state(system_scale, base_dir);
+    LauncherConfig config = load_launcher_config(base_dir);
+    auto channel = std::make_shared<UiChannel>();
+    std::filesystem::path game_dir = resolve_active_release(base_dir);
+    AppState app{
+        .ui = std::move(ui),
+        .events_tx = UiSender(channel, [] {}),
+        .events_rx = channel,
+        .client_ready_at = std::nullopt,
+        .base_dir = base_dir,
+        .game_dir = std::move(game_dir),
+        .actions = {},
+        .config = std::move(config),
+    };
+    app.managed_update = true;
+    app.test_mode = test_flag;
+    refresh_ui_from_config(app.ui, app.config);
+    GameSettings settings = load_game_settings(app.game_dir);
+    app.ui.windowed_on = settings.window_mode == 1;
+    retarget_tween(app.ui.window_mode_tween, app.ui.windowed_on ? 1.0f : 0.0f, app.ui.clock);
+    app.ui.texts_dirty = true;
+    return app;
+}
+
+int run_window(const std::filesystem::path& base_dir, bool test_flag)
+{
+    Result<platform::DisplayInfo> display = platform::open_display();
+    if (!display) {
+        std::fprintf(stderr, "torvane: %s\n", display.error().c_str());
+        return 1;
+    }
+    float system_scale = std::max(1.0f, display->system_scale);
+
+    WindowContext context;
+    context.state.emplace(build_app_state(system_scale, base_dir, test_flag));
+
+    std::int32_t width = window_pixels(logical_width, system_scale);
+    std::int32_t height = window_pixels(logical_height, system_scale);
+    const platform::PixelRect& area = display->usable_bounds;
+    std::int32_t centred_x = area.x + (area.w - width) / 2;
+    std::int32_t centred_y = area.y + (area.h - height) / 2;
+
+    platform::WindowSpec spec;
+    spec.title = window_title(context.state->config);
+    spec.bounds = {std::max(centred_x, area.x), std::max(centred_y, area.y), width, height};
+    spec.drag_test = [&context](std::int32_t x, std::int32_t y) {
+        StateBorrow app(context);
+        if (!app)
+            return false;
+        return is_caption(app->ui, static_cast<float>(x) / app->ui.scale, static_cast<float>(y) / app->ui.scale);
+    };
+    Result<std::unique_ptr<platform::Window>> created = platform::create_window(spec);
+    if (!created) {
+        std::fprintf(stderr, "torvane: %s\n", created.error().c_str());
+        drop_ui_state(context.state->ui);
+        return 1;
+    }
+    platform::Window& window = **created;
+
+    AppState& app = *context.state;
+    app.events_tx = UiSender(app.events_rx, window.waker());
+    float window_scale = std::max(0.5f, window.scale());
+    if (std::fabs(window_scale - system_scale) > 0.001f) {
+        apply_scale(app.ui, window_scale);
+        window.set_bounds({centred_x, centred_y, window_pixels(logical_width, window_scale),
+            window_pixels(logical_height, window_scale)});
+    }
+
+    // The first frame lands in the surface; the window shows it when it is mapped.
+    present_frame(context, window);
+    window.show();
+    {
+        StateBorrow borrowed(context);
+        context.can_present = true;
+        AppState& state = *borrowed;
+        if (state.ui.intro_start > 1e8f)
+            state.ui.intro_start = state.ui.clock;
+        state.services.start_status_probe(state.events_tx, state.base_dir, state.stop_flag, state.managed_update);
+        state.services.start_config_fetch(state.events_tx);
+        start_update_check(state);
+    }
+    run_window_actions(context, window);
+
+    using clock = std::chrono::steady_clock;
+    clock::time_point frame_deadline = clock::now();
+    while (!context.quit) {
+        // Everything queued first.
+        while (!context.quit) {
+            std::optional<platform::WindowEvent> event = window.wait_event(clock::time_point::min());
+            if (!event)
+                break;
+            window_proc(context, window, *event);
+        }
+        if (context.quit)
+            break;
+        if (!wants_frame(context)) {
+            std::optional<platform::WindowEvent> event = window.wait_event(std::nullopt);
+            frame_deadline = clock::now();
+            if (event)
+                window_proc(context, window, *event);
+            continue;
+        }
+        clock::time_point now = clock::now();
+        if (now >= frame_deadline) {
+            present_frame(context, window);
+            frame_deadline = next_frame_deadline(frame_deadline, now);
+        }
+        if (std::optional<platform::WindowEvent> event = window.wait_event(frame_deadline))
+            window_proc(context, window, *event);
+    }
+
+    // Later sends from workers find the receiver gone and do nothing.
+    app.events_rx->close_receiver();
+    drop_ui_state(app.ui);
+    context.state.reset();
+    return 0;
+}
+
+} // namespace torvane

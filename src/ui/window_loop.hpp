@@ -1,0 +1,31 @@
+// The launcher's GUI mode: the window, its state and the frame-paced loop.
+#pragma once
+
+#include "ui/app_state.hpp"
+
+#include <chrono>
+#include <filesystem>
+
+namespace torvane {
+
+// Frames are rendered on a fixed 60 Hz grid.
+inline constexpr std::chrono::nanoseconds frame_period{16'667'000};
+
+// The deadline after a frame rendered at `now`: one period after the previous deadline, or one
+// period after `now` when that is already past (late frames are never made up in a burst).
+std::chrono::steady_clock::time_point next_frame_deadline(std::chrono::steady_clock::time_point deadline,
+    std::chrono::steady_clock::time_point now);
+
+// Builds the window's state before the window exists: the UI at the system scale, the cached or
+// built-in configuration, the active release folder, the configured lists on the main screen, and
+// the window-mode switch from the game's settings.
+AppState build_app_state(float system_scale, const std::filesystem::path& base_dir, bool test_flag);
+
+// The window's title: the configuration's "ServerName" (also when empty), else "Torvane".
+std::string window_title(const LauncherConfig& config);
+
+// Opens the window, starts the background work and runs the loop until the window is gone.
+// Returns 0 then, 1 when the window cannot be created.
+int run_window(const std::filesystem::path& base_dir, bool test_flag);
+
+} // namespace torvane
