@@ -55,6 +55,8 @@ Status remove_file(const fs::path& path);
 Status create_folders(const fs::path& path);
 // Sets or clears the owner's write permission.
 Status set_read_only(const fs::path& path, bool read_only);
+// Lets whoever may read the file also run it (a started program needs its execute bits).
+Status set_executable(const fs::path& path);
 
 // The running executable's full path as it was when first asked for (so a rename of the running
 // file does not change it), or an empty path when it cannot be determined.

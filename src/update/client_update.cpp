@@ -199,6 +199,8 @@ Result<fs::path> update_client(const UpdateService& service, const fs::path& gam
     if (hex_lower(index_id) != list.release_id)
         return failure(index_not_of_release_message);
     TRY(verify_client_signature(release_folder / "Main.exe"));
+    // Downloads are written without execute bits; the game is started from this file.
+    TRY(platform::set_executable(release_folder / "Main.exe"));
 
     TRY(publish_file(game_folder, release_folder / installed_list_file_name, list_bytes));
     // A release that lives in the game folder itself is not named in active-release.

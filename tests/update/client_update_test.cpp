@@ -142,6 +142,8 @@ TEST_F(ClientUpdateTest, FreshInstallFillsAReleaseFolderAndSwitchesToIt)
     EXPECT_TRUE(platform::read_file(*folder / "release.pmx").value_or("") == published.list_bytes);
     EXPECT_EQ(active_release(), published.release_id);
     EXPECT_EQ(resolve_active_release(game_.path()), *folder);
+    // The client is started from the release folder, so it must be runnable there.
+    EXPECT_NE(fs::status(*folder / "Main.exe").permissions() & fs::perms::owner_exec, fs::perms::none);
     EXPECT_TRUE(fs::exists(game_.path() / "update.lock"));
     EXPECT_TRUE(unfinished_files(game_.path()).empty());
     EXPECT_EQ(fetched_paths(service_, published.release_id).size(), published.list.entries.size());

@@ -162,6 +162,19 @@ Status set_read_only(const fs::path& path, bool read_only)
     return {};
 }
 
+Status set_executable(const fs::path& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return failure(last_os_error_text());
+    mode_t mode = st.st_mode & 07777;
+    // Each read bit brings its execute bit: u+r gives u+x, and so on.
+    mode_t wanted = mode | ((mode & (S_IRUSR | S_IRGRP | S_IROTH)) >> 2);
+    if (wanted != mode && ::chmod(path.c_str(), wanted) != 0)
+        return failure(last_os_error_text());
+    return {};
+}
+
 fs::path executable_path()
 {
     // Read once: once the launcher has renamed its own file aside (the self-update's swap),
