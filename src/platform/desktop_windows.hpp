@@ -24,7 +24,7 @@ public:
 
     // The first top-level window whose WM_CLASS class is window_class.
     std::optional<DesktopWindow> find_by_class(std::string_view window_class);
-    // The first top-level window whose _NET_WM_NAME, or else WM_NAME, is exactly title.
+    // The first top-level window whose _NET_WM_NAME or WM_NAME is exactly title.
     std::optional<DesktopWindow> find_by_title(std::string_view title);
     // De-iconifies the window and makes it the active one: through the window manager when it
     // supports _NET_ACTIVE_WINDOW, else by mapping, raising and focusing it directly.

@@ -139,6 +139,7 @@ struct Case {
     const char* title;
     const char* cached_config; // Data/Launcher/launcher.json, none when null
     bool found;
+    bool only_wm_name = false; // the window has no _NET_WM_NAME
 };
 
 class InstanceActivation : public test::InstanceFolders {
@@ -156,6 +157,8 @@ protected:
         std::vector<std::string> arguments {"--window", c.window_class, c.title};
         if (!window_manager)
             arguments.push_back("--hidden");
+        if (c.only_wm_name)
+            arguments.push_back("--only-wm-name");
         auto running = first_instance(arguments);
         auto line = running->line();
         ASSERT_TRUE(line && line->starts_with("window ")) << line.value_or("(nada)");
@@ -192,6 +195,10 @@ const Case cases[] = {
     {"another class: found by the default title", "LauncherAntigo", "Torvane", nullptr, true},
     {"another class: found by the cached server name", "LauncherAntigo", "Servidor Ornhald",
      R"({"ServerName": "Servidor Ornhald"})", true},
+    {"another class: found by a server name with accents in _NET_WM_NAME", "LauncherAntigo",
+     "Servidor Ornhald — Brasil", R"({"ServerName": "Servidor Ornhald — Brasil"})", true},
+    {"another class: found by a Latin-1 WM_NAME", "LauncherAntigo", "Servidor São Paulo",
+     R"({"ServerName": "Servidor São Paulo"})", true, true},
     {"another class and the default title while a server name is cached", "LauncherAntigo", "Torvane",
      R"({"ServerName": "Servidor Ornhald"})", false},
     {"neither class nor title", "OutroPrograma", "Outro programa", nullptr, false},

@@ -6,7 +6,8 @@
 //   --window CLASS TITLE [--hidden]       once proceeding, shows a plain X11 window of that class
 //                                         and title, iconified (--hidden: created but never
 //                                         mapped, for a display without a window manager), and
-//                                         prints "window <id>"
+//                                         prints "window <id>"; its title goes into _NET_WM_NAME
+//                                         and WM_NAME (--only-wm-name: WM_NAME alone)
 #include "app/single_instance.hpp"
 #include "core/util.hpp"
 #include "platform/instance_lock.hpp"
@@ -38,17 +39,24 @@ bool wait_until_mapped(Display* display, Window window)
     return false;
 }
 
-Window show_window(Display* display, const char* window_class, const char* title, bool hidden)
+Window show_window(Display* display, const char* window_class, const char* title, bool hidden, bool only_wm_name)
 {
     Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 10, 10, 320, 200, 0, 0,
         WhitePixel(display, DefaultScreen(display)));
     std::string name = "probe";
     XClassHint hint {name.data(), const_cast<char*>(window_class)};
     XSetClassHint(display, window, &hint);
-    XStoreName(display, window, title);
-    XChangeProperty(display, window, XInternAtom(display, "_NET_WM_NAME", False),
-        XInternAtom(display, "UTF8_STRING", False), 8, PropModeReplace,
-        reinterpret_cast<const unsigned char*>(title), static_cast<int>(std::strlen(title)));
+    // WM_NAME as older programs set it: Latin-1 text where it fits, compound text otherwise.
+    XTextProperty property {};
+    char* list[] = {const_cast<char*>(title)};
+    if (Xutf8TextListToTextProperty(display, list, 1, XStdICCTextStyle, &property) >= Success) {
+        XSetWMName(display, window, &property);
+        XFree(property.value);
+    }
+    if (!only_wm_name)
+        XChangeProperty(display, window, XInternAtom(display, "_NET_WM_NAME", False),
+            XInternAtom(display, "UTF8_STRING", False), 8, PropModeReplace,
+            reinterpret_cast<const unsigned char*>(title), static_cast<int>(std::strlen(title)));
     if (!hidden) {
         XMapWindow(display, window);
         XSync(display, False);
@@ -68,6 +76,7 @@ int main(int argc, char** argv)
     const char* window_class = nullptr;
     const char* title = nullptr;
     bool hidden = false;
+    bool only_wm_name = false;
     for (int i = 1; i < argc; ++i) {
         std::string option = argv[i];
         if (option == "--wait" && i + 1 < argc)
@@ -81,6 +90,8 @@ int main(int argc, char** argv)
             title = argv[++i];
         } else if (option == "--hidden")
             hidden = true;
+        else if (option == "--only-wm-name")
+            only_wm_name = true;
         else
             return 2;
     }
@@ -97,7 +108,7 @@ int main(int argc, char** argv)
         display = XOpenDisplay(nullptr);
         if (!display)
             return 3;
-        Window window = show_window(display, window_class, title, hidden);
+        Window window = show_window(display, window_class, title, hidden, only_wm_name);
         std::printf("window %lu\n", window);
         std::fflush(stdout);
     }

@@ -1,5 +1,6 @@
-// Programs in processes of their own for the single-instance tests: the instance probe, the
-// launcher, and the X server and window manager of the activation tests.
+// What the single-instance tests share: programs in processes of their own (the instance probe,
+// the launcher, the X server and its window manager) and a fixture with a game folder holding
+// copies of the probe and the launcher, and a runtime folder for the lock file.
 #pragma once
 
 #include "platform/instance_lock.hpp"

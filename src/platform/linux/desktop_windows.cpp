@@ -174,10 +174,7 @@ std::optional<DesktopWindow> DesktopWindows::find_by_title(std::string_view titl
     if (!connection_)
         return std::nullopt;
     return connection_->first([&](Window window) {
-        auto name = connection_->net_wm_name(window);
-        if (!name)
-            name = connection_->wm_name(window);
-        return name && *name == title;
+        return connection_->net_wm_name(window) == title || connection_->wm_name(window) == title;
     });
 }
 
