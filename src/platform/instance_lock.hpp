@@ -24,8 +24,9 @@ enum class InstanceLock {
 };
 
 // Opens the lock file (never through a link, never inherited by started programs) and tries the
-// lock without waiting. Whenever the file opened, it goes into the process-wide slot, which must
-// be empty (a second call while the slot is full is a broken invariant).
+// lock without waiting. Owned or HeldElsewhere: the open file goes into the process-wide slot,
+// which must be empty (a second call while the slot is full is a broken invariant). Unavailable
+// when the folder is refused, the file cannot be opened or cannot be locked at all.
 InstanceLock create_instance_mutex();
 
 // Retries the lock of the file in the slot until it is had or timeout has passed. True when this

@@ -5,6 +5,7 @@
 #include "platform/linux/descriptor_lock.hpp"
 
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
 #include <thread>
 
@@ -21,6 +22,12 @@ namespace {
 // The open lock file of this process, or -1. Written and taken only with atomic exchanges so
 // that exactly one caller closes it.
 std::atomic<int> instance_slot {-1};
+
+void store_in_slot(int fd)
+{
+    if (instance_slot.exchange(fd) != -1)
+        fatal("o slot da trava de instância já estava ocupado");
+}
 
 constexpr auto retry_pause = std::chrono::milliseconds(50);
 
@@ -90,13 +97,18 @@ InstanceLock create_instance_mutex()
     ::close(*folder_fd);
     if (fd < 0)
         return InstanceLock::Unavailable;
-    if (instance_slot.exchange(fd) != -1)
-        fatal("o slot da trava de instância já estava ocupado");
-    if (lock_without_waiting(fd, LOCK_EX))
+    if (lock_without_waiting(fd, LOCK_EX)) {
+        store_in_slot(fd);
         return InstanceLock::Owned;
-    // EWOULDBLOCK is the other launcher; any other failure is treated the same way, as a lock
-    // this process does not have.
-    return InstanceLock::HeldElsewhere;
+    }
+    if (errno == EWOULDBLOCK) {
+        store_in_slot(fd);
+        return InstanceLock::HeldElsewhere;
+    }
+    // A file system without locks is no sign of another launcher: run without the lock rather
+    // than never start.
+    ::close(fd);
+    return InstanceLock::Unavailable;
 }
 
 bool wait_for_instance_mutex(std::chrono::milliseconds timeout)
