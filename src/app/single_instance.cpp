@@ -44,14 +44,16 @@ void start_deleter(const fs::path& path, const InstanceTimes& times)
     }
 }
 
-} // namespace
-
+// The running executable's path with ".old" appended to its whole text: where the self-update
+// moved the previous executable.
 fs::path replaced_exe_path()
 {
     fs::path path = current_exe_or_default();
     path += ".old";
     return path;
 }
+
+} // namespace
 
 InstanceOutcome acquire_single_instance(const fs::path& base_dir, const InstanceTimes& times)
 {

@@ -22,9 +22,6 @@ struct InstanceTimes {
     std::chrono::milliseconds delete_pause {500};
 };
 
-// The running executable's path with ".old" appended to its whole text.
-fs::path replaced_exe_path();
-
 // Takes the instance lock. When another launcher holds it: with the replaced executable present
 // (a self-update hand-over) waits up to times.handover_wait for it; otherwise, or when the wait
 // runs out, finds the other launcher's window (by its class, else by the cached configuration's
