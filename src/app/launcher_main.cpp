@@ -2,6 +2,7 @@
 
 #include "app/launch_mode.hpp"
 #include "app/modes.hpp"
+#include "app/single_instance.hpp"
 #include "core/util.hpp"
 #include "ui/window_loop.hpp"
 
@@ -22,7 +23,12 @@ int launcher_main(const std::vector<std::string>& arguments)
     const fs::path base_dir = exe_dir();
     return std::visit(
         Overloaded {
-            [&](const launch_mode::Gui& gui) { return run_window(base_dir, gui.test_flag); },
+            [&](const launch_mode::Gui& gui) {
+                // Another launcher was brought to the front instead: nothing more to do.
+                if (acquire_single_instance(base_dir) == InstanceOutcome::Activated)
+                    return 0;
+                return run_window(base_dir, gui.test_flag);
+            },
             [&](const launch_mode::GenerateManifest& m) {
                 return generate_manifest(m.folder, m.output, m.show_result);
             },
