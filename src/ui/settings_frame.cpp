@@ -79,13 +79,24 @@ std::vector<DirtyRect> render_settings_frame(UiState& ui)
         && !overlay.settings_dirty && overlay.dialog_pixmap)
         return {};
 
+    // The dialog pixmap starts as a copy of its base (drawn on a transparent pixmap of the same
+    // size, so copying it is the same as clearing and drawing it again); the controls go on top.
     const float s = ui.scale;
-    if (!overlay.dialog_pixmap)
-        overlay.dialog_pixmap = Pixmap::create_or_die(scaled_pixels(1100, s), scaled_pixels(660, s));
+    const std::uint32_t width = scaled_pixels(1100, s);
+    const std::uint32_t height = scaled_pixels(660, s);
+    if (!overlay.dialog_base || overlay.dialog_base_message != overlay.message || overlay.dialog_base->width() != width
+        || overlay.dialog_base->height() != height) {
+        overlay.dialog_base = Pixmap::create_or_die(width, height);
+        Canvas base_canvas(*overlay.dialog_base, 0, 0, s);
+        draw_settings_dialog_base(ui, base_canvas, overlay.message);
+        overlay.dialog_base_message = overlay.message;
+    }
+    if (!overlay.dialog_pixmap || overlay.dialog_pixmap->width() != width || overlay.dialog_pixmap->height() != height)
+        overlay.dialog_pixmap = Pixmap::create_or_die(width, height);
     Pixmap& dialog = *overlay.dialog_pixmap;
-    dialog.fill(0);
+    std::memcpy(dialog.pixels().data(), overlay.dialog_base->pixels().data(), dialog.pixel_count() * sizeof(std::uint32_t));
     Canvas dialog_canvas(dialog, 0, 0, s);
-    ui.dialog_hits = draw_settings_dialog(ui, dialog_canvas, overlay);
+    ui.dialog_hits = draw_settings_dialog_controls(ui, dialog_canvas, overlay);
 
     Pixmap& frame = ui.frame_canvas;
     if (!overlay.sharp_snapshot || !overlay.blurred_snapshot || overlay.sharp_snapshot->width() != frame.width()
@@ -128,6 +139,7 @@ void rescale_settings_overlay(UiState& ui)
         if (*snapshot && ((*snapshot)->width() != width || (*snapshot)->height() != height))
             *snapshot = resize_pixmap(**snapshot, width, height);
     overlay.dialog_pixmap.reset();
+    overlay.dialog_base.reset();
     overlay.settings_dirty = true;
 }
 

@@ -75,12 +75,10 @@ void draw_top_accent(Canvas& canvas, float top, float height)
         FillRule::Winding, canvas.transform(), &*mask);
 }
 
-void draw_choice_row(UiState& ui, Canvas& canvas, const SettingsModel& overlay, std::int32_t row, float dialog_top)
+// A choice field's box with the selected option and the arrow; gold while hovered or open.
+void draw_choice_box(UiState& ui, Canvas& canvas, const SettingsModel& overlay, std::int32_t row, float dialog_top)
 {
     const float y = dialog_top + settings_row_offsets[static_cast<std::size_t>(row)];
-    draw_line(ui, canvas, TextFace::ManropeRegular, 13, row_labels[static_cast<std::size_t>(row)], 335, y + 8,
-        palette::secondary);
-
     fill_round_rect(canvas, Paint::solid(field_fill), settings_field_x, y, settings_field_width, settings_field_height, 10);
     const bool hovered = ui.hover_id == hit_id::dialog_list_header && ui.hover_data == row;
     const bool list_open = ui.screen_mode == screen_settings_list && overlay.open_field == row;
@@ -97,10 +95,9 @@ void draw_choice_row(UiState& ui, Canvas& canvas, const SettingsModel& overlay, 
     draw_icon(canvas, ui.icons.chevron, 748, y + 9, 16, icon_grid, palette::text, 3);
 }
 
+// The slider's track, knob and value text.
 void draw_volume(UiState& ui, Canvas& canvas, std::int32_t volume, float top)
 {
-    draw_line(ui, canvas, TextFace::ManropeRegular, 13, "Volume", 335, top + 359, palette::secondary);
-
     float v = static_cast<float>(volume) / 10;
     v = std::isnan(v) ? 0.0f : std::clamp(v, 0.0f, 1.0f);
     const Color track_white = Color{1, 1, 1, 26 / 255.0f};
@@ -247,7 +244,13 @@ void open_settings_overlay(UiState& ui, SettingsPanelModel model)
 
 std::vector<HitRegion> draw_settings_dialog(UiState& ui, Canvas& canvas, const SettingsModel& overlay)
 {
-    const bool has_message = overlay.message.has_value();
+    draw_settings_dialog_base(ui, canvas, overlay.message);
+    return draw_settings_dialog_controls(ui, canvas, overlay);
+}
+
+void draw_settings_dialog_base(UiState& ui, Canvas& canvas, const std::optional<std::string>& message)
+{
+    const bool has_message = message.has_value();
     const float height = settings_dialog_height_for(has_message);
     const float t = settings_dialog_top(has_message);
     constexpr float x = settings_dialog_x;
@@ -260,10 +263,6 @@ std::vector<HitRegion> draw_settings_dialog(UiState& ui, Canvas& canvas, const S
     draw_top_accent(canvas, t, height);
 
     draw_line(ui, canvas, TextFace::UrbanistBold, 19, "Configurações do jogo", 335, t + 23.5f, palette::text);
-    if (ui.hover_id == hit_id::dialog_close)
-        draw_icon_button(canvas, ui.icons.close, 731, t + 19, 1, false);
-    else
-        draw_icon(canvas, ui.icons.close, 742.5f, t + 29.5f, 11, close_icon_grid, palette::secondary, 1.6f);
     fill_round_rect(canvas, Paint::solid(color_with_alpha(white, 18 / 255.0f)), 335, t + 63, 430, 1, 0);
 
     const Font& caps = ui.fonts.manrope_bold;
@@ -272,23 +271,38 @@ std::vector<HitRegion> draw_settings_dialog(UiState& ui, Canvas& canvas, const S
     draw_caps_label(canvas, caps, 335, t + 308, 10.5f, "ÁUDIO");
     draw_caps_label(canvas, caps, 335, t + 393, 10.5f, "IDIOMA");
 
-    for (std::int32_t row = 0; row < settings_field_count; ++row)
-        draw_choice_row(ui, canvas, overlay, row, t);
-
+    for (std::size_t row = 0; row < settings_field_count; ++row)
+        draw_line(ui, canvas, TextFace::ManropeRegular, 13, row_labels[row], 335, t + settings_row_offsets[row] + 8,
+            palette::secondary);
     draw_line(ui, canvas, TextFace::ManropeRegular, 12.5f, "Efeitos sonoros", 335, t + 332, palette::secondary);
-    draw_toggle(canvas, overlay.sound_on, 497, t + 330, tween_value(ui.sound_tween, ui.clock));
     draw_line(ui, canvas, TextFace::ManropeRegular, 12.5f, "Música", 565, t + 332, palette::secondary);
-    draw_toggle(canvas, overlay.music_on, 727, t + 330, tween_value(ui.music_tween, ui.clock));
+    draw_line(ui, canvas, TextFace::ManropeRegular, 13, "Volume", 335, t + 359, palette::secondary);
 
-    draw_volume(ui, canvas, overlay.volume, t);
-
-    if (overlay.message) {
+    if (message) {
         fill_round_rect(canvas, Paint::solid(color_with_alpha(warning, 26 / 255.0f)), 335, t + 459, 430, 35, 10);
         stroke_round_rect(canvas, color_with_alpha(warning, 102 / 255.0f), 335, t + 459, 430, 35, 10);
-        const std::string text = ellipsize_to_width(ui.fonts.manrope_regular, 12, 408, *overlay.message);
+        const std::string text = ellipsize_to_width(ui.fonts.manrope_regular, 12, 408, *message);
         draw_line(ui, canvas, TextFace::ManropeRegular, 12, text, 346, t + 468, warning_text);
     }
+}
 
+std::vector<HitRegion> draw_settings_dialog_controls(UiState& ui, Canvas& canvas, const SettingsModel& overlay)
+{
+    const bool has_message = overlay.message.has_value();
+    const float height = settings_dialog_height_for(has_message);
+    const float t = settings_dialog_top(has_message);
+    constexpr float x = settings_dialog_x;
+    constexpr float w = settings_dialog_width;
+
+    if (ui.hover_id == hit_id::dialog_close)
+        draw_icon_button(canvas, ui.icons.close, 731, t + 19, 1, false);
+    else
+        draw_icon(canvas, ui.icons.close, 742.5f, t + 29.5f, 11, close_icon_grid, palette::secondary, 1.6f);
+    for (std::int32_t row = 0; row < settings_field_count; ++row)
+        draw_choice_box(ui, canvas, overlay, row, t);
+    draw_toggle(canvas, overlay.sound_on, 497, t + 330, tween_value(ui.sound_tween, ui.clock));
+    draw_toggle(canvas, overlay.music_on, 727, t + 330, tween_value(ui.music_tween, ui.clock));
+    draw_volume(ui, canvas, overlay.volume, t);
     const float buttons_top = t + 469 + (has_message ? settings_message_height : 0.0f);
     draw_buttons(ui, canvas, overlay, buttons_top);
 

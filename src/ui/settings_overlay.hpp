@@ -83,8 +83,14 @@ float volume_knob_x(std::int32_t volume);
 void open_settings_overlay(UiState& ui, SettingsPanelModel model);
 
 // Paints the dialog onto the canvas (the frame renderer's dialog pixmap) and returns its hit
-// regions in the order body, close, fields 0 to 4, sound, music, volume, Cancel, Save.
+// regions in the order body, close, fields 0 to 4, sound, music, volume, Cancel, Save. The same
+// as draw_settings_dialog_base followed by draw_settings_dialog_controls.
 std::vector<HitRegion> draw_settings_dialog(UiState& ui, Canvas& canvas, const SettingsModel& overlay);
+// What of the dialog changes only with its message line: the soft shadows (its costly part), the
+// body, title, headings, labels and the message box. The frame renderer keeps it.
+void draw_settings_dialog_base(UiState& ui, Canvas& canvas, const std::optional<std::string>& message);
+// The elements that follow the pointer and the edits, over the base; returns the hit regions.
+std::vector<HitRegion> draw_settings_dialog_controls(UiState& ui, Canvas& canvas, const SettingsModel& overlay);
 
 // Draws the open drop-down list of overlay.open_field over the canvas and returns its regions:
 // the box (id 10) and one id 13 region per visible row with the option's index.

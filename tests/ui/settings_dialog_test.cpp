@@ -278,6 +278,8 @@ TEST_F(SettingsInput, RefusedSaveKeepsTheDialogWithTheMessage)
     screen.settled_frame();
     // The dialog grew by the message line: Save moved down to 560 and can be pressed again.
     EXPECT_EQ(screen.ui.dialog_hits.front(), (HitRegion{310, 46, 790, 615, hit_id::dialog_body, 0}));
+    const test::Rgb message_box = test::rgb_at(screen.ui.frame_canvas, 400, 46 + 470);
+    EXPECT_GT(message_box.r, 15 + 15) << "the red message box shows over the body (15, 22, 20)";
     platform::clear_registry_refusals();
     action = click(710, 560 + 17);
     ASSERT_TRUE(action);
