@@ -197,6 +197,11 @@ TEST(Capture, SettingsFlagDrawsTheDialogOverTheBlurredMainScreen)
     // The picture is opaque everywhere, as the window shows it.
     EXPECT_EQ(cfg.at(0, 0) >> 24, 255u);
     EXPECT_EQ(cfg.at(1099, 659) >> 24, 255u);
+
+    ASSERT_EQ(capture(base, base.path() / "cfg2.png", 2, opened_data, true), 0);
+    const Pixmap doubled = read_png(base.path() / "cfg2.png");
+    ASSERT_EQ(doubled.width(), 2200u);
+    EXPECT_EQ(doubled.at(640, 600) & 0xFFFFFF, 0x0F1614u) << "the body at twice the scale";
 }
 
 // The pictures kept in tests/fixtures/capture. Set TORVANE_UPDATE_CAPTURE_FIXTURES=1 to write
