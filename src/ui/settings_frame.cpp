@@ -76,7 +76,7 @@ std::vector<DirtyRect> render_settings_frame(UiState& ui)
     const float b = std::clamp(since * 4, 0.0f, 1.0f);
 
     if (a >= 1 && b >= 1 && !tween_running(ui.sound_tween, ui.clock) && !tween_running(ui.music_tween, ui.clock)
-        && !overlay.settings_dirty && overlay.dialog_pixmap)
+        && !overlay.settings_dirty && !ui.redraw_all && overlay.dialog_pixmap)
         return {};
 
     // The dialog pixmap starts as a copy of its base (drawn on a transparent pixmap of the same
@@ -125,6 +125,7 @@ std::vector<DirtyRect> render_settings_frame(UiState& ui)
     }
 
     overlay.settings_dirty = false;
+    ui.redraw_all = false;
     return {DirtyRect{0, 0, static_cast<std::int32_t>(frame.width()), static_cast<std::int32_t>(frame.height())}};
 }
 

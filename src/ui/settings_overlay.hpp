@@ -98,7 +98,8 @@ std::vector<HitRegion> draw_drop_down_list(UiState& ui, Canvas& canvas, const Se
 
 // The frame while the dialog is open, after render_frame's clock step: nothing (an empty list)
 // when the dialog is settled and nothing changed; otherwise the snapshot, the backdrop fading in
-// over 0.2 s, the dialog popping in over 0.25 s and an open list, presented whole.
+// over 0.2 s, the dialog popping in over 0.25 s and an open list, presented whole. redraw_all
+// counts as a change, and a drawn frame clears it as any whole frame does.
 std::vector<DirtyRect> render_settings_frame(UiState& ui);
 
 // After the scale changed with the dialog open: the snapshots follow the new canvas size and the

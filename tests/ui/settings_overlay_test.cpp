@@ -397,6 +397,13 @@ TEST(SettingsFrame, StillDialogIdlesUntilSomethingChanges)
     EXPECT_EQ(screen.frame_at(5.1f), whole);
     EXPECT_TRUE(screen.frame_at(5.2f).empty());
 
+    // A whole redraw asked of the window (after a restore, say) is one frame, then idle again.
+    screen.ui.redraw_all = true;
+    EXPECT_TRUE(settings_dialog_animating(screen.ui));
+    EXPECT_EQ(screen.frame_at(5.3f), whole);
+    EXPECT_FALSE(screen.ui.redraw_all);
+    EXPECT_TRUE(screen.frame_at(5.4f).empty());
+
     // A switch flip animates until its knob's tween ends, then idles again.
     screen.ui.clock = screen.ui.settings.opened_at + 6;
     on_mouse_move(screen.ui, 510, 68 + 340);
