@@ -99,8 +99,10 @@ std::vector<DirtyRect> render_settings_frame(UiState& ui)
     ui.dialog_hits = draw_settings_dialog_controls(ui, dialog_canvas, overlay);
 
     Pixmap& frame = ui.frame_canvas;
-    if (!overlay.sharp_snapshot || !overlay.blurred_snapshot || overlay.sharp_snapshot->width() != frame.width()
-        || overlay.sharp_snapshot->height() != frame.height())
+    const auto same_size = [&](const std::optional<Pixmap>& snapshot) {
+        return snapshot && snapshot->width() == frame.width() && snapshot->height() == frame.height();
+    };
+    if (!same_size(overlay.sharp_snapshot) || !same_size(overlay.blurred_snapshot))
         fatal("instantâneo do diálogo com tamanho diferente do quadro");
     std::memcpy(frame.pixels().data(), overlay.sharp_snapshot->pixels().data(), frame.pixel_count() * sizeof(std::uint32_t));
 
