@@ -11,6 +11,7 @@
 #include "ui/frame.hpp"
 #include "ui/layout.hpp"
 #include "ui/motion.hpp"
+#include "ui/settings_overlay.hpp"
 
 #include <cstdio>
 
@@ -60,10 +61,10 @@ int run_capture(const fs::path& base_dir, const fs::path& image, float scale, bo
     ui.play_label = "tudo pronto";
     ui.texts_dirty = true;
     advance_clock(ui, 3.0f);
-    if (settings)
-        std::fputs("torvane: o painel de configurações ainda não está disponível nesta versão; "
-                   "a captura mostra a tela principal\n",
-            stderr);
+    if (settings) {
+        open_settings_overlay(ui, capture_settings_model());
+        advance_clock(ui, 1.0f);
+    }
 
     const std::vector<std::uint8_t> png = encode_png(ui.frame_canvas);
     stop_background_worker(ui);

@@ -6,6 +6,7 @@
 #include "ui/backdrop.hpp"
 #include "ui/layout.hpp"
 #include "ui/main_screen.hpp"
+#include "ui/settings_overlay.hpp"
 #include "ui/motion.hpp"
 #include "ui/stage.hpp"
 #include "ui/widgets.hpp"
@@ -236,6 +237,8 @@ std::vector<DirtyRect> render_frame(UiState& state)
     state.clock = seconds_since(state.start_instant, Clock::now());
     float dt = state.clock - state.last_clock;
     state.last_clock = state.clock;
+    if (state.screen_mode != screen_main)
+        return render_settings_frame(state);
     dt = std::isnan(dt) ? 0.0f : std::clamp(dt, 0.0f, max_frame_step);
 
     // 1-3. Hover fades, sparks, running tweens.

@@ -8,6 +8,7 @@
 #include "render/shapes.hpp"
 #include "ui/countdown.hpp"
 #include "ui/motion.hpp"
+#include "ui/settings_overlay.hpp"
 
 #include <algorithm>
 #include <array>
@@ -253,6 +254,7 @@ void apply_scale(UiState& state, float scale)
 
     state.redraw_all = true;
     rebuild_ui_model(state);
+    rescale_settings_overlay(state);
 }
 
 LinkKind link_kind(std::string_view label)

@@ -46,7 +46,7 @@ void settings_wheel(UiState& ui, std::int32_t delta);
 void mark_settings_dirty(UiState& ui);
 
 // Whether the open dialog needs frames: it opened less than 0.3 s ago on the animation clock, it is
-// marked dirty, or one of its switch knobs is still moving.
+// marked dirty or a whole redraw is pending, or one of its switch knobs is still moving.
 bool settings_dialog_animating(const UiState& ui);
 
 } // namespace torvane

@@ -228,10 +228,13 @@ struct SettingsModel {
     bool settings_dirty = false;
     float opened_at = 0; // clock seconds
     // The frame as it was when the dialog opened, its blurred and darkened copy, and the cached
-    // dialog pixmap.
+    // dialog pixmap with the part of the dialog that only its message line changes (the base,
+    // drawn for dialog_base_message).
     std::optional<Pixmap> sharp_snapshot;
     std::optional<Pixmap> blurred_snapshot;
     std::optional<Pixmap> dialog_pixmap;
+    std::optional<Pixmap> dialog_base;
+    std::optional<std::string> dialog_base_message;
 };
 
 // The default opening time, used until the configuration gives one.

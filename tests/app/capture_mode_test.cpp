@@ -177,13 +177,31 @@ TEST(Capture, NewsOnlyDataKeepsTheLoadedLinksAndRows)
     EXPECT_LT(compare(plain, news, 18, 540, 1082, 644).differing_share, 0.001); // the same bottom bar
 }
 
-TEST(Capture, SettingsFlagStillCapturesTheMainScreen)
+TEST(Capture, SettingsFlagDrawsTheDialogOverTheBlurredMainScreen)
 {
     TempDir base;
     ASSERT_EQ(capture(base, base.path() / "main.png", 1, opened_data), 0);
     ASSERT_EQ(capture(base, base.path() / "cfg.png", 1, opened_data, true), 0);
-    const Difference whole = compare_whole(read_png(base.path() / "main.png"), read_png(base.path() / "cfg.png"));
-    EXPECT_LT(whole.differing_share, 0.005);
+    const Pixmap main = read_png(base.path() / "main.png");
+    const Pixmap cfg = read_png(base.path() / "cfg.png");
+    // Around the dialog the main screen lies blurred and darkened; the dialog's body is opaque.
+    auto brightness = [](const Pixmap& p, std::uint32_t x0, std::uint32_t y0, std::uint32_t x1, std::uint32_t y1) {
+        double sum = 0;
+        for (std::uint32_t y = y0; y < y1; ++y)
+            for (std::uint32_t x = x0; x < x1; ++x)
+                sum += ((p.at(x, y) >> 16) & 0xFF) + ((p.at(x, y) >> 8) & 0xFF) + (p.at(x, y) & 0xFF);
+        return sum / ((x1 - x0) * (y1 - y0));
+    };
+    EXPECT_LT(brightness(cfg, 800, 540, 1100, 660), brightness(main, 800, 540, 1100, 660) * 0.5);
+    EXPECT_EQ(cfg.at(320, 300) & 0xFFFFFF, 0x0F1614u) << "the body colour";
+    // The picture is opaque everywhere, as the window shows it.
+    EXPECT_EQ(cfg.at(0, 0) >> 24, 255u);
+    EXPECT_EQ(cfg.at(1099, 659) >> 24, 255u);
+
+    ASSERT_EQ(capture(base, base.path() / "cfg2.png", 2, opened_data, true), 0);
+    const Pixmap doubled = read_png(base.path() / "cfg2.png");
+    ASSERT_EQ(doubled.width(), 2200u);
+    EXPECT_EQ(doubled.at(640, 600) & 0xFFFFFF, 0x0F1614u) << "the body at twice the scale";
 }
 
 // The pictures kept in tests/fixtures/capture. Set TORVANE_UPDATE_CAPTURE_FIXTURES=1 to write
@@ -196,8 +214,10 @@ TEST(Capture, MatchesTheRegressionPictures)
         const char* file;
         float scale;
         std::string_view data;
+        bool settings = false;
     };
-    const Case cases[] = {{"main.png", 1, opened_data}, {"custom_1.25.png", 1.25f, custom_data}};
+    const Case cases[] = {
+        {"main.png", 1, opened_data}, {"custom_1.25.png", 1.25f, custom_data}, {"cfg.png", 1, opened_data, true}};
     const std::filesystem::path fixtures = test::source_dir() / "tests" / "fixtures" / "capture";
     const bool update = std::getenv("TORVANE_UPDATE_CAPTURE_FIXTURES") != nullptr;
     for (const Case& c : cases) {
@@ -205,7 +225,7 @@ TEST(Capture, MatchesTheRegressionPictures)
         const std::filesystem::path image = update ? fixtures / c.file : base.path() / c.file;
         if (update)
             std::filesystem::create_directories(fixtures);
-        ASSERT_EQ(capture(base, image, c.scale, c.data), 0) << c.file;
+        ASSERT_EQ(capture(base, image, c.scale, c.data, c.settings), 0) << c.file;
         if (update)
             continue;
         const Pixmap expected = read_png(fixtures / c.file);
