@@ -186,9 +186,6 @@ void on_scale_changed(WindowContext& context, platform::Window& window, const ev
     {
         StateBorrow app(context);
         if (app) {
-            // The dialog's snapshots are made at one scale; it is closed rather than shown torn.
-            if (dialog_open(app->ui))
-                close_settings_dialog(app->ui);
             apply_scale(app->ui, scale);
             app->ui.redraw_all = true;
         }
