@@ -706,5 +706,65 @@ TEST_F(WindowProcTest, TitleIsTheServerNameOrTorvane)
     EXPECT_EQ(window_title(LauncherConfig{.server_name = "Mundo"}), "Mundo");
 }
 
+TEST_F(WindowProcTest, SettingsDialogThroughTheWindowEvents)
+{
+    auto centre_of = [this](std::int32_t id, std::int32_t data) {
+        present_frame(context, window); // the dialog's regions come from its painter
+        for (const HitRegion& r : ui().dialog_hits)
+            if (r.id == id && r.data == data)
+                return std::pair{static_cast<std::int32_t>((r.x0 + r.x1) / 2), static_cast<std::int32_t>((r.y0 + r.y1) / 2)};
+        ADD_FAILURE() << "no dialog region " << id << "/" << data;
+        return std::pair{0, 0};
+    };
+    auto press_release = [this](std::pair<std::int32_t, std::int32_t> at) {
+        event(ev::PointerMoved{at.first, at.second});
+        event(ev::ButtonPressed{at.first, at.second});
+        event(ev::ButtonReleased{at.first, at.second});
+    };
+    GameSettings stored;
+    stored.window_mode = 0;
+    ASSERT_TRUE(save_game_settings(app().game_dir, stored));
+
+    click(region(hit_id::settings));
+    ASSERT_EQ(ui().screen_mode, screen_settings);
+    EXPECT_FALSE(is_caption(ui(), 100, 30));
+    press_release(centre_of(hit_id::dialog_list_header, 2)); // "Limite de FPS"
+    ASSERT_EQ(ui().screen_mode, screen_settings_list);
+    event(ev::EscapePressed{});
+    EXPECT_EQ(ui().screen_mode, screen_settings); // only the list closes
+    event(ev::EscapePressed{});
+    EXPECT_EQ(ui().screen_mode, screen_main);
+
+    click(region(hit_id::settings));
+    press_release(centre_of(hit_id::dialog_list_header, 2));
+    auto row = centre_of(hit_id::dialog_list_option, 0);
+    event(ev::PointerMoved{row.first, row.second});
+    event(ev::ButtonPressed{row.first, row.second}); // a row is taken on press
+    EXPECT_EQ(ui().screen_mode, screen_settings);
+    event(ev::ButtonReleased{row.first, row.second});
+    press_release(centre_of(hit_id::dialog_list_header, 0)); // the window mode's first row: "Janela"
+    press_release(centre_of(hit_id::dialog_list_option, 0));
+    press_release(centre_of(hit_id::dialog_save, 0));
+    EXPECT_EQ(ui().screen_mode, screen_main);
+    GameSettings saved = load_game_settings(app().game_dir);
+    EXPECT_EQ(saved.fps_index, 0u);
+    EXPECT_EQ(saved.window_mode, 1);
+    EXPECT_THAT(dir.read("Data/Custom/config.ini"), ::testing::HasSubstr("Limit=30"));
+    EXPECT_TRUE(ui().windowed_on); // the main screen's switch follows the saved mode
+
+    // Cancel and a press outside close without saving.
+    for (std::int32_t closer : {hit_id::dialog_cancel, hit_id::dialog_outside}) {
+        click(region(hit_id::settings));
+        press_release(centre_of(hit_id::dialog_list_header, 2));
+        press_release(centre_of(hit_id::dialog_list_option, 3));
+        if (closer == hit_id::dialog_cancel)
+            press_release(centre_of(hit_id::dialog_cancel, 0));
+        else
+            press_release({5, 5});
+        EXPECT_EQ(ui().screen_mode, screen_main);
+        EXPECT_EQ(load_game_settings(app().game_dir).fps_index, 0u);
+    }
+}
+
 } // namespace
 } // namespace torvane
