@@ -1,7 +1,7 @@
 // Files and their metadata, as the launcher needs them from the operating system.
 #pragma once
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 
 #include <cstdint>
 #include <filesystem>

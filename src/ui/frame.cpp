@@ -1,6 +1,6 @@
 #include "ui/frame.hpp"
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 #include "platform/clock.hpp"
 #include "render/images.hpp"
 #include "ui/backdrop.hpp"

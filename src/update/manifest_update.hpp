@@ -4,7 +4,7 @@
 
 #include "core/http_agent.hpp"
 #include "core/launcher_config.hpp"
-#include "core/result.hpp"
+#include "platform/result.hpp"
 #include "core/ui_message.hpp"
 #include "core/update_manifest.hpp"
 
