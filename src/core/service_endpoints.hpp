@@ -11,14 +11,16 @@
 
 namespace torvane::service {
 
-// An address on the launcher's host: the configured origin (any trailing "/" dropped) and the path.
-inline std::string service_url(std::string_view path)
+// An address on a host: the origin (any trailing "/" dropped) and the path.
+inline std::string origin_url(std::string_view origin, std::string_view path)
 {
-    std::string_view origin = build::service_origin;
     while (origin.ends_with('/'))
         origin.remove_suffix(1);
     return std::string(origin) + std::string(path);
 }
+
+// An address on the launcher's host (TORVANE_SERVICE_ORIGIN).
+inline std::string service_url(std::string_view path) { return origin_url(build::service_origin, path); }
 
 // The launcher configuration document. Requests add "?t=" and the tick value so no cache answers.
 inline std::string launcher_json_url() { return service_url("/launcher.json"); }
