@@ -49,6 +49,7 @@ inline constexpr const char hash_query_key[] = "h";
 inline constexpr std::size_t launcher_json_fetch_limit = 4'194'304;       // configuration fetch
 inline constexpr std::size_t launcher_json_self_update_limit = 1'048'576; // the self-update's read
 inline constexpr std::size_t release_list_limit = 5'242'880;              // current.pmx
+inline constexpr std::size_t manifest_limit = 67'108'864;                 // the JSON file manifest
 // Attempts at fetching the release list.
 inline constexpr int release_list_attempts = 4;
 

@@ -26,6 +26,7 @@ inline constexpr const char searching_updates_text[] = "Buscando atualizações.
 inline constexpr const char client_up_to_date_text[] = "Cliente atualizado.";
 inline constexpr const char downloading_update_text[] = "Baixando atualização...";
 inline constexpr const char update_finished_text[] = "Atualização concluída.";
+inline constexpr const char manifest_too_large_text[] = "manifesto grande demais (mais de 64 MiB)";
 
 // Builds the run's HTTP agent from a connect and a read time-out in seconds.
 using HttpAgentFactory = std::function<Result<HttpAgent>(int connect_seconds, int read_seconds)>;
