@@ -36,6 +36,11 @@ std::string last_os_error_text();
 // FollowLinks::No a symbolic link reports itself (kind SymbolicLink) instead of its target.
 Result<FileInfo> file_info(const fs::path& path, FollowLinks follow);
 
+// Whether both paths lead (through links) to one existing file: the file's identity, device and
+// inode, not its name, so names that differ only in letter case are two files on a case-sensitive
+// file system. False when either cannot be read.
+bool same_file(const fs::path& a, const fs::path& b);
+
 // Whole-file reads and writes. Failures carry os_error_text.
 // Reads as FileHandle does: a folder fails at the open, a FIFO never blocks it.
 Result<std::string> read_file(const fs::path& path);

@@ -212,9 +212,8 @@ std::vector<ManifestFile> sanitize_manifest_paths(std::vector<ManifestFile> entr
 
 void drop_entries_at_path(std::vector<ManifestFile>& entries, const fs::path& base_folder, const fs::path& path)
 {
-    const std::string key = canonical_path_key(path);
     std::erase_if(entries, [&](const ManifestFile& entry) {
-        return canonical_path_key(join_relative_path(base_folder, *entry.path)) == key;
+        return platform::same_file(join_relative_path(base_folder, *entry.path), path);
     });
 }
 
@@ -223,7 +222,9 @@ Status replace_file(ManifestRunContext& context, const fs::path& temporary, cons
 {
     auto info = TRY(platform::file_info(target, platform::FollowLinks::No));
     bool exists = info.kind != platform::FileKind::Missing;
-    if (exists && canonical_path_key(target) == canonical_path_key(running_exe)) {
+    // The running executable is told by its identity: a game file whose name differs from the
+    // launcher's only in letter case is another file.
+    if (exists && platform::same_file(target, running_exe)) {
         fs::path aside = with_suffix(target, ".old");
         TRY(platform::remove_file(aside));
         TRY(platform::replace_rename(target, aside));

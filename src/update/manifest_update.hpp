@@ -73,7 +73,7 @@ std::string manifest_download_url(std::string_view files_base_url, std::string_v
 // '/'. Dropped: no path, a blank one, a leading slash, any ".." and any ':'.
 std::vector<ManifestFile> sanitize_manifest_paths(std::vector<ManifestFile> entries);
 
-// Removes the entries whose target below base_folder is the file at path (canonical_path_key).
+// Removes the entries whose target below base_folder is the file at path (platform::same_file).
 void drop_entries_at_path(std::vector<ManifestFile>& entries, const fs::path& base_folder, const fs::path& path);
 
 // Moves a verified temporary over its target. The running executable is first renamed aside to

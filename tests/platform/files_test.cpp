@@ -52,6 +52,30 @@ TEST(FileInfo, ModificationTimeIsInTicksSinceYearOne)
     EXPECT_GT(info->modified_ticks, now - 600LL * 10000000); // within ten minutes
 }
 
+TEST(SameFile, ComparesIdentityNotNames)
+{
+    test::TempDir dir;
+    auto launcher = dir.write("launcher", "a");
+    dir.write("Launcher", "a");
+    std::filesystem::create_hard_link(launcher, dir.path() / "hard");
+    std::filesystem::create_symlink(launcher, dir.path() / "soft");
+    struct Case {
+        std::filesystem::path other;
+        bool same;
+    };
+    const Case cases[] = {
+        {launcher, true},
+        {dir.path() / "." / "launcher", true},
+        {dir.path() / "hard", true},
+        {dir.path() / "soft", true},
+        {dir.path() / "Launcher", false},
+        {dir.path() / "missing", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(same_file(c.other, launcher), c.same) << c.other;
+    EXPECT_FALSE(same_file(dir.path() / "missing", dir.path() / "missing"));
+}
+
 TEST(WholeFiles, WriteReadAndReplace)
 {
     test::TempDir dir;

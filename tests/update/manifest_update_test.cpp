@@ -422,6 +422,31 @@ TEST_F(ManifestUpdateTest, WithTheTestFlagTheRunningExecutableIsIgnored)
     EXPECT_FALSE(fs::exists(base() / "launcher.old"));
 }
 
+TEST_F(ManifestUpdateTest, TheRunningExecutableIsToldByIdentityNotByName)
+{
+    // A game file whose name differs from the launcher's only in letter case is another file.
+    for (bool test_flag : {false, true}) {
+        SCOPED_TRACE(test_flag);
+        context_.test_flag = test_flag;
+        context_.relaunch = false;
+        dir_.write("game/launcher", "running launcher");
+        dir_.write("game/Launcher", "old game file");
+        publish({{"Launcher", "new game file"}});
+        ASSERT_TRUE(run());
+        EXPECT_FALSE(context_.relaunch);
+        EXPECT_EQ(read("Launcher"), "new game file");
+        EXPECT_EQ(read("launcher"), "running launcher");
+        EXPECT_FALSE(fs::exists(base() / "Launcher.old"));
+    }
+    // Another name of the same file is the running executable.
+    fs::create_hard_link(base() / "launcher", base() / "other-name");
+    context_.test_flag = true;
+    publish({{"other-name", "new launcher"}});
+    ASSERT_TRUE(run());
+    EXPECT_TRUE(requests().empty());
+    EXPECT_EQ(read("launcher"), "running launcher");
+}
+
 TEST_F(ManifestUpdateTest, AReadOnlyTargetIsReplaced)
 {
     dir_.write("game/Data/a.txt", "velho");
