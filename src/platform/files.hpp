@@ -47,7 +47,10 @@ Result<std::string> read_file(const fs::path& path);
 // Creates or truncates the file and writes all bytes.
 Status write_file(const fs::path& path, std::string_view bytes);
 // Writes a temporary beside the target, flushes it to disk and renames it over the target, so the
-// target is either the old file or the complete new one.
+// target is either the old file or the complete new one. The temporary, "<target>.tmp-<process
+// id>-<counter>", is always created new (never written through a file or link already at its
+// name); after a successful rename the target's temporaries left by processes that no longer run
+// are removed.
 Status write_file_atomic(const fs::path& path, std::string_view bytes);
 // Flushes a file's contents to disk.
 Status sync_file(const fs::path& path);
