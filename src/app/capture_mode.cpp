@@ -65,7 +65,7 @@ int run_capture(const fs::path& base_dir, const fs::path& image, float scale, bo
                    "a captura mostra a tela principal\n",
             stderr);
 
-    const std::vector<std::uint8_t> png = encode_png(ui.frame_canvas);
+    const std::vector<std::uint8_t> png = encode_png(presented_picture(ui.frame_canvas));
     stop_background_worker(ui);
     drop_ui_state(ui);
     if (png.empty())
