@@ -340,7 +340,7 @@ std::vector<DirtyRect> render_frame(UiState& state)
     }
 
     // 8. The animated stage.
-    draw_stage(state, platform::unix_time_ms());
+    draw_stage(state, state.fixed_wall_time_ms ? *state.fixed_wall_time_ms : platform::unix_time_ms());
 
     // 9. What changed.
     if (full) {
