@@ -117,8 +117,8 @@ void collect_files_recursive(const fs::path& folder, std::vector<fs::path>& list
         if (kind == platform::FileKind::Directory && !link) {
             collect_files_recursive(path, list);
         } else if (kind != platform::FileKind::Other) {
-            // A link to a folder is listed, not entered: its files would be left out without a
-            // word, so the manifest build refuses it by name.
+            // Files, and links to folders: those are listed, not entered, so that the manifest
+            // build refuses them by name instead of leaving their files out without a word.
             // Pipes, sockets and devices are no game files (and reading a pipe would never end).
             list.push_back(std::move(path));
         }

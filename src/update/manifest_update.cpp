@@ -14,7 +14,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <limits>
 
 namespace torvane {
 
