@@ -6,6 +6,7 @@
 #include "core/config_json.hpp"
 #include "core/launcher_config_cache.hpp"
 #include "core/utf8.hpp"
+#include "platform/clock.hpp"
 #include "platform/files.hpp"
 #include "render/images.hpp"
 #include "ui/frame.hpp"
@@ -51,6 +52,8 @@ int run_capture(const fs::path& base_dir, const fs::path& image, float scale, bo
     if (data_file)
         apply_capture_data(config, *data_file);
     UiState ui = build_ui_state(scale, base_dir);
+    // Every render of the picture shows one moment, so no countdown digit is caught mid-flip.
+    ui.fixed_wall_time_ms = platform::unix_time_ms();
     show_configured_screen(ui, config);
 
     ui.windowed_on = true;
@@ -66,7 +69,7 @@ int run_capture(const fs::path& base_dir, const fs::path& image, float scale, bo
         advance_clock(ui, 1.0f);
     }
 
-    const std::vector<std::uint8_t> png = encode_png(ui.frame_canvas);
+    const std::vector<std::uint8_t> png = encode_png(presented_picture(ui.frame_canvas));
     stop_background_worker(ui);
     drop_ui_state(ui);
     if (png.empty())

@@ -114,11 +114,11 @@ void collect_files_recursive(const fs::path& folder, std::vector<fs::path>& list
             followed = own; // a link whose target cannot be opened stands for itself
         platform::FileKind kind = followed ? followed->kind : platform::FileKind::Missing;
         bool link = own && own->kind == platform::FileKind::SymbolicLink;
-        if (kind == platform::FileKind::Directory) {
-            // A link to a folder is neither entered nor listed: it is no file of this folder.
-            if (!link)
-                collect_files_recursive(path, list);
+        if (kind == platform::FileKind::Directory && !link) {
+            collect_files_recursive(path, list);
         } else if (kind != platform::FileKind::Other) {
+            // Files, and links to folders: those are listed, not entered, so that the manifest
+            // build refuses them by name instead of leaving their files out without a word.
             // Pipes, sockets and devices are no game files (and reading a pipe would never end).
             list.push_back(std::move(path));
         }
@@ -166,6 +166,8 @@ Result<UpdateManifest> build_folder_manifest(const fs::path& folder, std::int64_
         if (file.native_relative_path.find('\\') != std::string::npos)
             return failure("nome de arquivo com barra invertida: " + platform::utf8_lossy(file.full_path.native()));
         auto info = platform::file_info(file.full_path, platform::FollowLinks::Yes);
+        if (info && info->kind == platform::FileKind::Directory)
+            return failure("link para pasta não pode entrar no manifesto: " + platform::utf8_lossy(file.full_path.native()));
         std::string path = file.relative_path;
         std::replace(path.begin(), path.end(), '\\', '/');
         manifest.files->push_back({

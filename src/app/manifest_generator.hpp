@@ -3,7 +3,7 @@
 // uninstaller and temporary files. generate_manifest itself is declared in modes.hpp.
 #pragma once
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 #include "core/update_manifest.hpp"
 
 #include <cstdint>

@@ -16,6 +16,14 @@ void report_unusable_scale(float scale)
         shortest_float_text(scale).c_str(), shortest_float_text(max_offscreen_scale).c_str());
 }
 
+Pixmap presented_picture(const Pixmap& frame)
+{
+    Pixmap picture = frame.clone();
+    for (std::uint32_t& pixel : picture.pixels())
+        pixel |= 0xFF000000u;
+    return picture;
+}
+
 void show_configured_screen(UiState& state, const LauncherConfig& config)
 {
     set_links_and_news(state, config.links.value_or(std::vector<LauncherLink>{}),

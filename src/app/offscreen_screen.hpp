@@ -24,6 +24,11 @@ void report_unusable_scale(float scale);
 // server online.
 void show_configured_screen(UiState& state, const LauncherConfig& config);
 
+// The frame as the window shows it: the present step's conversion, each pixel's colours as they
+// are and alpha 255. The compositors' rounding can leave the frame's alpha slightly below 255,
+// which presenting never shows; a picture kept with it would be slightly transparent.
+Pixmap presented_picture(const Pixmap& frame);
+
 // The shortest decimal form that reads back as the same float, never with an exponent
 // (1 for 1.0, 1.5, 1.25).
 std::string shortest_float_text(float value);

@@ -1,7 +1,7 @@
 // The log files of the headless test modes.
 #pragma once
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 
 #include <filesystem>
 #include <string>

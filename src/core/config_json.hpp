@@ -2,7 +2,7 @@
 #pragma once
 
 #include "core/launcher_config.hpp"
-#include "core/result.hpp"
+#include "platform/result.hpp"
 
 #include <string>
 #include <string_view>

@@ -84,13 +84,15 @@ std::optional<std::string> resolve_location(const std::string& base, const std::
 }
 
 // The kind texts callers show; timeouts before the connection stood count as connection failures.
+// Once connected, an unsupported protocol is the server's reply (no status line, another
+// protocol's greeting), not the address's scheme.
 const char* transport_kind_text(CURLcode code, bool connected)
 {
     switch (code) {
     case CURLE_URL_MALFORMAT:
         return "Bad URL";
     case CURLE_UNSUPPORTED_PROTOCOL:
-        return "Unknown Scheme";
+        return connected ? "Bad Status" : "Unknown Scheme";
     case CURLE_COULDNT_RESOLVE_HOST:
         return "Dns Failed";
     case CURLE_COULDNT_RESOLVE_PROXY:

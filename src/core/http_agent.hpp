@@ -3,7 +3,7 @@
 // on every request.
 #pragma once
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 
 #include <cstddef>
 #include <expected>

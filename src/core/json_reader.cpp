@@ -234,7 +234,8 @@ Status JsonReader::end_container(Form form, Status body)
             eat();
             end = failure(peek_error(skip_whitespace() == ']' ? trailing_comma : trailing_characters));
         } else if (c) {
-            end = failure(peek_error(expected_list_comma));
+            // Every element the record or list takes has been read: what follows is too much.
+            end = failure(peek_error(trailing_characters));
         } else {
             end = failure(peek_error(eof_list));
         }

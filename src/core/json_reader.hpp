@@ -6,7 +6,7 @@
 // behaviour and are kept exactly as they are.
 #pragma once
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 
 #include <cstddef>
 #include <cstdint>

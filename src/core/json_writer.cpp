@@ -1,6 +1,6 @@
 #include "core/json_writer.hpp"
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 
 namespace torvane {
 

@@ -3,13 +3,12 @@
 #include "build_config.hpp"
 #include "core/config_json.hpp"
 #include "core/json_text.hpp"
+#include "core/service_endpoints.hpp"
 #include "platform/files.hpp"
 
 namespace torvane {
 
 namespace {
-
-std::string web_address(std::string_view path) { return std::string(build::web_origin) + std::string(path); }
 
 LauncherNews news_item(const char* tag, const char* color, const char* text, std::string url, const char* date)
 {
@@ -46,8 +45,11 @@ std::filesystem::path launcher_json_cache_path(const std::filesystem::path& base
     return base_dir / "Data" / "Launcher" / "launcher.json";
 }
 
-LauncherConfig default_launcher_config()
+LauncherConfig default_launcher_config() { return default_launcher_config(build::service_origin, build::web_origin); }
+
+LauncherConfig default_launcher_config(std::string_view service_origin, std::string_view web_origin)
 {
+    auto web_address = [&](std::string_view path) { return service::origin_url(web_origin, path); };
     LauncherConfig config;
     config.server_name = "Torvane";
     config.game_exe = "Main.exe";
@@ -71,8 +73,8 @@ LauncherConfig default_launcher_config()
     };
     config.update = UpdateConfig {
         .enabled = true,
-        .manifest_url = std::string(build::service_origin) + "/manifest.json",
-        .files_base_url = std::string(build::service_origin) + "/files",
+        .manifest_url = service::origin_url(service_origin, "/manifest.json"),
+        .files_base_url = service::origin_url(service_origin, "/files"),
     };
     config.info = std::vector<LauncherInfo> {
         {.label = "Versão", .value = "Season 6"},

@@ -2,17 +2,21 @@
 #pragma once
 
 #include "core/launcher_config.hpp"
-#include "core/result.hpp"
+#include "platform/result.hpp"
 
 #include <filesystem>
+#include <string_view>
 
 namespace torvane {
 
 // <base_dir>/Data/Launcher/launcher.json
 std::filesystem::path launcher_json_cache_path(const std::filesystem::path& base_dir);
 
-// The configuration the launcher carries for when the service has not answered yet.
+// The configuration the launcher carries for when the service has not answered yet, with the
+// build's service and web site origins.
 LauncherConfig default_launcher_config();
+// The same with the given origins (scheme, host and port; a trailing "/" is dropped).
+LauncherConfig default_launcher_config(std::string_view service_origin, std::string_view web_origin);
 
 // Writes the document in the pretty form. The parent folders are created first (a failure there
 // is left to the write to report); the file is replaced whole, never left half-written. Fails with

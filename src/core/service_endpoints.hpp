@@ -11,14 +11,16 @@
 
 namespace torvane::service {
 
-// An address on the launcher's host: the configured origin (any trailing "/" dropped) and the path.
-inline std::string service_url(std::string_view path)
+// An address on a host: the origin (any trailing "/" dropped) and the path.
+inline std::string origin_url(std::string_view origin, std::string_view path)
 {
-    std::string_view origin = build::service_origin;
     while (origin.ends_with('/'))
         origin.remove_suffix(1);
     return std::string(origin) + std::string(path);
 }
+
+// An address on the launcher's host (TORVANE_SERVICE_ORIGIN).
+inline std::string service_url(std::string_view path) { return origin_url(build::service_origin, path); }
 
 // The launcher configuration document. Requests add "?t=" and the tick value so no cache answers.
 inline std::string launcher_json_url() { return service_url("/launcher.json"); }
@@ -47,6 +49,7 @@ inline constexpr const char hash_query_key[] = "h";
 inline constexpr std::size_t launcher_json_fetch_limit = 4'194'304;       // configuration fetch
 inline constexpr std::size_t launcher_json_self_update_limit = 1'048'576; // the self-update's read
 inline constexpr std::size_t release_list_limit = 5'242'880;              // current.pmx
+inline constexpr std::size_t manifest_limit = 67'108'864;                 // the JSON file manifest
 // Attempts at fetching the release list.
 inline constexpr int release_list_attempts = 4;
 

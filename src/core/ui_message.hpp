@@ -2,7 +2,7 @@
 #pragma once
 
 #include "core/launcher_config.hpp"
-#include "core/result.hpp"
+#include "platform/result.hpp"
 
 #include <deque>
 #include <filesystem>
@@ -50,7 +50,8 @@ using UiMessage = std::variant<ui_message::ServerStatus, ui_message::Progress, u
                                ui_message::ConfigLoaded, ui_message::ClientReady>;
 
 // The channel itself: multi-producer, single-consumer, unbounded. Sends never block; a send after
-// the receiver is gone gives the message back.
+// the receiver is gone gives the message back. The channel counts its senders (UiSender objects):
+// once the last one is dropped, the receiver can tell that nothing more will come.
 class UiChannel {
 public:
     // Returns the message when the receiver has been dropped.
@@ -60,25 +61,44 @@ public:
     // Called when the receiving end goes away; later sends fail and queued messages are dropped.
     void close_receiver();
     bool receiver_closed() const;
+    // True when senders existed and the last of them has been dropped. Messages they sent before
+    // stay queued until received.
+    bool senders_disconnected() const;
+    // The senders alive now.
+    std::size_t sender_count() const;
 
 private:
+    friend class UiSender;
+    void add_sender();
+    // drop_ui_channel_sender: one sender fewer; the last one marks the channel disconnected.
+    void drop_sender();
+
     mutable std::mutex mutex_;
     std::deque<UiMessage> queue_;
     bool receiver_closed_ = false;
+    std::size_t senders_ = 0;
+    bool had_sender_ = false;
 };
 
 // The sending end together with the wake-up of the window that drains the channel. The wake-up
 // stands for the window message posted after each successful send; the window host supplies it.
+// Each UiSender (a copy included) counts as one sender of its channel until it is dropped; a
+// moved-from sender has no channel and sends nothing.
 class UiSender {
 public:
-    UiSender(std::shared_ptr<UiChannel> channel, std::function<void()> wake)
-        : channel_(std::move(channel)), wake_(std::move(wake))
-    {
-    }
+    UiSender(std::shared_ptr<UiChannel> channel, std::function<void()> wake);
+    UiSender(const UiSender& other);
+    UiSender(UiSender&& other) noexcept;
+    UiSender& operator=(const UiSender& other);
+    UiSender& operator=(UiSender&& other) noexcept;
+    ~UiSender();
+
     const std::shared_ptr<UiChannel>& channel() const { return channel_; }
     const std::function<void()>& wake() const { return wake_; }
 
 private:
+    void release();
+
     std::shared_ptr<UiChannel> channel_;
     std::function<void()> wake_;
 };

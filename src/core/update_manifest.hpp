@@ -1,7 +1,7 @@
 // The JSON file manifest: every file of a game folder with its size and SHA-256.
 #pragma once
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 
 #include <cstdint>
 #include <optional>

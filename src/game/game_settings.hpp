@@ -4,7 +4,7 @@
 
 #include "core/game_client_files.hpp"
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 #include "platform/registry.hpp"
 
 #include <array>

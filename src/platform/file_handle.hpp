@@ -7,7 +7,7 @@
 // the path still succeed, but never change the bytes that the open descriptor reads.
 #pragma once
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 #include "platform/file_descriptor.hpp"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 // Files and their metadata, as the launcher needs them from the operating system.
 #pragma once
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 
 #include <cstdint>
 #include <filesystem>
@@ -36,13 +36,21 @@ std::string last_os_error_text();
 // FollowLinks::No a symbolic link reports itself (kind SymbolicLink) instead of its target.
 Result<FileInfo> file_info(const fs::path& path, FollowLinks follow);
 
+// Whether both paths lead (through links) to one existing file: the file's identity, device and
+// inode, not its name, so names that differ only in letter case are two files on a case-sensitive
+// file system. False when either cannot be read.
+bool same_file(const fs::path& a, const fs::path& b);
+
 // Whole-file reads and writes. Failures carry os_error_text.
 // Reads as FileHandle does: a folder fails at the open, a FIFO never blocks it.
 Result<std::string> read_file(const fs::path& path);
 // Creates or truncates the file and writes all bytes.
 Status write_file(const fs::path& path, std::string_view bytes);
 // Writes a temporary beside the target, flushes it to disk and renames it over the target, so the
-// target is either the old file or the complete new one.
+// target is either the old file or the complete new one. The temporary, "<target>.tmp-<process
+// id>-<counter>", is always created new (never written through a file or link already at its
+// name); after a successful rename the target's temporaries left by processes that no longer run
+// are removed.
 Status write_file_atomic(const fs::path& path, std::string_view bytes);
 // Flushes a file's contents to disk.
 Status sync_file(const fs::path& path);

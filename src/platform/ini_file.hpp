@@ -2,7 +2,7 @@
 // compared without ASCII case, the first matching section and key winning.
 #pragma once
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 
 #include <cstdint>
 #include <filesystem>

@@ -2,7 +2,7 @@
 // written to before a rename publishes them under their final names.
 #pragma once
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 #include "platform/file_descriptor.hpp"
 
 #include <filesystem>

@@ -3,7 +3,7 @@
 // through a shell, and reaped so that no zombie is left.
 #pragma once
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 
 #include <filesystem>
 #include <optional>

@@ -1,7 +1,7 @@
 // Random bytes from the operating system's preferred generator.
 #pragma once
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 
 #include <cstdint>
 #include <span>

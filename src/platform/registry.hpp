@@ -6,7 +6,7 @@
 // replaces it.
 #pragma once
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 
 #include <cstdint>
 #include <filesystem>

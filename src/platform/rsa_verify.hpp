@@ -7,7 +7,7 @@
 //   offset 20  the 256-byte modulus, least significant byte first
 #pragma once
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 
 #include <cstdint>
 #include <memory>

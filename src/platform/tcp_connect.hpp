@@ -1,7 +1,7 @@
 // TCP connections as far as a reachability probe needs them: resolve, connect within a time-out.
 #pragma once
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 
 #include <array>
 #include <chrono>

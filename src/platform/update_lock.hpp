@@ -1,7 +1,7 @@
 // The lock that keeps a second launcher process from updating the same game folder.
 #pragma once
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 #include "platform/file_descriptor.hpp"
 
 #include <filesystem>

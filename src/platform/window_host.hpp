@@ -5,7 +5,7 @@
 // drive with a recording Window.
 #pragma once
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 
 #include <chrono>
 #include <cstdint>

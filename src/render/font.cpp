@@ -1,6 +1,6 @@
 #include "render/font.hpp"
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 #include "platform/files.hpp"
 
 #include <hb-ot.h>

@@ -1,6 +1,6 @@
 #include "render/images.hpp"
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 #include "platform/files.hpp"
 #include "render/canvas.hpp"
 

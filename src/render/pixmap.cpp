@@ -1,6 +1,6 @@
 #include "render/pixmap.hpp"
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 
 #include <cairo.h>
 

@@ -1,6 +1,6 @@
 #include "ui/backdrop.hpp"
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 #include "render/images.hpp"
 #include "ui/motion.hpp"
 

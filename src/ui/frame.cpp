@@ -1,6 +1,6 @@
 #include "ui/frame.hpp"
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 #include "platform/clock.hpp"
 #include "render/images.hpp"
 #include "ui/backdrop.hpp"
@@ -343,7 +343,7 @@ std::vector<DirtyRect> render_frame(UiState& state)
     }
 
     // 8. The animated stage.
-    draw_stage(state, platform::unix_time_ms());
+    draw_stage(state, state.fixed_wall_time_ms ? *state.fixed_wall_time_ms : platform::unix_time_ms());
 
     // 9. What changed.
     if (full) {

@@ -1,6 +1,6 @@
 #include "ui/stage.hpp"
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 #include "render/glyph_raster.hpp"
 #include "render/images.hpp"
 #include "render/shapes.hpp"

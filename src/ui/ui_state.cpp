@@ -1,6 +1,6 @@
 #include "ui/ui_state.hpp"
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 #include "render/images.hpp"
 #include "ui/countdown.hpp"
 #include "ui/layout.hpp"

@@ -254,6 +254,9 @@ struct UiState {
     // 4. The opening target and its display text ("05 de dezembro · 20h").
     std::optional<std::int64_t> opening_ms;
     std::string opening_text;
+    // When set, frames show the countdown at this wall-clock time (Unix milliseconds) instead of
+    // reading the system clock: one reading for every frame of a captured picture.
+    std::optional<std::int64_t> fixed_wall_time_ms;
 
     // 5. Scale and canvases (ceil(1100 s) x ceil(660 s) pixels each).
     float scale = 1;

@@ -1,6 +1,6 @@
 #include "ui/widgets.hpp"
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 #include "core/utf8.hpp"
 #include "render/effects/blur.hpp"
 #include "render/glyph_raster.hpp"

@@ -1,7 +1,7 @@
 // The header of a release's asset index, which names the release it belongs to.
 #pragma once
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 
 #include <array>
 #include <cstdint>

@@ -4,7 +4,7 @@
 // a file the player may have edited is never overwritten, and the rest is marked for download.
 #pragma once
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 #include "core/ui_message.hpp"
 #include "update/progress_throttle.hpp"
 #include "update/release_list.hpp"

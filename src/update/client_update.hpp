@@ -4,7 +4,7 @@
 #pragma once
 
 #include "core/http_agent.hpp"
-#include "core/result.hpp"
+#include "platform/result.hpp"
 #include "core/ui_message.hpp"
 #include "update/asset_workers.hpp"
 #include "update/download_workers.hpp"

@@ -1,7 +1,7 @@
 // Digests and the small text tests that the signed update path shares.
 #pragma once
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 #include "platform/file_handle.hpp"
 
 #include <array>

@@ -8,7 +8,7 @@
 //   <path>.tmp-<24 hex digits>        a download in progress
 #pragma once
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 #include "platform/update_lock.hpp"
 #include "update/release_list.hpp"
 

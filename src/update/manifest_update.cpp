@@ -14,13 +14,13 @@
 
 #include <algorithm>
 #include <chrono>
-#include <limits>
 
 namespace torvane {
 
 namespace {
 
 constexpr std::size_t transfer_buffer_size = 81'920;
+constexpr std::string_view corrupt_download_prefix = "Arquivo corrompido no download: ";
 // A download's rate is shown once it has run this long.
 constexpr double rate_warm_up_seconds = 0.2;
 
@@ -52,7 +52,10 @@ Result<UpdateManifest> fetch_manifest(const HttpAgent& agent, const std::string&
     auto response = agent.get(manifest_request_url(manifest_url, time_query_ticks_now()));
     if (!response)
         return failure(http_failure_text(response.error()));
-    std::string body = TRY(response->read_up_to(std::numeric_limits<std::size_t>::max()));
+    // A generous limit, so that a misconfigured server cannot exhaust memory.
+    std::string body = TRY(response->read_up_to(service::manifest_limit + 1));
+    if (body.size() > service::manifest_limit)
+        return failure(manifest_too_large_text);
     auto manifest = parse_update_manifest(platform::without_utf8_bom(body));
     if (!manifest)
         return failure("manifesto inválido: " + manifest.error());
@@ -100,10 +103,19 @@ Result<std::string> install_entry(ManifestRunContext& context, const HttpAgent& 
     const auto began = std::chrono::steady_clock::now();
     const double size = static_cast<double>(entry.size);
     double so_far = 0;
+    const std::uint64_t size_limit = static_cast<std::uint64_t>(std::max<std::int64_t>(entry.size, 0));
+    std::uint64_t received = 0;
     for (;;) {
         std::size_t got = TRY(response->read(buffer));
         if (got == 0)
             break;
+        received += got;
+        if (received > size_limit) {
+            // More bytes than the manifest lists cannot be the file: stop before they fill the disk.
+            (void)file.close();
+            (void)platform::remove_file(temporary);
+            return failure(std::string(corrupt_download_prefix) + path);
+        }
         TRY(file.write(std::string_view(buffer.data(), got)));
         so_far += static_cast<double>(got);
         double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
@@ -122,7 +134,7 @@ Result<std::string> install_entry(ManifestRunContext& context, const HttpAgent& 
     std::string digest = TRY(sha256_file(temporary));
     if (!hash_text_equal(digest, expected)) {
         (void)platform::remove_file(temporary);
-        return failure("Arquivo corrompido no download: " + path);
+        return failure(std::string(corrupt_download_prefix) + path);
     }
     TRY(replace_file(context, temporary, target, context.running_exe));
     return digest;
@@ -199,9 +211,8 @@ std::vector<ManifestFile> sanitize_manifest_paths(std::vector<ManifestFile> entr
 
 void drop_entries_at_path(std::vector<ManifestFile>& entries, const fs::path& base_folder, const fs::path& path)
 {
-    const std::string key = canonical_path_key(path);
     std::erase_if(entries, [&](const ManifestFile& entry) {
-        return canonical_path_key(join_relative_path(base_folder, *entry.path)) == key;
+        return platform::same_file(join_relative_path(base_folder, *entry.path), path);
     });
 }
 
@@ -210,7 +221,9 @@ Status replace_file(ManifestRunContext& context, const fs::path& temporary, cons
 {
     auto info = TRY(platform::file_info(target, platform::FollowLinks::No));
     bool exists = info.kind != platform::FileKind::Missing;
-    if (exists && canonical_path_key(target) == canonical_path_key(running_exe)) {
+    // The running executable is told by its identity: a game file whose name differs from the
+    // launcher's only in letter case is another file.
+    if (exists && platform::same_file(target, running_exe)) {
         fs::path aside = with_suffix(target, ".old");
         TRY(platform::remove_file(aside));
         TRY(platform::replace_rename(target, aside));

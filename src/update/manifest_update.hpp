@@ -4,7 +4,7 @@
 
 #include "core/http_agent.hpp"
 #include "core/launcher_config.hpp"
-#include "core/result.hpp"
+#include "platform/result.hpp"
 #include "core/ui_message.hpp"
 #include "core/update_manifest.hpp"
 
@@ -26,6 +26,7 @@ inline constexpr const char searching_updates_text[] = "Buscando atualizações.
 inline constexpr const char client_up_to_date_text[] = "Cliente atualizado.";
 inline constexpr const char downloading_update_text[] = "Baixando atualização...";
 inline constexpr const char update_finished_text[] = "Atualização concluída.";
+inline constexpr const char manifest_too_large_text[] = "manifesto grande demais (mais de 64 MiB)";
 
 // Builds the run's HTTP agent from a connect and a read time-out in seconds.
 using HttpAgentFactory = std::function<Result<HttpAgent>(int connect_seconds, int read_seconds)>;
@@ -72,7 +73,7 @@ std::string manifest_download_url(std::string_view files_base_url, std::string_v
 // '/'. Dropped: no path, a blank one, a leading slash, any ".." and any ':'.
 std::vector<ManifestFile> sanitize_manifest_paths(std::vector<ManifestFile> entries);
 
-// Removes the entries whose target below base_folder is the file at path (canonical_path_key).
+// Removes the entries whose target below base_folder is the file at path (platform::same_file).
 void drop_entries_at_path(std::vector<ManifestFile>& entries, const fs::path& base_folder, const fs::path& path);
 
 // Moves a verified temporary over its target. The running executable is first renamed aside to

@@ -1,7 +1,7 @@
 // Keeps every path of the signed update inside the game folder and off planted links.
 #pragma once
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 
 #include <filesystem>
 #include <string>

@@ -3,7 +3,7 @@
 // published in batches: one flush of their file system, then one rename each.
 #pragma once
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 
 #include <chrono>
 #include <cstdint>

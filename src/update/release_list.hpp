@@ -5,7 +5,7 @@
 // Text: "PXWEB001", the release id (32 lower-case hex digits), then one "size sha256 path" per line.
 #pragma once
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 
 #include <array>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // SHA-256 digests of files, as the update paths compare them.
 #pragma once
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 
 #include <filesystem>
 #include <string>

@@ -1,7 +1,7 @@
 // The signature checks that tie a release to the service's key.
 #pragma once
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 #include "platform/file_handle.hpp"
 #include "platform/rsa_verify.hpp"
 

@@ -137,6 +137,11 @@ TEST(Capture, WritesThePictureAtTheScale)
         const Pixmap picture = read_png(image);
         EXPECT_EQ(picture.width(), c.width);
         EXPECT_EQ(picture.height(), c.height);
+        // Opaque everywhere, as the window shows the frame.
+        std::size_t translucent = 0;
+        for (std::uint32_t pixel : picture.pixels())
+            translucent += pixel >> 24 != 0xFF;
+        EXPECT_EQ(translucent, 0u);
         // The built-in configuration was written as the cache, as the window does.
         EXPECT_TRUE(std::filesystem::exists(base.path() / "Data" / "Launcher" / "launcher.json"));
     }

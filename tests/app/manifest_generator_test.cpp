@@ -110,10 +110,11 @@ TEST_F(ManifestGeneratorTest, ListsTheKeptFilesInOrderWithTheirDigests)
                              "Data-b.txt", "Data0.txt", "B.txt", "sub/unins000.exe", "sub/other.txt",
                              "screenshots/s.jpg", "Data/Cache/c.bin", "crash/x.txt", "log/x.txt"})
         write(path, std::string("conteúdo de ") + path);
-    outside_.write("folder/secret.txt", "fora");
     auto target = outside_.write("target.txt", "alvo de um link");
-    fs::create_directory_symlink(outside_.path() / "folder", game() / "linkdir");
     fs::create_symlink(target, game() / "linkfile.txt");
+    // A link to a folder where the manifest leaves the folder out anyway.
+    outside_.write("folder/secret.txt", "fora");
+    fs::create_directory_symlink(outside_.path() / "folder", game() / "Logs" / "linkdir");
 
     fs::path output = dir_.path() / "out.json";
     ASSERT_EQ(generate(game(), output, false), 0) << shown_error_;
@@ -182,6 +183,9 @@ TEST_F(ManifestGeneratorTest, FailuresWriteNothingAndShowOnlyWhenAsked)
     fs::create_directories(game() / "Data");
     fs::create_symlink(dir_.path() / "nowhere", game() / "Data" / "broken.txt");
     write("odd/a\\b.txt");
+    write("linked/Main.exe");
+    outside_.write("folder/secret.txt", "fora");
+    fs::create_directory_symlink(outside_.path() / "folder", game() / "linked" / "Data");
     struct Case {
         const char* name;
         fs::path folder;
@@ -196,6 +200,8 @@ TEST_F(ManifestGeneratorTest, FailuresWriteNothingAndShowOnlyWhenAsked)
          "No such file or directory (os error 2)"},
         {"a back slash inside a name", game() / "odd", dir_.path() / "out.json",
          "nome de arquivo com barra invertida: " + (game() / "odd" / "a\\b.txt").string()},
+        {"a link to a folder", game() / "linked", dir_.path() / "out.json",
+         "link para pasta não pode entrar no manifesto: " + (game() / "linked" / "Data").string()},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

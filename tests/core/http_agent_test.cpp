@@ -1,4 +1,5 @@
 #include "core/http_agent.hpp"
+#include "support/raw_tls_server.hpp"
 #include "support/tls_test_server.hpp"
 
 #include <gtest/gtest.h>
@@ -337,6 +338,30 @@ TEST_F(HttpAgentTest, TransportErrorsNameTheAddressAndTheKind)
         EXPECT_EQ(response.error().kind, HttpError::Kind::Transport);
         EXPECT_EQ(response.error().status, 0);
         EXPECT_TRUE(response.error().text.starts_with(c.expected_start)) << response.error().text;
+    }
+}
+
+TEST(HttpAgentReplies, RepliesWithoutAStatusLineAreBadStatus)
+{
+    struct Case {
+        const char* name;
+        std::string reply;
+        std::string kind;
+    };
+    const Case cases[] = {
+        {"no status line", "garbage\r\n\r\n", "Bad Status"},
+        {"a status line of another protocol", "SSH-2.0-OpenSSH_9.2\r\n\r\n", "Bad Status"},
+        {"a status without digits", "HTTP/1.1 abc OK\r\nContent-Length: 0\r\n\r\n", "Bad Status"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::RawTlsReplyServer server(c.reply);
+        auto agent = http_agent(10, 10, server.ca_pem());
+        ASSERT_TRUE(agent) << agent.error();
+        auto response = agent->get(server.url("/x"));
+        ASSERT_FALSE(response);
+        EXPECT_EQ(response.error().kind, HttpError::Kind::Transport);
+        EXPECT_TRUE(response.error().text.starts_with(server.url("/x") + ": " + c.kind)) << response.error().text;
     }
 }
 

@@ -41,6 +41,21 @@ TEST(DefaultLauncherConfig, HoldsTheBuiltInValues)
     EXPECT_FALSE(web("").ends_with("/"));
 }
 
+TEST(DefaultLauncherConfig, OriginsWithATrailingSlashGiveOneSlashBeforeEachPath)
+{
+    for (const char* ending : {"", "/", "//"}) {
+        SCOPED_TRACE(ending);
+        const LauncherConfig config = default_launcher_config(std::string("https://servico:8443") + ending,
+                                                              std::string("https://site.exemplo") + ending);
+        ASSERT_TRUE(config.update && config.links && config.news);
+        EXPECT_EQ(config.update->manifest_url, "https://servico:8443/manifest.json");
+        EXPECT_EQ(config.update->files_base_url, "https://servico:8443/files");
+        EXPECT_EQ((*config.links)[0].url, "https://site.exemplo");
+        EXPECT_EQ((*config.links)[2].url, "https://site.exemplo/rankings");
+        EXPECT_EQ((*config.news)[2].url, "https://site.exemplo/info#eventos");
+    }
+}
+
 TEST(LoadLauncherConfig, WithoutACacheWritesTheBuiltInDocument)
 {
     test::TempDir base;

@@ -1,7 +1,7 @@
 // Checks one row of a reader's table: the record read, or the error text when one is expected.
 #pragma once
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 
 #include <gtest/gtest.h>
 

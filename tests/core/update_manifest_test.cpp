@@ -52,6 +52,8 @@ const Case cases[] = {
      "invalid type: integer `1`, expected a boolean at line 1 column 28"},
     {"repeated path", R"({"Files":[{"Path":"a","Path":"b"}]})", {}, "duplicate field `Path` at line 1 column 28"},
     {"entry array too long", R"({"Files":[["a",1,"h",true,5]]})", {}, "trailing characters at line 1 column 27"},
+    {"full entry array followed by other characters", R"({"Files":[["a",1,"h",true x]]})", {},
+     "trailing characters at line 1 column 27"},
     {"entry as number", R"({"Files":[1]})", {}, "invalid type: integer `1`, expected struct ManifestFile at line 1 column 11"},
     {"document as number", "5", {}, "invalid type: integer `5`, expected struct UpdateManifest at line 1 column 1"},
     {"byte-order mark not skipped", "\xEF\xBB\xBF{}", {}, "expected value at line 1 column 1"},

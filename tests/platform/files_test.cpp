@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
@@ -50,6 +51,30 @@ TEST(FileInfo, ModificationTimeIsInTicksSinceYearOne)
     EXPECT_GT(info->modified_ticks, unix_epoch_ticks);
     EXPECT_LE(info->modified_ticks, now);
     EXPECT_GT(info->modified_ticks, now - 600LL * 10000000); // within ten minutes
+}
+
+TEST(SameFile, ComparesIdentityNotNames)
+{
+    test::TempDir dir;
+    auto launcher = dir.write("launcher", "a");
+    dir.write("Launcher", "a");
+    std::filesystem::create_hard_link(launcher, dir.path() / "hard");
+    std::filesystem::create_symlink(launcher, dir.path() / "soft");
+    struct Case {
+        std::filesystem::path other;
+        bool same;
+    };
+    const Case cases[] = {
+        {launcher, true},
+        {dir.path() / "." / "launcher", true},
+        {dir.path() / "hard", true},
+        {dir.path() / "soft", true},
+        {dir.path() / "Launcher", false},
+        {dir.path() / "missing", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(same_file(c.other, launcher), c.same) << c.other;
+    EXPECT_FALSE(same_file(dir.path() / "missing", dir.path() / "missing"));
 }
 
 TEST(WholeFiles, WriteReadAndReplace)
@@ -111,6 +136,64 @@ TEST(WholeFiles, AtomicWritesFromSeveralThreadsLeaveOneWholeFile)
     int t = static_cast<int>(final_content.size()) - 4096;
     EXPECT_EQ(final_content, std::string(4096 + t, static_cast<char>('a' + t)));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+TEST(WholeFiles, AtomicWriteNeverWritesThroughWhatIsAtItsTemporaryName)
+{
+    test::TempDir dir;
+    auto outside = dir.write("outside.txt", "fora");
+    auto path = dir.path() / "doc.txt";
+    // Hard links and symbolic links at the names this process's next temporaries take (CTest runs
+    // each test in a process of its own, where the counter starts at 0).
+    const std::string prefix = path.string() + ".tmp-" + std::to_string(::getpid()) + "-";
+    for (int n = 0; n < 40; ++n) {
+        if (n % 2 == 0)
+            std::filesystem::create_hard_link(outside, prefix + std::to_string(n));
+        else
+            std::filesystem::create_symlink(outside, prefix + std::to_string(n));
+    }
+    ASSERT_TRUE(write_file_atomic(path, "novo"));
+    EXPECT_EQ(*read_file(path), "novo");
+    EXPECT_EQ(*read_file(outside), "fora");
+}
+
+TEST(WholeFiles, AtomicWriteRemovesStaleTemporariesOfItsFileOnly)
+{
+    test::TempDir dir;
+    const std::string own = std::to_string(::getpid());
+    struct Case {
+        std::string name;
+        bool removed;
+    };
+    const Case cases[] = {
+        {"doc.txt.tmp-999999999-0", true},   // its process no longer runs
+        {"doc.txt.tmp-999999998-17", true},
+        {"doc.txt.tmp-1-0", false},          // a running process's
+        {"doc.txt.tmp-" + own + "-99999", false}, // this process's own threads may be writing it
+        {"other.txt.tmp-999999999-0", false}, // another file's
+        {"doc.txt.tmp-999999999-", false},   // not of the launcher's naming
+        {"doc.txt.tmp-abc-0", false},
+        {"doc.txt.bak", false},
+    };
+    for (const Case& c : cases)
+        dir.write(c.name, "resto");
+    auto outside = dir.write("outside.txt", "fora");
+    std::filesystem::create_symlink(outside, dir.path() / "doc.txt.tmp-999999997-3");
+    std::filesystem::create_directory(dir.path() / "doc.txt.tmp-999999996-1");
+
+    // A write that fails (a folder where the file goes) removes nothing.
+    std::filesystem::create_directory(dir.path() / "doc.txt");
+    ASSERT_FALSE(write_file_atomic(dir.path() / "doc.txt", "x"));
+    for (const Case& c : cases)
+        EXPECT_TRUE(std::filesystem::exists(dir.path() / c.name)) << c.name;
+    std::filesystem::remove(dir.path() / "doc.txt");
+
+    ASSERT_TRUE(write_file_atomic(dir.path() / "doc.txt", "novo"));
+    for (const Case& c : cases)
+        EXPECT_EQ(std::filesystem::exists(dir.path() / c.name), !c.removed) << c.name;
+    EXPECT_FALSE(std::filesystem::is_symlink(dir.path() / "doc.txt.tmp-999999997-3"));
+    EXPECT_EQ(*read_file(outside), "fora");
+    EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "doc.txt.tmp-999999996-1"));
 }
 
 TEST(WholeFiles, ReadOnlyBitRoundTrips)

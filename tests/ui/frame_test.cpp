@@ -1,6 +1,7 @@
 #include "ui/frame.hpp"
 
 #include "support/temp_dir.hpp"
+#include "ui/countdown.hpp"
 #include "ui/layout.hpp"
 #include "ui/main_screen.hpp"
 
@@ -174,6 +175,22 @@ TEST(RenderFrame, AdvancingBeforeTheFirstFrameSkipsTheIntro)
         [](float t) { return t == -10; }));
     // Without a worker backdrop yet, the composition made its own: the backdrop is not empty.
     EXPECT_GE(pixel_alpha(state.frame_canvas.at(300, 520)), 250u);
+    drop_ui_state(state);
+}
+
+TEST(RenderFrame, AFixedWallClockTimeIsWhatEveryFrameShows)
+{
+    TempDir base;
+    UiState state = build_ui_state(1, base.path());
+    ASSERT_TRUE(state.opening_ms);
+    // Three days and a few seconds before the opening, a millisecond before a digit flips: frames
+    // that read the clock themselves would show another time and a digit in the middle of its drop.
+    state.fixed_wall_time_ms = *state.opening_ms - (3 * 86'400'000LL + 5'001);
+    advance_clock(state, 3);
+    render_frame(state);
+    EXPECT_EQ(state.stage.countdown_texts, countdown_texts(3 * 86'400 + 5));
+    EXPECT_TRUE(std::all_of(state.stage.digit_changed_at.begin(), state.stage.digit_changed_at.end(),
+        [](float t) { return t == -10; }));
     drop_ui_state(state);
 }
 

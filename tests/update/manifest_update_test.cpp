@@ -349,6 +349,40 @@ TEST_F(ManifestUpdateTest, ACorruptDownloadFailsAndLeavesTheOldFile)
     }
 }
 
+TEST_F(ManifestUpdateTest, ADownloadLongerThanItsSizeStopsAtTheSize)
+{
+    // 32 MiB arrive for an entry of 10 bytes whose digest the first 10 bytes match.
+    std::string served(32 * 1048576, 'x');
+    slow_path_ = "a.txt";
+    for (std::int64_t size : {std::int64_t(10), std::int64_t(0), std::int64_t(-1)}) {
+        SCOPED_TRACE(size);
+        dir_.write("game/a.txt", "old contents");
+        set_manifest(R"({"Files":[{"Path":"a.txt","Size":)" + std::to_string(size) + R"(,"Sha256":")"
+                     + test::sha256_hex(served.substr(0, 10)) + R"("}]})");
+        serve("a.txt", served);
+        test::RecordingSink sink;
+        EXPECT_EQ(run(sink), std::unexpected(std::string("Arquivo corrompido no download: a.txt")));
+        EXPECT_EQ(read("a.txt"), "old contents");
+        EXPECT_FALSE(fs::exists(base() / "a.txt.part"));
+        // The download ended at the first piece past the size, not at the end of the body.
+        std::size_t pieces = 0;
+        for (const ProgressReport& report : sink.reports())
+            pieces += report.text == "Baixando atualização...";
+        EXPECT_LE(pieces, 1u);
+    }
+}
+
+TEST_F(ManifestUpdateTest, AManifestAboveTheLimitIsRefused)
+{
+    std::string manifest = "{\"Files\":[]}";
+    manifest.resize(64 * 1048576 + 1, ' ');
+    set_manifest(manifest);
+    EXPECT_EQ(run(), std::unexpected(std::string("manifesto grande demais (mais de 64 MiB)")));
+    manifest.resize(64 * 1048576);
+    set_manifest(manifest);
+    EXPECT_TRUE(run());
+}
+
 TEST_F(ManifestUpdateTest, ReplacingTheRunningExecutableKeepsItAsideAndAsksForARestart)
 {
     dir_.write("game/launcher", "old launcher");
@@ -386,6 +420,31 @@ TEST_F(ManifestUpdateTest, WithTheTestFlagTheRunningExecutableIsIgnored)
     EXPECT_EQ(requests(), std::vector<std::string> {"Main.exe"});
     EXPECT_EQ(read("launcher"), "old launcher");
     EXPECT_FALSE(fs::exists(base() / "launcher.old"));
+}
+
+TEST_F(ManifestUpdateTest, TheRunningExecutableIsToldByIdentityNotByName)
+{
+    // A game file whose name differs from the launcher's only in letter case is another file.
+    for (bool test_flag : {false, true}) {
+        SCOPED_TRACE(test_flag);
+        context_.test_flag = test_flag;
+        context_.relaunch = false;
+        dir_.write("game/launcher", "running launcher");
+        dir_.write("game/Launcher", "old game file");
+        publish({{"Launcher", "new game file"}});
+        ASSERT_TRUE(run());
+        EXPECT_FALSE(context_.relaunch);
+        EXPECT_EQ(read("Launcher"), "new game file");
+        EXPECT_EQ(read("launcher"), "running launcher");
+        EXPECT_FALSE(fs::exists(base() / "Launcher.old"));
+    }
+    // Another name of the same file is the running executable.
+    fs::create_hard_link(base() / "launcher", base() / "other-name");
+    context_.test_flag = true;
+    publish({{"other-name", "new launcher"}});
+    ASSERT_TRUE(run());
+    EXPECT_TRUE(requests().empty());
+    EXPECT_EQ(read("launcher"), "running launcher");
 }
 
 TEST_F(ManifestUpdateTest, AReadOnlyTargetIsReplaced)

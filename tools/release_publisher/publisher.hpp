@@ -8,7 +8,7 @@
 // client/releases stay, so clients that are still downloading one can finish.
 #pragma once
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 #include "release_signer.hpp"
 #include "update/release_list.hpp"
 

@@ -2,7 +2,7 @@
 // that a launcher build embeds.
 #pragma once
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 #include "platform/rsa_verify.hpp"
 #include "update/digest.hpp"
 

@@ -1,7 +1,7 @@
 // Writing through file descriptors and flushing it to disk, shared by the Linux file functions.
 #pragma once
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 
 #include <string_view>
 

@@ -1,6 +1,6 @@
 #include "platform/sha256.hpp"
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 
 #include <openssl/evp.h>
 

@@ -1,6 +1,6 @@
 #include "render/effects/blur.hpp"
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 #include "render/images.hpp"
 #include "render/shapes.hpp"
 
