@@ -1,6 +1,6 @@
 #include "ui/settings_dialog.hpp"
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 #include "ui/layout.hpp"
 #include "ui/motion.hpp"
 #include "ui/settings_overlay.hpp"

@@ -2,7 +2,7 @@
 // the dialog pixmap popping in, and the open drop-down list drawn over it all.
 #include "ui/settings_overlay.hpp"
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 #include "render/effects/blur.hpp"
 #include "render/images.hpp"
 #include "render/shapes.hpp"

@@ -1,6 +1,6 @@
 #include "ui/settings_overlay.hpp"
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 #include "render/effects/blur.hpp"
 #include "render/glyph_raster.hpp"
 #include "render/icons.hpp"

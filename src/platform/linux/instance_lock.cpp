@@ -1,6 +1,6 @@
 #include "platform/instance_lock.hpp"
 
-#include "core/result.hpp"
+#include "platform/result.hpp"
 #include "platform/files.hpp"
 #include "platform/linux/descriptor_lock.hpp"
 
