@@ -146,6 +146,8 @@ TEST_F(WindowHostTest, WindowClassTitleBorderIconAndBounds)
     ASSERT_GE(motif.size(), 3u);
     EXPECT_TRUE(motif[0] & 2);
     EXPECT_EQ(motif[2], 0u);
+    EXPECT_TRUE(display_->word_property(x_window_, "WM_TRANSIENT_FOR").empty());
+    EXPECT_TRUE(display_->word_property(x_window_, "_NET_WM_BYPASS_COMPOSITOR").empty());
     EXPECT_EQ(display_->word_property(x_window_, "_NET_WM_ICON"),
         (std::vector<unsigned long> {2, 1, 0xFF112233, 0x80445566, 1, 1, 0}));
     EXPECT_EQ(display_->geometry(x_window_), (test::WindowGeometry {100, 80, 640, 400}));
@@ -294,6 +296,8 @@ TEST_F(WindowHostTest, CaptureKeepsThePointerWhileTheButtonIsDown)
     EXPECT_EQ(released->x, 700);
     window->capture_pointer(false);
     EXPECT_FALSE(window->holds_capture());
+    // Let go outside the window: the pointer has left it.
+    EXPECT_TRUE(wait_for<window_event::PointerLeft>(*window, 2s));
     window->set_cursor(Cursor::Hand);
     window->set_cursor(Cursor::Arrow);
 }

@@ -30,13 +30,16 @@ public:
     {
         // Hints are read when the subsystem starts. The launcher speaks X11 (WM_CLASS, Xft.dpi);
         // SIGINT and SIGTERM keep their default meaning; presenting goes through the plain X11
-        // framebuffer, which needs no GPU; the pointer is captured only when the UI asks.
+        // framebuffer, which needs no GPU; the pointer is captured only when the UI asks; a
+        // launcher neither stops the screen saver nor asks a compositor to step aside as a game
+        // would.
         SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
         SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "0");
         SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
         SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+        SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
             return failure(std::string("Não foi possível conectar à tela: ") + SDL_GetError());
         return SdlVideo();
