@@ -142,7 +142,8 @@ private:
 
 Result<std::unique_ptr<SdlWindow>> SdlWindow::create(const WindowSpec& spec)
 {
-    auto self = std::unique_ptr<SdlWindow>(new SdlWindow(TRY(SdlVideo::start())));
+    SdlVideo video = TRY(SdlVideo::start());
+    auto self = std::unique_ptr<SdlWindow>(new SdlWindow(std::move(video)));
     self->window_ = SDL_CreateWindow(spec.title.c_str(), spec.bounds.x, spec.bounds.y, std::max(spec.bounds.w, 1),
         std::max(spec.bounds.h, 1), SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN);
     if (!self->window_)
