@@ -47,7 +47,7 @@ struct ButtonReleased {
     std::int32_t y = 0;
 };
 struct Wheel {
-    std::int32_t delta = 0; // positive: away from the user (scroll up)
+    std::int32_t delta = 0; // in notches; positive: away from the user (scroll up)
 };
 struct EscapePressed {};
 struct PointerLeft {}; // delivered only while the window does not hold the pointer capture

@@ -412,12 +412,36 @@ TEST_F(WindowHostTest, MessageBoxOwnedByTheWindow)
         if (boxes.size() != 1)
             return;
         title = display_->text_property(boxes[0], "_NET_WM_NAME");
+        display_->save_screenshot(test::binary_dir() / "window-host-message-box.png");
         display_->xdotool({"windowfocus", "--sync", std::to_string(boxes[0])});
         display_->xdotool({"key", "Return"});
     });
     window->message_box("Aviso do teste", "Não foi possível abrir o jogo:\nteste", MessageIcon::Warning);
     closer.join();
     EXPECT_EQ(title, "Aviso do teste");
+}
+
+TEST_F(WindowHostTest, OrphanMessageBoxOnTheDisplay)
+{
+    ASSERT_TRUE(start_display());
+    bool seen = false;
+    std::thread closer([&] {
+        std::vector<unsigned long> boxes;
+        test::wait_until([&] {
+            boxes = display_->windows_titled("Torvane");
+            return boxes.size() == 1 && display_->is_viewable(boxes[0]);
+        });
+        if (boxes.size() != 1)
+            return;
+        seen = true;
+        display_->xdotool({"windowfocus", "--sync", std::to_string(boxes[0])});
+        display_->xdotool({"key", "Return"});
+    });
+    testing::internal::CaptureStderr();
+    show_orphan_message_box("Torvane", "Falha ao iniciar", MessageIcon::Error);
+    closer.join();
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "with a display the text goes to the box only";
 }
 
 } // namespace

@@ -315,6 +315,16 @@ std::vector<unsigned long> XvfbDisplay::windows_of_class(std::string_view window
     });
 }
 
+std::vector<unsigned long> XvfbDisplay::windows_titled(std::string_view title) const
+{
+    return top_level_windows_where([&](unsigned long window) {
+        auto name = text_property(window, "_NET_WM_NAME");
+        if (!name)
+            name = text_property(window, "WM_NAME");
+        return name == title;
+    });
+}
+
 std::vector<unsigned long> XvfbDisplay::windows_transient_for(unsigned long owner) const
 {
     return top_level_windows_where([&](unsigned long window) {

@@ -75,6 +75,8 @@ public:
     // Top-level windows (direct children of the root or of a window manager's frame) whose
     // WM_CLASS class is `window_class`.
     std::vector<unsigned long> windows_of_class(std::string_view window_class) const;
+    // Top-level windows whose _NET_WM_NAME (else WM_NAME) is the title.
+    std::vector<unsigned long> windows_titled(std::string_view title) const;
     // Top-level windows transient for the owner (its dialogs and message boxes).
     std::vector<unsigned long> windows_transient_for(unsigned long owner) const;
     // Waits until exactly one viewable window of the class exists; none after the time-out.
