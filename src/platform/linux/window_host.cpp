@@ -449,10 +449,19 @@ std::function<void()> SdlWindow::waker()
     };
 }
 
+// open_display's reference, kept for the create_window that follows, so that the launcher's start
+// connects to the display once.
+std::optional<SdlVideo>& video_held_for_window()
+{
+    static std::optional<SdlVideo> held;
+    return held;
+}
+
 } // namespace
 
 Result<DisplayInfo> open_display()
 {
+    video_held_for_window().reset();
     SdlVideo video = TRY(SdlVideo::start());
     DisplayInfo info;
     info.system_scale = display_scale(x11::server_dpi_of_default_display(), 0);
@@ -460,13 +469,17 @@ Result<DisplayInfo> open_display()
     if (SDL_GetDisplayUsableBounds(0, &usable) != 0 && SDL_GetDisplayBounds(0, &usable) != 0)
         return failure(std::string("Não foi possível conectar à tela: ") + SDL_GetError());
     info.usable_bounds = {usable.x, usable.y, usable.w, usable.h};
+    video_held_for_window().emplace(std::move(video));
     return info;
 }
 
 Result<std::unique_ptr<Window>> create_window(const WindowSpec& spec)
 {
-    std::unique_ptr<Window> window = TRY(SdlWindow::create(spec));
-    return window;
+    auto created = SdlWindow::create(spec);
+    video_held_for_window().reset();
+    if (!created)
+        return failure(std::move(created).error());
+    return std::unique_ptr<Window>(std::move(*created));
 }
 
 void show_orphan_message_box(std::string_view caption, std::string_view text, MessageIcon icon)
