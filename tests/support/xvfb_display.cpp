@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -96,6 +97,7 @@ std::unique_ptr<XvfbDisplay> XvfbDisplay::start(const XvfbOptions& options)
         ::dup2(out, 1);
         ::dup2(out, 2);
         ::setsid(); // a terminal's signals stay with the test
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM); // a crashed test leaves no server behind
         ::execvp("Xvfb", argv.data());
         ::_exit(127);
     }
@@ -139,6 +141,7 @@ std::unique_ptr<XvfbDisplay> XvfbDisplay::start(const XvfbOptions& options)
             ::dup2(out, 1);
             ::dup2(out, 2);
             ::setsid();
+            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
             ::execvpe("openbox", wm_argv.data(), envp.data());
             ::_exit(127);
         }

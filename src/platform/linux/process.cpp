@@ -44,8 +44,10 @@ Result<fs::path> resolve_program(const fs::path& program)
     while (true) {
         std::size_t end = folders.find(':');
         std::string_view folder = folders.substr(0, end);
-        fs::path candidate = (folder.empty() ? fs::current_path() : fs::path(folder)) / program;
-        if (is_executable_file(candidate))
+        std::error_code error;
+        fs::path base = folder.empty() ? fs::current_path(error) : fs::path(folder);
+        fs::path candidate = base / program;
+        if (!error && is_executable_file(candidate))
             return candidate;
         if (end == std::string_view::npos)
             break;
