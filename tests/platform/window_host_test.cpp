@@ -153,9 +153,12 @@ TEST_F(WindowHostTest, WindowClassTitleBorderIconAndBounds)
     EXPECT_EQ(display_->geometry(x_window_), (test::WindowGeometry {100, 80, 640, 400}));
     EXPECT_FLOAT_EQ(window->scale(), 1.0f);
 
-    window->set_title("Outro título");
-    EXPECT_TRUE(test::wait_until([&] { return display_->text_property(x_window_, "_NET_WM_NAME") == "Outro título"; }));
-    EXPECT_EQ(display_->text_property(x_window_, "WM_NAME"), "Outro título");
+    for (const char* title : {"Outro título", "Servidor ★ 2", ""}) {
+        window->set_title(title);
+        EXPECT_TRUE(test::wait_until([&] { return display_->text_property(x_window_, "_NET_WM_NAME") == title; }))
+            << title;
+        EXPECT_EQ(display_->text_property(x_window_, "WM_NAME"), title);
+    }
 
     window->set_bounds({50, 40, 320, 200});
     EXPECT_TRUE(test::wait_until([&] {
