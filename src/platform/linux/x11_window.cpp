@@ -1,5 +1,6 @@
 #include "platform/linux/x11_window.hpp"
 
+#include <X11/Xlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
@@ -57,14 +58,14 @@ ServerDpi server_dpi_of_default_display()
     return server_dpi(display.get());
 }
 
-void set_window_class(Display* display, ::Window window, const char* instance, const char* window_class)
+void set_window_class(Display* display, XWindow window, const char* instance, const char* window_class)
 {
     XClassHint hint {const_cast<char*>(instance), const_cast<char*>(window_class)};
     XSetClassHint(display, window, &hint);
     XFlush(display);
 }
 
-void set_legacy_title(Display* display, ::Window window, const char* title)
+void set_legacy_title(Display* display, XWindow window, const char* title)
 {
     XTextProperty property {};
     char* list[] = {const_cast<char*>(title)};
@@ -82,7 +83,7 @@ void set_legacy_title(Display* display, ::Window window, const char* title)
     XFlush(display);
 }
 
-void set_undecorated(Display* display, ::Window window)
+void set_undecorated(Display* display, XWindow window)
 {
     // flags, functions, decorations, input mode, status: only the decorations are given, none.
     constexpr unsigned long motif_decorations = 1UL << 1;
@@ -93,7 +94,7 @@ void set_undecorated(Display* display, ::Window window)
     XFlush(display);
 }
 
-void set_window_icons(Display* display, ::Window window, std::span<const WindowIcon> icons)
+void set_window_icons(Display* display, XWindow window, std::span<const WindowIcon> icons)
 {
     // Format 32 properties travel as C longs, whatever their width.
     std::vector<unsigned long> words;

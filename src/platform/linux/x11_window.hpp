@@ -5,13 +5,16 @@
 
 #include "platform/window_host.hpp"
 
-#include <X11/Xlib.h>
-
 #include <optional>
 #include <span>
 #include <string_view>
 
+// Xlib's own header defines macros (None, Bool, Status) that clash with other code.
+typedef struct _XDisplay Display;
+
 namespace torvane::platform::x11 {
+
+using XWindow = unsigned long; // Xlib's Window, an XID
 
 // The DPI values the server offers: the "Xft.dpi" resource of its RESOURCE_MANAGER string (none
 // when missing, not a number or not positive) and the default screen's size in pixels over its
@@ -27,18 +30,18 @@ ServerDpi server_dpi_of_default_display();
 std::optional<float> xft_dpi_from_resources(std::string_view resources);
 
 // WM_CLASS: the instance name and the class. Set before the window is first mapped.
-void set_window_class(Display* display, ::Window window, const char* instance, const char* window_class);
+void set_window_class(Display* display, XWindow window, const char* instance, const char* window_class);
 
 // WM_NAME in the encoding the ICCCM asks for (STRING when the text is Latin-1, else
 // COMPOUND_TEXT); SDL writes UTF-8 bytes into a STRING, which readers show garbled.
-void set_legacy_title(Display* display, ::Window window, const char* title);
+void set_legacy_title(Display* display, XWindow window, const char* title);
 
 // No decorations through _MOTIF_WM_HINTS, even when no window manager has named that atom yet
 // (SDL then falls back to making the window transient for the root, which takes it off
 // task bars; that fallback is removed here).
-void set_undecorated(Display* display, ::Window window);
+void set_undecorated(Display* display, XWindow window);
 
 // _NET_WM_ICON with every icon given, so the desktop picks the size it draws.
-void set_window_icons(Display* display, ::Window window, std::span<const WindowIcon> icons);
+void set_window_icons(Display* display, XWindow window, std::span<const WindowIcon> icons);
 
 } // namespace torvane::platform::x11
