@@ -393,6 +393,7 @@ TEST_F(WindowHostTest, CloseRequestMinimiseRestoreAndDrag)
     EXPECT_TRUE(display_->is_iconic(x_window_));
     ASSERT_TRUE(display_->xdotool({"windowactivate", std::to_string(x_window_)}));
     EXPECT_TRUE(wait_for<window_event::Restored>(*window));
+    EXPECT_TRUE(wait_for<window_event::Exposed>(*window)) << "a restored window is painted again";
 
     // The window manager's close (WM_DELETE_WINDOW) asks; the window stays until the UI destroys it.
     ASSERT_TRUE(display_->request_close(x_window_));
