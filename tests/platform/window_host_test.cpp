@@ -370,6 +370,7 @@ TEST_F(WindowHostTest, CloseRequestMinimiseRestoreAndDrag)
     ASSERT_TRUE(window);
     auto start = display_->geometry(x_window_);
     ASSERT_TRUE(start);
+    EXPECT_EQ(*start, (test::WindowGeometry {100, 80, 640, 400})) << "the window manager keeps the position asked for";
 
     // A press below the band reaches the UI; a press in the band drags instead.
     ASSERT_TRUE(pointer_to(200, 100));
