@@ -24,16 +24,22 @@ struct ProcessSpec {
 };
 
 // Starts the program and returns once it runs (or its start failed). Failures carry the system's
-// text and " (os error N)".
+// text and " (os error N)": a program found nowhere, not executable or of no known format, a
+// missing working folder, a descriptor that is not open. The environment is the launcher's;
+// signal dispositions and the signal mask are reset to the defaults.
 Status start_detached(const ProcessSpec& spec);
 
 // How a client executable is started: a native program (ELF or "#!") directly, a Windows program
 // ("MZ") through wine found on PATH.
 enum class ExecutableKind { Native, Windows };
+// By the file's first two bytes: "MZ" is Windows; everything else (ELF, "#!", and any other or
+// too short content) is Native, so that the start itself fails with the system's text
+// ("Exec format error (os error 8)"). Fails with the system's text when the file cannot be read.
 Result<ExecutableKind> executable_kind(const fs::path& file);
 
 // Opens an http(s) address in the user's browser: xdg-open found on PATH with the address as its
-// one argument.
+// one argument. Fails with start_detached's text ("No such file or directory (os error 2)" when
+// there is no xdg-open).
 Status open_url(std::string_view url);
 
 } // namespace torvane::platform

@@ -16,6 +16,7 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 namespace torvane::platform {
 
@@ -46,7 +47,7 @@ struct ButtonReleased {
     std::int32_t y = 0;
 };
 struct Wheel {
-    std::int32_t delta = 0; // positive: away from the user (scroll up)
+    std::int32_t delta = 0; // in notches; positive: away from the user (scroll up)
 };
 struct EscapePressed {};
 struct PointerLeft {}; // delivered only while the window does not hold the pointer capture
@@ -126,10 +127,18 @@ public:
     virtual std::function<void()> waker() = 0;
 };
 
+// One size of the window icon: straight (not premultiplied) 0xAARRGGBB words, rows packed.
+struct WindowIcon {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::vector<std::uint32_t> pixels; // width x height words
+};
+
 struct WindowSpec {
     std::string title;
     PixelRect bounds;   // position and size in device pixels
     DragTest drag_test; // empty: never drags
+    std::vector<WindowIcon> icons; // the icon at each size the desktop may draw it; empty: none
 };
 
 // The display the launcher runs on, before a window exists.

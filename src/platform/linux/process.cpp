@@ -1,0 +1,195 @@
+#include "platform/process.hpp"
+
+#include "platform/file_descriptor.hpp"
+#include "platform/files.hpp"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <linux/close_range.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace torvane::platform {
+
+namespace {
+
+bool is_executable_file(const fs::path& path)
+{
+    std::error_code error;
+    return fs::is_regular_file(path, error) && ::access(path.c_str(), X_OK) == 0;
+}
+
+// A bare name is looked up in PATH's folders (an empty entry is the current folder), a name with a
+// folder is made absolute against the launcher's current folder, so that the working folder the
+// program starts in does not change which file runs. A bare name found nowhere fails with ENOENT.
+Result<fs::path> resolve_program(const fs::path& program)
+{
+    std::string text = program.string();
+    if (text.empty())
+        return failure(os_error_text(ENOENT));
+    if (text.find('/') != std::string::npos) {
+        std::error_code error;
+        fs::path absolute = fs::absolute(program, error);
+        if (error)
+            return failure(os_error_text(error.value()));
+        return absolute;
+    }
+    const char* path_variable = std::getenv("PATH");
+    std::string_view folders = path_variable ? path_variable : "/usr/local/bin:/usr/bin:/bin";
+    while (true) {
+        std::size_t end = folders.find(':');
+        std::string_view folder = folders.substr(0, end);
+        std::error_code error;
+        fs::path base = folder.empty() ? fs::current_path(error) : fs::path(folder);
+        fs::path candidate = base / program;
+        if (!error && is_executable_file(candidate))
+            return candidate;
+        if (end == std::string_view::npos)
+            break;
+        folders.remove_prefix(end + 1);
+    }
+    return failure(os_error_text(ENOENT));
+}
+
+// Marks every descriptor from `first` upwards close-on-exec. close_range does it in one call;
+// kernels before 5.11 get the descriptor-by-descriptor walk. Async-signal-safe.
+void close_on_exec_from(int first)
+{
+    if (::syscall(SYS_close_range, static_cast<unsigned>(first), ~0U, CLOSE_RANGE_CLOEXEC) == 0)
+        return;
+    rlimit limit {};
+    long last = ::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY
+        ? static_cast<long>(limit.rlim_cur) : 65536;
+    for (long fd = first; fd < last; ++fd) {
+        int flags = ::fcntl(static_cast<int>(fd), F_GETFD);
+        if (flags >= 0)
+            ::fcntl(static_cast<int>(fd), F_SETFD, flags | FD_CLOEXEC);
+    }
+}
+
+// Between fork and exec: hands errno to the waiting launcher and ends the child.
+[[noreturn]] void report_errno_and_exit(int report)
+{
+    int error_number = errno;
+    (void)!::write(report, &error_number, sizeof error_number);
+    ::_exit(127);
+}
+
+// Runs in the grandchild between fork and exec, so only async-signal-safe calls: reports errno
+// through the pipe and ends when a step fails.
+[[noreturn]] void exec_child(const char* program, char* const* argv, const char* folder, int inherited, int report)
+{
+    // Ignored signals and the blocked mask survive exec; the program starts with the defaults.
+    struct sigaction defaults {};
+    defaults.sa_handler = SIG_DFL;
+    for (int signal_number = 1; signal_number < NSIG; ++signal_number)
+        ::sigaction(signal_number, &defaults, nullptr);
+    sigset_t none;
+    ::sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+
+    if (folder && ::chdir(folder) != 0)
+        report_errno_and_exit(report);
+    close_on_exec_from(3);
+    if (inherited >= 0) {
+        int flags = ::fcntl(inherited, F_GETFD);
+        if (flags < 0 || ::fcntl(inherited, F_SETFD, flags & ~FD_CLOEXEC) != 0)
+            report_errno_and_exit(report);
+    }
+    ::execv(program, argv);
+    report_errno_and_exit(report);
+}
+
+} // namespace
+
+Status start_detached(const ProcessSpec& spec)
+{
+    fs::path program = TRY(resolve_program(spec.program));
+
+    // Everything the child needs is built before fork: after it only async-signal-safe calls run.
+    std::vector<std::string> words;
+    words.push_back(spec.program.string());
+    words.insert(words.end(), spec.arguments.begin(), spec.arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    std::string folder = spec.working_folder ? spec.working_folder->string() : std::string();
+    int inherited = spec.inherited_descriptor.value_or(-1);
+    if (spec.inherited_descriptor && ::fcntl(inherited, F_GETFD) < 0)
+        return failure(last_os_error_text());
+
+    // The grandchild writes errno here when it cannot exec; a successful exec closes the pipe.
+    int pipe_ends[2];
+    if (::pipe2(pipe_ends, O_CLOEXEC) != 0)
+        return failure(last_os_error_text());
+    FileDescriptor report_read(pipe_ends[0]);
+    FileDescriptor report_write(pipe_ends[1]);
+
+    // A double fork: the child starts a session of its own, forks the program and exits at once,
+    // so the program is adopted by init, which reaps it; the launcher only waits for the child.
+    pid_t child = ::fork();
+    if (child < 0)
+        return failure(last_os_error_text());
+    if (child == 0) {
+        ::close(report_read.get());
+        if (::setsid() < 0)
+            report_errno_and_exit(report_write.get());
+        pid_t grandchild = ::fork();
+        if (grandchild < 0)
+            report_errno_and_exit(report_write.get());
+        if (grandchild == 0)
+            exec_child(program.c_str(), argv.data(), spec.working_folder ? folder.c_str() : nullptr, inherited,
+                report_write.get());
+        ::_exit(0);
+    }
+    report_write.close();
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+
+    int error_number = 0;
+    ssize_t got;
+    do {
+        got = ::read(report_read.get(), &error_number, sizeof error_number);
+    } while (got < 0 && errno == EINTR);
+    if (got == static_cast<ssize_t>(sizeof error_number))
+        return failure(os_error_text(error_number));
+    return {};
+}
+
+Result<ExecutableKind> executable_kind(const fs::path& file)
+{
+    FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.is_open())
+        return failure(last_os_error_text());
+    char head[2] = {};
+    std::size_t have = 0;
+    while (have < sizeof head) {
+        ssize_t got = ::read(fd.get(), head + have, sizeof head - have);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return failure(last_os_error_text());
+        if (got == 0)
+            break;
+        have += static_cast<std::size_t>(got);
+    }
+    // Only "MZ" needs wine. ELF and "#!" are native; anything else is started directly too, so
+    // that the system refuses it with its own error ("Exec format error (os error 8)").
+    if (have == 2 && head[0] == 'M' && head[1] == 'Z')
+        return ExecutableKind::Windows;
+    return ExecutableKind::Native;
+}
+
+Status open_url(std::string_view url)
+{
+    return start_detached(ProcessSpec {.program = "xdg-open", .arguments = {std::string(url)}});
+}
+
+} // namespace torvane::platform

@@ -1,0 +1,493 @@
+#include "platform/window_host.hpp"
+
+#include "platform/linux/x11_window.hpp"
+
+#include <SDL.h>
+#include <SDL_syswm.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <deque>
+#include <errno.h>
+#include <map>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+namespace torvane::platform {
+
+namespace {
+
+constexpr float base_dpi = 96;
+
+// One reference to SDL's video subsystem (SDL counts them); the last one closes the display
+// connection, so a process may open a display again later, even another one.
+class SdlVideo {
+public:
+    static Result<SdlVideo> start()
+    {
+        // Hints are read when the subsystem starts. The launcher speaks X11 (WM_CLASS, Xft.dpi);
+        // SIGINT and SIGTERM keep their default meaning; presenting goes through the plain X11
+        // framebuffer, which needs no GPU; the pointer is captured only when the UI asks; a
+        // launcher neither stops the screen saver nor asks a compositor to step aside as a game
+        // would.
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+        SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "0");
+        SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+        SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+        SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+            return failure(std::string("Não foi possível conectar à tela: ") + SDL_GetError());
+        return SdlVideo();
+    }
+    SdlVideo(SdlVideo&& other) noexcept : active_(std::exchange(other.active_, false)) {}
+    SdlVideo& operator=(SdlVideo&&) = delete;
+    ~SdlVideo()
+    {
+        if (active_)
+            SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+
+private:
+    SdlVideo() = default;
+    bool active_ = true;
+};
+
+// The scale of a display: Xft.dpi / 96 when the server has the resource (the desktop's chosen
+// scale, one for every monitor on X11), else the DPI SDL measures for that display (from the
+// monitor's size RandR reports) / 96. Servers that report no monitor size (Xvfb, some
+// projectors) still give the screen's DPI; only with none of the three is the scale 1.
+float display_scale(const x11::ServerDpi& server, int display_index)
+{
+    if (server.xft)
+        return *server.xft / base_dpi;
+    float horizontal = 0;
+    if (display_index >= 0 && SDL_GetDisplayDPI(display_index, nullptr, &horizontal, nullptr) == 0 && horizontal > 0)
+        return horizontal / base_dpi;
+    if (server.screen)
+        return *server.screen / base_dpi;
+    return 1;
+}
+
+std::uint32_t message_box_flags(MessageIcon icon)
+{
+    return icon == MessageIcon::Error ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_WARNING;
+}
+
+void message_to_standard_error(std::string_view caption, std::string_view text)
+{
+    if (!caption.empty())
+        std::fprintf(stderr, "%.*s: ", static_cast<int>(caption.size()), caption.data());
+    std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
+    std::fflush(stderr);
+}
+
+// The waker's link to the window: pushes go to SDL only while the window lives.
+struct WakeTarget {
+    std::mutex mutex;
+    bool alive = true;
+    std::uint32_t event_type = 0;
+};
+
+class SdlWindow final : public Window {
+public:
+    static Result<std::unique_ptr<SdlWindow>> create(const WindowSpec& spec);
+    ~SdlWindow() override;
+
+    PixelSurface surface() override;
+    void update_rects(std::span<const PixelRect> rects) override;
+    void show() override;
+    void minimise() override;
+    void destroy() override;
+    bool destroyed() const override { return window_ == nullptr; }
+    void set_title(std::string_view title) override;
+    void set_cursor(Cursor cursor) override;
+    void capture_pointer(bool on) override;
+    bool holds_capture() const override { return capture_; }
+    void set_bounds(PixelRect bounds) override;
+    void start_timer(std::int32_t id, std::chrono::milliseconds after) override;
+    void stop_timer(std::int32_t id) override;
+    void message_box(std::string_view caption, std::string_view text, MessageIcon icon) override;
+    float scale() const override { return scale_; }
+    std::optional<WindowEvent> wait_event(std::optional<std::chrono::steady_clock::time_point> deadline) override;
+    std::function<void()> waker() override;
+
+private:
+    explicit SdlWindow(SdlVideo video) : video_(std::move(video)) {}
+    static SDL_HitTestResult hit_test(SDL_Window* window, const SDL_Point* point, void* self);
+    // Turns an SDL event into the window's events (none, one, rarely more) at the queue's end.
+    void translate(const SDL_Event& event);
+    void check_display_scale();
+    std::optional<WindowEvent> take_due_timer(std::chrono::steady_clock::time_point now);
+
+    SdlVideo video_;
+    SDL_Window* window_ = nullptr;
+    SDL_Cursor* arrow_ = nullptr;
+    SDL_Cursor* hand_ = nullptr;
+    Cursor cursor_ = Cursor::Arrow;
+    DragTest drag_test_;
+    x11::ServerDpi server_dpi_;
+    Display* x_display_ = nullptr;
+    ::Window x_window_ = 0;
+    float scale_ = 1;
+    bool capture_ = false;
+    std::map<std::int32_t, std::chrono::steady_clock::time_point> timers_;
+    std::deque<WindowEvent> pending_;
+    std::shared_ptr<WakeTarget> wake_ = std::make_shared<WakeTarget>();
+};
+
+Result<std::unique_ptr<SdlWindow>> SdlWindow::create(const WindowSpec& spec)
+{
+    SdlVideo video = TRY(SdlVideo::start());
+    auto self = std::unique_ptr<SdlWindow>(new SdlWindow(std::move(video)));
+    self->window_ = SDL_CreateWindow(spec.title.c_str(), spec.bounds.x, spec.bounds.y, std::max(spec.bounds.w, 1),
+        std::max(spec.bounds.h, 1), SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN);
+    if (!self->window_)
+        return failure(std::string("Não foi possível criar a janela: ") + SDL_GetError());
+
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(self->window_, &info) || info.subsystem != SDL_SYSWM_X11)
+        return failure(std::string("Não foi possível criar a janela: ") + SDL_GetError());
+    self->x_display_ = info.info.x11.display;
+    self->x_window_ = info.info.x11.window;
+    // SDL names the class after the executable; a second launcher looks for the launcher's own.
+    x11::set_window_class(self->x_display_, self->x_window_, program_invocation_short_name, launcher_window_class);
+    x11::set_legacy_title(self->x_display_, self->x_window_, spec.title.c_str());
+    x11::set_undecorated(self->x_display_, self->x_window_);
+    x11::set_window_icons(self->x_display_, self->x_window_, spec.icons);
+    self->server_dpi_ = x11::server_dpi(self->x_display_);
+    self->scale_ = display_scale(self->server_dpi_, SDL_GetWindowDisplayIndex(self->window_));
+
+    // The surface's word must be the frame's 0xXXRRGGBB; other pixel formats (16-bit displays)
+    // are not supported.
+    SDL_Surface* surface = SDL_GetWindowSurface(self->window_);
+    if (!surface)
+        return failure(std::string("Não foi possível criar a janela: ") + SDL_GetError());
+    const SDL_PixelFormat* format = surface->format;
+    if (format->BytesPerPixel != 4 || format->Rmask != 0xFF0000 || format->Gmask != 0xFF00 || format->Bmask != 0xFF)
+        return failure(std::string("Não foi possível criar a janela: formato de pixel não suportado (")
+            + SDL_GetPixelFormatName(format->format) + ")");
+
+    self->drag_test_ = spec.drag_test;
+    if (SDL_SetWindowHitTest(self->window_, &SdlWindow::hit_test, self.get()) != 0)
+        return failure(std::string("Não foi possível criar a janela: ") + SDL_GetError());
+    self->arrow_ = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_ARROW);
+    self->hand_ = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_HAND);
+    if (self->arrow_)
+        SDL_SetCursor(self->arrow_);
+    std::uint32_t wake_type = SDL_RegisterEvents(1);
+    if (wake_type == static_cast<std::uint32_t>(-1))
+        return failure(std::string("Não foi possível criar a janela: ") + SDL_GetError());
+    self->wake_->event_type = wake_type;
+    return self;
+}
+
+SdlWindow::~SdlWindow()
+{
+    destroy();
+    if (arrow_)
+        SDL_FreeCursor(arrow_);
+    if (hand_)
+        SDL_FreeCursor(hand_);
+}
+
+SDL_HitTestResult SdlWindow::hit_test(SDL_Window*, const SDL_Point* point, void* self)
+{
+    const DragTest& test = static_cast<SdlWindow*>(self)->drag_test_;
+    return test && test(point->x, point->y) ? SDL_HITTEST_DRAGGABLE : SDL_HITTEST_NORMAL;
+}
+
+PixelSurface SdlWindow::surface()
+{
+    if (!window_)
+        return {};
+    SDL_Surface* surface = SDL_GetWindowSurface(window_);
+    if (!surface)
+        return {};
+    return {static_cast<std::uint32_t*>(surface->pixels), surface->w, surface->h, surface->pitch};
+}
+
+void SdlWindow::update_rects(std::span<const PixelRect> rects)
+{
+    if (!window_ || rects.empty())
+        return;
+    SDL_Surface* surface = SDL_GetWindowSurface(window_);
+    if (!surface)
+        return;
+    std::vector<SDL_Rect> clipped;
+    clipped.reserve(rects.size());
+    for (const PixelRect& rect : rects) {
+        std::int64_t x0 = std::clamp<std::int64_t>(rect.x, 0, surface->w);
+        std::int64_t y0 = std::clamp<std::int64_t>(rect.y, 0, surface->h);
+        std::int64_t x1 = std::clamp<std::int64_t>(std::int64_t(rect.x) + rect.w, 0, surface->w);
+        std::int64_t y1 = std::clamp<std::int64_t>(std::int64_t(rect.y) + rect.h, 0, surface->h);
+        if (x0 < x1 && y0 < y1)
+            clipped.push_back({int(x0), int(y0), int(x1 - x0), int(y1 - y0)});
+    }
+    if (!clipped.empty())
+        SDL_UpdateWindowSurfaceRects(window_, clipped.data(), static_cast<int>(clipped.size()));
+}
+
+void SdlWindow::show()
+{
+    if (!window_)
+        return;
+    SDL_ShowWindow(window_);
+    SDL_RaiseWindow(window_);
+    // Without a window manager nobody hands out the focus; asking the server directly gives it.
+    SDL_SetWindowInputFocus(window_);
+}
+
+void SdlWindow::minimise()
+{
+    if (window_)
+        SDL_MinimizeWindow(window_);
+}
+
+void SdlWindow::destroy()
+{
+    {
+        std::lock_guard lock(wake_->mutex);
+        wake_->alive = false;
+    }
+    if (!window_)
+        return;
+    if (capture_)
+        SDL_CaptureMouse(SDL_FALSE);
+    capture_ = false;
+    SDL_DestroyWindow(window_);
+    window_ = nullptr;
+    timers_.clear();
+    pending_.clear();
+}
+
+void SdlWindow::set_title(std::string_view title)
+{
+    if (!window_)
+        return;
+    std::string text(title);
+    SDL_SetWindowTitle(window_, text.c_str());
+    x11::set_legacy_title(x_display_, x_window_, text.c_str());
+}
+
+void SdlWindow::set_cursor(Cursor cursor)
+{
+    if (cursor == cursor_)
+        return;
+    cursor_ = cursor;
+    if (SDL_Cursor* chosen = cursor == Cursor::Hand ? hand_ : arrow_)
+        SDL_SetCursor(chosen);
+}
+
+void SdlWindow::capture_pointer(bool on)
+{
+    if (!window_ || on == capture_)
+        return;
+    capture_ = SDL_CaptureMouse(on ? SDL_TRUE : SDL_FALSE) == 0 ? on : false;
+}
+
+void SdlWindow::set_bounds(PixelRect bounds)
+{
+    if (!window_)
+        return;
+    SDL_SetWindowSize(window_, std::max(bounds.w, 1), std::max(bounds.h, 1));
+    SDL_SetWindowPosition(window_, bounds.x, bounds.y);
+}
+
+void SdlWindow::start_timer(std::int32_t id, std::chrono::milliseconds after)
+{
+    if (window_)
+        timers_[id] = std::chrono::steady_clock::now() + after;
+}
+
+void SdlWindow::stop_timer(std::int32_t id) { timers_.erase(id); }
+
+void SdlWindow::message_box(std::string_view caption, std::string_view text, MessageIcon icon)
+{
+    std::string caption_text(caption);
+    std::string body(text);
+    if (SDL_ShowSimpleMessageBox(message_box_flags(icon), caption_text.c_str(), body.c_str(), window_) != 0)
+        message_to_standard_error(caption, text);
+}
+
+void SdlWindow::check_display_scale()
+{
+    float scale = display_scale(server_dpi_, SDL_GetWindowDisplayIndex(window_));
+    if (std::fabs(scale - scale_) <= 0.001f)
+        return;
+    scale_ = scale;
+    int left = 0;
+    int top = 0;
+    SDL_GetWindowPosition(window_, &left, &top);
+    pending_.push_back(window_event::ScaleChanged {scale, left, top});
+}
+
+void SdlWindow::translate(const SDL_Event& event)
+{
+    using namespace window_event;
+    switch (event.type) {
+    case SDL_MOUSEMOTION:
+        pending_.push_back(PointerMoved {event.motion.x, event.motion.y});
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+        if (event.button.button == SDL_BUTTON_LEFT)
+            pending_.push_back(ButtonPressed {event.button.x, event.button.y});
+        break;
+    case SDL_MOUSEBUTTONUP:
+        if (event.button.button == SDL_BUTTON_LEFT)
+            pending_.push_back(ButtonReleased {event.button.x, event.button.y});
+        break;
+    case SDL_MOUSEWHEEL: {
+        std::int32_t delta = event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -event.wheel.y : event.wheel.y;
+        if (delta != 0)
+            pending_.push_back(Wheel {delta});
+        break;
+    }
+    case SDL_KEYDOWN:
+        if (event.key.keysym.sym == SDLK_ESCAPE)
+            pending_.push_back(EscapePressed {});
+        break;
+    case SDL_WINDOWEVENT:
+        switch (event.window.event) {
+        case SDL_WINDOWEVENT_LEAVE:
+            if (!capture_)
+                pending_.push_back(PointerLeft {});
+            break;
+        case SDL_WINDOWEVENT_MINIMIZED:
+            pending_.push_back(Minimised {});
+            break;
+        case SDL_WINDOWEVENT_RESTORED:
+            pending_.push_back(Restored {});
+            break;
+        case SDL_WINDOWEVENT_EXPOSED:
+            pending_.push_back(Exposed {});
+            break;
+        case SDL_WINDOWEVENT_CLOSE:
+            pending_.push_back(CloseRequested {});
+            break;
+        case SDL_WINDOWEVENT_MOVED:
+        case SDL_WINDOWEVENT_DISPLAY_CHANGED:
+            check_display_scale();
+            break;
+        default:
+            break;
+        }
+        break;
+    default:
+        if (event.type == wake_->event_type) {
+            // One wake-up covers every message sent so far: the UI drains the whole channel.
+            SDL_FlushEvent(wake_->event_type);
+            pending_.push_back(WorkersWoke {});
+        }
+        break;
+    }
+}
+
+std::optional<WindowEvent> SdlWindow::take_due_timer(std::chrono::steady_clock::time_point now)
+{
+    auto due = std::min_element(timers_.begin(), timers_.end(),
+        [](const auto& a, const auto& b) { return a.second < b.second; });
+    if (due == timers_.end() || due->second > now)
+        return std::nullopt;
+    std::int32_t id = due->first;
+    timers_.erase(due);
+    return window_event::TimerFired {id};
+}
+
+std::optional<WindowEvent> SdlWindow::wait_event(std::optional<std::chrono::steady_clock::time_point> deadline)
+{
+    using std::chrono::steady_clock;
+    if (!window_)
+        return std::nullopt;
+    while (true) {
+        if (!pending_.empty()) {
+            WindowEvent next = pending_.front();
+            pending_.pop_front();
+            return next;
+        }
+        SDL_Event event;
+        if (SDL_PollEvent(&event)) {
+            translate(event);
+            continue;
+        }
+        steady_clock::time_point now = steady_clock::now();
+        if (auto fired = take_due_timer(now))
+            return fired;
+        std::optional<steady_clock::time_point> wake_at = deadline;
+        for (const auto& [id, at] : timers_)
+            if (!wake_at || at < *wake_at)
+                wake_at = at;
+        if (deadline && now >= *deadline)
+            return std::nullopt;
+        int got;
+        if (wake_at) {
+            // Whole milliseconds, rounded up, so the wait never ends before the time it waits for.
+            auto remaining = std::chrono::ceil<std::chrono::milliseconds>(*wake_at - now).count();
+            got = SDL_WaitEventTimeout(&event, static_cast<int>(std::clamp<long long>(remaining, 1, INT_MAX)));
+        } else {
+            got = SDL_WaitEvent(&event);
+        }
+        if (got)
+            translate(event);
+    }
+}
+
+std::function<void()> SdlWindow::waker()
+{
+    return [target = wake_]() {
+        std::lock_guard lock(target->mutex);
+        if (!target->alive)
+            return;
+        SDL_Event event {};
+        event.type = target->event_type;
+        SDL_PushEvent(&event);
+    };
+}
+
+// open_display's reference, kept for the create_window that follows, so that the launcher's start
+// connects to the display once.
+std::optional<SdlVideo>& video_held_for_window()
+{
+    static std::optional<SdlVideo> held;
+    return held;
+}
+
+} // namespace
+
+Result<DisplayInfo> open_display()
+{
+    video_held_for_window().reset();
+    SdlVideo video = TRY(SdlVideo::start());
+    DisplayInfo info;
+    info.system_scale = display_scale(x11::server_dpi_of_default_display(), 0);
+    SDL_Rect usable {};
+    if (SDL_GetDisplayUsableBounds(0, &usable) != 0 && SDL_GetDisplayBounds(0, &usable) != 0)
+        return failure(std::string("Não foi possível conectar à tela: ") + SDL_GetError());
+    info.usable_bounds = {usable.x, usable.y, usable.w, usable.h};
+    video_held_for_window().emplace(std::move(video));
+    return info;
+}
+
+Result<std::unique_ptr<Window>> create_window(const WindowSpec& spec)
+{
+    auto created = SdlWindow::create(spec);
+    video_held_for_window().reset();
+    if (!created)
+        return failure(std::move(created).error());
+    return std::unique_ptr<Window>(std::move(*created));
+}
+
+void show_orphan_message_box(std::string_view caption, std::string_view text, MessageIcon icon)
+{
+    std::string caption_text(caption);
+    std::string body(text);
+    if (SDL_ShowSimpleMessageBox(message_box_flags(icon), caption_text.c_str(), body.c_str(), nullptr) != 0)
+        message_to_standard_error(caption, text);
+}
+
+} // namespace torvane::platform
