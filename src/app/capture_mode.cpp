@@ -6,7 +6,6 @@
 #include "core/config_json.hpp"
 #include "core/launcher_config_cache.hpp"
 #include "core/utf8.hpp"
-#include "platform/clock.hpp"
 #include "platform/files.hpp"
 #include "render/images.hpp"
 #include "ui/frame.hpp"
@@ -52,8 +51,9 @@ int run_capture(const fs::path& base_dir, const fs::path& image, float scale, bo
     if (data_file)
         apply_capture_data(config, *data_file);
     UiState ui = build_ui_state(scale, base_dir);
-    // Every render of the picture shows one moment, so no countdown digit is caught mid-flip.
-    ui.fixed_wall_time_ms = platform::unix_time_ms();
+    // Every render of the picture shows one moment: no countdown digit caught mid-flip, and the
+    // same picture however long the renders take.
+    freeze_clocks(ui);
     show_configured_screen(ui, config);
 
     ui.windowed_on = true;

@@ -27,6 +27,12 @@ std::int32_t ceil_pixel(float value) { return static_cast<std::int32_t>(std::cei
 std::int32_t canvas_width(const UiState& state) { return static_cast<std::int32_t>(state.frame_canvas.width()); }
 std::int32_t canvas_height(const UiState& state) { return static_cast<std::int32_t>(state.frame_canvas.height()); }
 
+// The instant a frame's animation clock counts to.
+Clock::time_point frame_instant(const UiState& state)
+{
+    return state.fixed_moment ? state.fixed_moment->instant : Clock::now();
+}
+
 float seconds_since(Clock::time_point start, Clock::time_point now)
 {
     if (now < start)
@@ -234,7 +240,7 @@ DirtyRect pulse_box_rect(const UiState& state)
 std::vector<DirtyRect> render_frame(UiState& state)
 {
     // Clock step.
-    state.clock = seconds_since(state.start_instant, Clock::now());
+    state.clock = seconds_since(state.start_instant, frame_instant(state));
     float dt = state.clock - state.last_clock;
     state.last_clock = state.clock;
     if (state.screen_mode != screen_main)
@@ -343,7 +349,7 @@ std::vector<DirtyRect> render_frame(UiState& state)
     }
 
     // 8. The animated stage.
-    draw_stage(state, state.fixed_wall_time_ms ? *state.fixed_wall_time_ms : platform::unix_time_ms());
+    draw_stage(state, state.fixed_moment ? state.fixed_moment->wall_ms : platform::unix_time_ms());
 
     // 9. What changed.
     if (full) {
@@ -376,6 +382,14 @@ void rewind_start_instant(UiState& state, Clock::duration by)
     state.start_instant -= by;
 }
 
+void freeze_clocks(UiState& state)
+{
+    // The animation stays at the time the state shows now (0 for a state just built), so that the
+    // time its building took does not show either.
+    const auto shown = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(state.clock));
+    state.fixed_moment = FixedMoment {state.start_instant + shown, platform::unix_time_ms()};
+}
+
 void advance_clock(UiState& state, float seconds)
 {
     if (state.intro_start > 1e8f)
@@ -383,7 +397,7 @@ void advance_clock(UiState& state, float seconds)
     rewind_start_instant(state, std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds)));
     for (int i = 0; i < 60; ++i)
         update_sparks(state, seconds / 60);
-    state.last_clock = seconds_since(state.start_instant, Clock::now());
+    state.last_clock = seconds_since(state.start_instant, frame_instant(state));
     render_frame(state);
     state.stage.digit_changed_at.fill(-10);
     state.redraw_all = true;

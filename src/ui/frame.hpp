@@ -76,6 +76,12 @@ std::vector<DirtyRect> render_frame(UiState& state);
 // that the next frame shows the state that much later with settled countdown digits.
 void advance_clock(UiState& state, float seconds);
 
+// Reads the wall clock once and stops the animation clock at the time the state shows, and makes
+// every later frame use that moment: a picture made of several renders then shows one instant,
+// however long the building and the renders take and whether or not a second turns between them
+// (the capture mode). advance_clock still moves the animation forward.
+void freeze_clocks(UiState& state);
+
 // Closes the job channel and waits until the background worker has finished its last job and
 // let go of its result channel, so that it ends before the caller goes on (the off-screen modes
 // end the process right after). The next main-screen frame past the intro starts a new worker.

@@ -245,6 +245,13 @@ inline constexpr std::int32_t screen_settings = 0;
 inline constexpr std::int32_t screen_settings_list = 1;
 inline constexpr std::int32_t screen_main = 2;
 
+// One moment for every frame: the steady instant the animation clock counts to and the wall-clock
+// time (Unix milliseconds) the countdown shows.
+struct FixedMoment {
+    std::chrono::steady_clock::time_point instant;
+    std::int64_t wall_ms = 0;
+};
+
 struct UiState {
     // 1-3. Fonts, icons, images.
     FontSet fonts;
@@ -254,9 +261,8 @@ struct UiState {
     // 4. The opening target and its display text ("05 de dezembro · 20h").
     std::optional<std::int64_t> opening_ms;
     std::string opening_text;
-    // When set, frames show the countdown at this wall-clock time (Unix milliseconds) instead of
-    // reading the system clock: one reading for every frame of a captured picture.
-    std::optional<std::int64_t> fixed_wall_time_ms;
+    // When set, frames read this moment instead of the clocks (freeze_clocks, frame.hpp).
+    std::optional<FixedMoment> fixed_moment;
 
     // 5. Scale and canvases (ceil(1100 s) x ceil(660 s) pixels each).
     float scale = 1;

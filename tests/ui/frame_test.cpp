@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 namespace torvane {
 namespace {
@@ -178,19 +179,28 @@ TEST(RenderFrame, AdvancingBeforeTheFirstFrameSkipsTheIntro)
     drop_ui_state(state);
 }
 
-TEST(RenderFrame, AFixedWallClockTimeIsWhatEveryFrameShows)
+TEST(RenderFrame, FrozenClocksAreWhatEveryFrameShows)
 {
     TempDir base;
     UiState state = build_ui_state(1, base.path());
     ASSERT_TRUE(state.opening_ms);
+    freeze_clocks(state);
+    ASSERT_TRUE(state.fixed_moment);
     // Three days and a few seconds before the opening, a millisecond before a digit flips: frames
     // that read the clock themselves would show another time and a digit in the middle of its drop.
-    state.fixed_wall_time_ms = *state.opening_ms - (3 * 86'400'000LL + 5'001);
+    state.fixed_moment->wall_ms = *state.opening_ms - (3 * 86'400'000LL + 5'001);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
     advance_clock(state, 3);
+    const float clock = state.clock;
+    EXPECT_FLOAT_EQ(clock, 3.0f); // the state was just built: its animation starts from 0
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
     render_frame(state);
+    EXPECT_EQ(state.clock, clock); // the animation clock did not run on
     EXPECT_EQ(state.stage.countdown_texts, countdown_texts(3 * 86'400 + 5));
     EXPECT_TRUE(std::all_of(state.stage.digit_changed_at.begin(), state.stage.digit_changed_at.end(),
         [](float t) { return t == -10; }));
+    advance_clock(state, 1);
+    EXPECT_FLOAT_EQ(state.clock, clock + 1);
     drop_ui_state(state);
 }
 
