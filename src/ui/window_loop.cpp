@@ -2,6 +2,7 @@
 
 #include "core/launcher_config_cache.hpp"
 #include "game/game_settings.hpp"
+#include "render/window_icons.hpp"
 #include "ui/layout.hpp"
 #include "ui/motion.hpp"
 #include "ui/settings_dialog.hpp"
@@ -100,6 +101,7 @@ int run_window(const std::filesystem::path& base_dir, bool test_flag)
     platform::WindowSpec spec;
     spec.title = window_title(context.state->config);
     spec.bounds = {std::max(centred_x, area.x), std::max(centred_y, area.y), width, height};
+    spec.icons = window_icon_set();
     spec.drag_test = [&context](std::int32_t x, std::int32_t y) {
         StateBorrow app(context);
         if (!app)

@@ -1,0 +1,404 @@
+// The launcher's window as a player meets it: a real window on a private X server, driven with
+// xdotool, against nginx serving a release made by the release publisher.
+#include "core/config_json.hpp"
+#include "core/launcher_config_cache.hpp"
+#include "platform/files.hpp"
+#include "release_keys.hpp"
+#include "release_service.hpp"
+#include "support/sample_client.hpp"
+#include "support/temp_dir.hpp"
+#include "support/xvfb_display.hpp"
+#include "update/digest.hpp"
+#include "ui/layout.hpp"
+#include "ui/ui_state.hpp"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <thread>
+
+extern char** environ;
+
+namespace torvane {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+constexpr char window_class[] = "PellamoorLauncherMain";
+
+// Where a logical point of the window lands on the screen.
+struct Placed {
+    int x = 0;
+    int y = 0;
+    float scale = 1;
+    std::pair<int, int> at(float lx, float ly) const
+    {
+        return {x + static_cast<int>(lx * scale), y + static_cast<int>(ly * scale)};
+    }
+};
+
+// A launcher process started in a game folder of its own.
+class RunningLauncher {
+public:
+    RunningLauncher(const fs::path& program, const std::vector<std::string>& arguments,
+        const std::vector<std::string>& environment, const fs::path& output)
+    {
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            int out = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            ::dup2(out, 1);
+            ::dup2(out, 2);
+            std::vector<char*> argv{const_cast<char*>(program.c_str())};
+            for (const std::string& argument : arguments)
+                argv.push_back(const_cast<char*>(argument.c_str()));
+            argv.push_back(nullptr);
+            std::vector<char*> envp;
+            for (const std::string& entry : environment)
+                envp.push_back(const_cast<char*>(entry.c_str()));
+            envp.push_back(nullptr);
+            ::execve(program.c_str(), argv.data(), envp.data());
+            ::_exit(127);
+        }
+    }
+    ~RunningLauncher()
+    {
+        if (pid_ > 0 && !exit_code_) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    pid_t pid() const { return pid_; }
+    // The exit code once the process has ended within the time; none while it runs.
+    std::optional<int> wait(std::chrono::milliseconds limit)
+    {
+        if (exit_code_)
+            return exit_code_;
+        auto deadline = std::chrono::steady_clock::now() + limit;
+        do {
+            int status = 0;
+            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+                exit_code_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+                return exit_code_;
+            }
+            std::this_thread::sleep_for(20ms);
+        } while (std::chrono::steady_clock::now() < deadline);
+        return std::nullopt;
+    }
+
+private:
+    pid_t pid_ = -1;
+    std::optional<int> exit_code_;
+};
+
+class WindowEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        SKIP_UNLESS_BUILT_WITH_DEV_KEY();
+        shots_ = fs::path(TORVANE_BINARY_DIR) / "e2e-shots";
+        fs::create_directories(shots_);
+        fs::create_directories(game_.path() / "runtime");
+        fs::permissions(game_.path() / "runtime", fs::perms::owner_all, fs::perm_options::replace);
+        fs::copy_file(TORVANE_E2E_LAUNCHER, launcher_path());
+        // A stand-in browser opener that records its arguments, found first on PATH.
+        fs::create_directories(tools_.path() / "bin");
+        auto opener = tools_.write("bin/xdg-open",
+            "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done >> '" + (tools_.path() / "opened.txt").string() + "'\n");
+        fs::permissions(opener, fs::perms::owner_all);
+    }
+
+    fs::path launcher_path() const { return game_.path() / "torvane"; }
+
+    bool start_display(test::XvfbOptions options = {})
+    {
+        display_ = test::XvfbDisplay::start(options);
+        return display_ != nullptr;
+    }
+
+    void start_service()
+    {
+        service_ = std::make_unique<test::ReleaseService>(test::NginxOptions{.port = TORVANE_E2E_PORT});
+        ASSERT_TRUE(service_->running()) << "nginx did not start on port " << TORVANE_E2E_PORT;
+        ASSERT_TRUE(platform::write_file(TORVANE_E2E_CA, service_->ca_pem()));
+    }
+
+    // Publishes a client whose Main.exe records its folder and arguments in started.txt.
+    publisher::PublishedRelease publish_recording_client()
+    {
+        std::string main_exe = "#!/bin/sh\nprintf '%s|%s\\n' \"$PWD\" \"$*\" >> '" + started_file().string() + "'\n";
+        test::write_sample_client(client_.path(), {.asset_blobs = 2, .main_exe = main_exe});
+        auto published = service_->publish(client_.path());
+        EXPECT_TRUE(published) << published.error();
+        return published.value_or(publisher::PublishedRelease{});
+    }
+
+    fs::path started_file() const { return tools_.path() / "started.txt"; }
+
+    void write_cached_config(const LauncherConfig& config)
+    {
+        ASSERT_TRUE(save_launcher_config(config, launcher_json_cache_path(game_.path())));
+    }
+
+    std::unique_ptr<RunningLauncher> start_launcher(std::vector<std::string> arguments = {"--teste"})
+    {
+        std::vector<std::string> environment{
+            "DISPLAY=" + display_->name(),
+            "XDG_RUNTIME_DIR=" + (game_.path() / "runtime").string(),
+            "XDG_CONFIG_HOME=" + (game_.path() / "config").string(),
+            "HOME=" + game_.path().string(),
+            // A player's desktop session speaks UTF-8; the message boxes draw their text in it.
+            "LANG=C.UTF-8",
+            "PATH=" + (tools_.path() / "bin").string() + ":" + std::string(std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin"),
+        };
+        for (char** entry = environ; *entry; ++entry) {
+            std::string_view text(*entry);
+            if (text.starts_with("ASAN_OPTIONS=") || text.starts_with("UBSAN_OPTIONS=") || text.starts_with("LSAN_OPTIONS="))
+                environment.emplace_back(text);
+        }
+        return std::make_unique<RunningLauncher>(launcher_path(), arguments, environment, game_.path() / "torvane.out");
+    }
+
+    std::string launcher_output() const { return platform::read_file(game_.path() / "torvane.out").value_or(""); }
+
+    // Waits for the launcher's window and returns where it lies.
+    std::optional<Placed> wait_for_window(float scale = 1)
+    {
+        std::optional<unsigned long> window = display_->wait_for_window(window_class, 20s);
+        if (!window)
+            return std::nullopt;
+        window_ = *window;
+        auto geometry = display_->geometry(window_);
+        if (!geometry)
+            return std::nullopt;
+        return Placed{geometry->x, geometry->y, scale};
+    }
+
+    void click(const Placed& placed, float lx, float ly)
+    {
+        auto [x, y] = placed.at(lx, ly);
+        EXPECT_TRUE(display_->xdotool({"mousemove", std::to_string(x), std::to_string(y)}));
+        std::this_thread::sleep_for(50ms);
+        EXPECT_TRUE(display_->xdotool({"click", "1"}));
+    }
+
+    // Clicks, then gives the click 1.5 s to have its effect before clicking again.
+    bool click_until(const Placed& placed, float lx, float ly, const std::function<bool()>& condition,
+        std::chrono::seconds limit)
+    {
+        auto deadline = std::chrono::steady_clock::now() + limit;
+        while (std::chrono::steady_clock::now() < deadline) {
+            click(placed, lx, ly);
+            if (test::wait_until(condition, 1500ms))
+                return true;
+        }
+        return false;
+    }
+
+    void screenshot(const std::string& name)
+    {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        display_->save_screenshot(shots_ / (std::string(info->name()) + "-" + name + ".png"));
+    }
+
+    std::string read_text(const fs::path& file) const { return platform::read_file(file).value_or(""); }
+
+    test::TempDir game_;
+    test::TempDir tools_;
+    test::TempDir client_;
+    fs::path shots_;
+    std::unique_ptr<test::XvfbDisplay> display_;
+    std::unique_ptr<test::ReleaseService> service_;
+    unsigned long window_ = 0;
+};
+
+constexpr float play_x = 945;
+constexpr float play_y = 592;
+
+TEST_F(WindowEndToEnd, InstallsTheClientAndPlayStartsItThenClosesAfterTheStart)
+{
+    ASSERT_TRUE(start_display({.window_manager = true}));
+    start_service();
+    auto published = publish_recording_client();
+    LauncherConfig config = default_launcher_config();
+    config.server_name = "Vale Torvane";
+    config.close_after_start = true;
+    write_cached_config(config);
+
+    auto launcher = start_launcher();
+    auto placed = wait_for_window();
+    ASSERT_TRUE(placed) << launcher_output();
+    EXPECT_EQ(display_->window_class(window_)->second, window_class);
+    EXPECT_EQ(display_->text_property(window_, "_NET_WM_NAME"), "Vale Torvane");
+    EXPECT_EQ(display_->text_property(window_, "WM_NAME"), "Vale Torvane");
+    auto geometry = display_->geometry(window_);
+    EXPECT_EQ(geometry->width, 1100);
+    EXPECT_EQ(geometry->height, 660);
+
+    fs::path release = game_.path() / "Versions" / published.release_id;
+    ASSERT_TRUE(test::wait_until([&] { return read_text(game_.path() / "active-release") == published.release_id; }, 60s))
+        << launcher_output();
+    screenshot("1-installed");
+
+    // Play becomes clickable once the window has heard that the update finished.
+    ASSERT_TRUE(click_until(*placed, play_x, play_y, [&] { return fs::exists(started_file()); }, 30s))
+        << launcher_output();
+    EXPECT_TRUE(test::wait_until([&] { return read_text(started_file()).find('\n') != std::string::npos; }));
+    EXPECT_EQ(read_text(started_file()), release.string() + "|-launcher\n");
+    EXPECT_TRUE(test::wait_until([&] { return display_->is_iconic(window_); }, 5s));
+    screenshot("2-started");
+
+    // Fifteen seconds after the start the launcher closes itself.
+    EXPECT_EQ(launcher->wait(30s), 0) << launcher_output();
+}
+
+TEST_F(WindowEndToEnd, CentredAndTwiceTheSizeOnA192DpiServer)
+{
+    ASSERT_TRUE(start_display({.width = 2560, .height = 1600, .dpi = 192}));
+    auto launcher = start_launcher();
+    auto placed = wait_for_window(2);
+    ASSERT_TRUE(placed) << launcher_output();
+    auto geometry = display_->geometry(window_);
+    EXPECT_EQ(geometry->width, 2200);
+    EXPECT_EQ(geometry->height, 1320);
+    EXPECT_EQ(geometry->x, (2560 - 2200) / 2);
+    EXPECT_EQ(geometry->y, (1600 - 1320) / 2);
+    EXPECT_EQ(display_->text_property(window_, "_NET_WM_NAME"), "Torvane");
+    std::this_thread::sleep_for(1s);
+    screenshot("scale-2");
+    // The close button in the title bar.
+    click(*placed, 1073, 28);
+    EXPECT_EQ(launcher->wait(10s), 0) << launcher_output();
+}
+
+TEST_F(WindowEndToEnd, ALinkOpensInTheBrowserWithItsAddressAsOneArgument)
+{
+    ASSERT_TRUE(start_display());
+    LauncherConfig config = default_launcher_config();
+    config.links = std::vector<LauncherLink>{{.text = "Fórum", .url = " https://127.0.0.1/forum?a=1&b=2 "}};
+    write_cached_config(config);
+
+    // Where the first link button lies, from the same layout the window uses.
+    UiState ui = build_ui_state(1, game_.path());
+    refresh_ui_from_config(ui, config);
+    HitRegion link{};
+    for (const HitRegion& r : ui.main_hits)
+        if (r.id == hit_id::link && r.data == 0)
+            link = r;
+    drop_ui_state(ui);
+    ASSERT_GT(link.x1, link.x0);
+
+    auto launcher = start_launcher();
+    auto placed = wait_for_window();
+    ASSERT_TRUE(placed) << launcher_output();
+    std::this_thread::sleep_for(500ms);
+    click(*placed, (link.x0 + link.x1) / 2, (link.y0 + link.y1) / 2);
+    ASSERT_TRUE(test::wait_until([&] { return fs::exists(tools_.path() / "opened.txt"); }, 10s));
+    EXPECT_TRUE(test::wait_until([&] { return read_text(tools_.path() / "opened.txt") == "https://127.0.0.1/forum?a=1&b=2\n"; }))
+        << read_text(tools_.path() / "opened.txt");
+    EXPECT_FALSE(launcher->wait(0ms)); // the window stays
+    display_->request_close(window_);
+    EXPECT_EQ(launcher->wait(10s), 0) << launcher_output();
+}
+
+TEST_F(WindowEndToEnd, WithTheServiceDownTheWindowStaysAndPlayTriesAgain)
+{
+    ASSERT_TRUE(start_display());
+    auto launcher = start_launcher();
+    auto placed = wait_for_window();
+    ASSERT_TRUE(placed) << launcher_output();
+    // The update fails at once without a service; the window stays up with its error.
+    std::this_thread::sleep_for(3s);
+    screenshot("service-down");
+    EXPECT_FALSE(launcher->wait(0ms)) << launcher_output();
+
+    // "tentar de novo": a Play click runs the update again, which now installs the client.
+    start_service();
+    auto published = publish_recording_client();
+    ASSERT_TRUE(click_until(*placed, play_x, play_y,
+        [&] { return read_text(game_.path() / "active-release") == published.release_id; }, 60s))
+        << launcher_output();
+    screenshot("installed-after-retry");
+    display_->request_close(window_);
+    EXPECT_EQ(launcher->wait(10s), 0) << launcher_output();
+}
+
+TEST_F(WindowEndToEnd, AClientWhoseSignatureFailsShowsTheErrorAndPlayStaysReady)
+{
+    ASSERT_TRUE(start_display({.window_manager = true})); // the box gets the keyboard focus
+    start_service();
+    auto published = publish_recording_client();
+    auto launcher = start_launcher();
+    auto placed = wait_for_window();
+    ASSERT_TRUE(placed) << launcher_output();
+    fs::path release = game_.path() / "Versions" / published.release_id;
+    ASSERT_TRUE(test::wait_until([&] { return read_text(game_.path() / "active-release") == published.release_id; }, 60s));
+    // The installed executable is changed behind the launcher's back.
+    std::this_thread::sleep_for(1s);
+    {
+        std::ofstream tamper(release / "Main.exe", std::ios::app);
+        tamper << "echo outro\n";
+    }
+    // The box is captioned like the window ("Torvane"): two windows of that name while it is open.
+    auto named_windows = [&] { return display_->windows_titled("Torvane").size(); };
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        // The box appears; Play was made ready again behind it.
+        bool shown = click_until(*placed, play_x, play_y, [&] { return named_windows() >= 2u; }, 20s);
+        screenshot("error-box-" + std::to_string(attempt));
+        ASSERT_TRUE(shown) << launcher_output();
+        EXPECT_TRUE(display_->xdotool({"key", "Return"}));
+        ASSERT_TRUE(test::wait_until([&] { return named_windows() == 1u; }, 10s));
+    }
+    EXPECT_FALSE(fs::exists(started_file()));
+    display_->request_close(window_);
+    EXPECT_EQ(launcher->wait(10s), 0) << launcher_output();
+}
+
+TEST_F(WindowEndToEnd, ReplacesItselfAndTheNewLauncherTakesOver)
+{
+    ASSERT_TRUE(start_display());
+    start_service();
+    publish_recording_client();
+    // The published launcher: the same program with a trailing mark, which an ELF file ignores.
+    std::string old_bytes = platform::read_file(launcher_path()).value();
+    std::string new_bytes = old_bytes + "\nnew build\n";
+    ASSERT_TRUE(platform::create_folders(service_->root() / "files"));
+    ASSERT_TRUE(platform::write_file(service_->root() / "files" / "torvane-linux-x86_64", new_bytes));
+    ASSERT_TRUE(platform::write_file(service_->root() / "launcher.json",
+        R"({"ServerName":"Vale Torvane","LauncherLinux":{"Sha256":")" + hex_lower(sha256_bytes(new_bytes))
+            + R"(","Size":)" + std::to_string(new_bytes.size()) + "}}"));
+
+    auto old_launcher = start_launcher({});
+    ASSERT_TRUE(wait_for_window()) << launcher_output();
+    // The old launcher downloads its successor, starts it and closes.
+    EXPECT_EQ(old_launcher->wait(60s), 0) << launcher_output();
+    ASSERT_TRUE(test::wait_until([&] {
+        auto windows = display_->windows_of_class(window_class);
+        // The X server may hand the successor the old window's id: the old process has ended, so any
+        // window of the class now is the successor's.
+        return windows.size() == 1 && display_->is_viewable(windows.front());
+    }, 30s)) << launcher_output();
+    window_ = display_->windows_of_class(window_class).front();
+    // The successor took the instance lock over and deleted the old executable.
+    EXPECT_TRUE(test::wait_until([&] { return !fs::exists(launcher_path().string() + ".old"); }, 20s));
+    EXPECT_TRUE(platform::read_file(launcher_path()).value() == new_bytes);
+    EXPECT_EQ(::access(launcher_path().c_str(), X_OK), 0);
+    std::this_thread::sleep_for(1s);
+    screenshot("successor");
+
+    // A further start only brings the running window forward.
+    auto second = start_launcher({});
+    EXPECT_EQ(second->wait(20s), 0);
+    EXPECT_EQ(display_->windows_of_class(window_class).size(), 1u);
+
+    display_->request_close(window_);
+    EXPECT_TRUE(test::wait_until([&] { return display_->windows_of_class(window_class).empty(); }, 10s));
+}
+
+} // namespace
+} // namespace torvane
