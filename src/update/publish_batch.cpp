@@ -21,11 +21,13 @@ Status PublishBatch::add(std::filesystem::path temporary, std::filesystem::path 
         (void)platform::remove_file(temporary);
         return failure(*failure_);
     }
-    if (queue_.empty())
+    bool first = queue_.empty();
+    if (first)
         first_queued_ = std::chrono::steady_clock::now();
     queue_.push_back({std::move(temporary), std::move(target)});
     queued_bytes_ += size;
-    if (batch_due(std::chrono::steady_clock::now()))
+    // The publisher sleeps until a first file starts the wait, or until the batch is full.
+    if (first || batch_due(std::chrono::steady_clock::now()))
         wake_.notify_one();
     return {};
 }
