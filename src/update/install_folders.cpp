@@ -81,8 +81,8 @@ Result<std::string> read_through_limit(const fs::path& path, std::uint64_t max_s
     std::string bytes;
     std::vector<std::uint8_t> buffer(65'536);
     while (bytes.size() <= max_size) {
-        std::uint64_t room = max_size + 1 - bytes.size();
-        std::size_t got = TRY(file.read(std::span(buffer.data(), static_cast<std::size_t>(std::min<std::uint64_t>(room, buffer.size())))));
+        auto room = static_cast<std::size_t>(std::min<std::uint64_t>(max_size + 1 - bytes.size(), buffer.size()));
+        std::size_t got = TRY(file.read(std::span(buffer.data(), room)));
         if (got == 0)
             return bytes;
         bytes.append(reinterpret_cast<const char*>(buffer.data()), got);
