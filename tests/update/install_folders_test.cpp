@@ -166,8 +166,9 @@ TEST(ReadThroughLimit, ReadsAtMostOneByteMoreThanTheLimit)
         SCOPED_TRACE(c.name);
         auto bytes = read_through_limit(c.path, 100);
         ASSERT_EQ(bytes.has_value(), c.size.has_value());
-        if (c.size)
+        if (c.size) {
             EXPECT_EQ(bytes->size(), *c.size);
+        }
     }
     EXPECT_FALSE(read_through_limit(dir.path() / "missing", 100));
 }
