@@ -5,7 +5,9 @@
 #include "platform/unicode.hpp"
 
 #include <curl/curl.h>
+#include <openssl/err.h>
 #include <openssl/pem.h>
+#include <openssl/ssl.h>
 #include <openssl/x509.h>
 
 #include <algorithm>
@@ -259,7 +261,10 @@ struct HttpTransfer {
 struct HttpAgentState {
     int connect_seconds = 0;
     std::chrono::seconds read_timeout {0};
-    std::string ca_bundle; // system roots and extra roots; empty: curl's defaults
+    // The trusted roots (the system's and the extra ones), read once and shared by every
+    // connection: curl would otherwise read and parse its whole bundle for each new connection,
+    // which costs more than the handshake itself. nullptr: curl's own defaults.
+    X509_STORE* roots = nullptr;
     CURLSH* share = nullptr;
     std::array<std::mutex, CURL_LOCK_DATA_LAST> share_locks;
 
@@ -274,6 +279,14 @@ struct HttpAgentState {
         idle.clear(); // every easy handle leaves the share before it goes
         if (share)
             curl_share_cleanup(share);
+        X509_STORE_free(roots);
+    }
+
+    // Hands a new connection's TLS context the agent's roots (one more reference, no copy).
+    static CURLcode install_roots(CURL*, void* ssl_context, void* user)
+    {
+        SSL_CTX_set1_cert_store(static_cast<SSL_CTX*>(ssl_context), static_cast<HttpAgentState*>(user)->roots);
+        return CURLE_OK;
     }
 
     static void lock(CURL*, curl_lock_data data, curl_lock_access, void* user)
@@ -310,9 +323,11 @@ struct HttpAgentState {
         curl_easy_setopt(e, CURLOPT_WRITEDATA, t.get());
         curl_easy_setopt(e, CURLOPT_PREREQFUNCTION, &HttpTransfer::on_connected);
         curl_easy_setopt(e, CURLOPT_PREREQDATA, t.get());
-        if (!ca_bundle.empty()) {
-            curl_blob blob {ca_bundle.data(), ca_bundle.size(), CURL_BLOB_NOCOPY};
-            curl_easy_setopt(e, CURLOPT_CAINFO_BLOB, &blob);
+        if (roots) {
+            curl_easy_setopt(e, CURLOPT_CAINFO, nullptr);
+            curl_easy_setopt(e, CURLOPT_CAPATH, nullptr);
+            curl_easy_setopt(e, CURLOPT_SSL_CTX_FUNCTION, &HttpAgentState::install_roots);
+            curl_easy_setopt(e, CURLOPT_SSL_CTX_DATA, this);
         }
         return t;
     }
@@ -396,6 +411,38 @@ bool holds_certificate(std::string_view pem)
     X509_free(certificate);
     BIO_free(bio);
     return found;
+}
+
+// The roots curl would trust by default (its bundle file and folder) and the extra roots, in one
+// store; nullptr when no store can be made, and curl then reads its defaults itself.
+X509_STORE* trusted_roots(std::string_view extra_root_pem)
+{
+    X509_STORE* store = X509_STORE_new();
+    if (!store)
+        return nullptr;
+    if (CURL* probe = curl_easy_init()) {
+        char* bundle_file = nullptr;
+        char* bundle_folder = nullptr;
+        curl_easy_getinfo(probe, CURLINFO_CAINFO, &bundle_file);
+        curl_easy_getinfo(probe, CURLINFO_CAPATH, &bundle_folder);
+        // A missing bundle leaves the store without those roots, and their servers are refused.
+        if (bundle_file)
+            (void)X509_STORE_load_file(store, bundle_file);
+        if (bundle_folder)
+            (void)X509_STORE_load_path(store, bundle_folder);
+        curl_easy_cleanup(probe);
+    }
+    if (BIO* bio = BIO_new_mem_buf(extra_root_pem.data(), static_cast<int>(extra_root_pem.size()))) {
+        while (X509* certificate = PEM_read_bio_X509(bio, nullptr, nullptr, nullptr)) {
+            (void)X509_STORE_add_cert(store, certificate); // a root already there is no error
+            X509_free(certificate);
+        }
+        BIO_free(bio);
+    }
+    ERR_clear_error(); // the end of the PEM text, or a bundle entry that was not loaded
+    // As curl sets it on the store it makes: an intermediate in the store may end a chain.
+    X509_STORE_set_flags(store, X509_V_FLAG_PARTIAL_CHAIN);
+    return store;
 }
 
 } // namespace
@@ -560,23 +607,9 @@ Result<HttpAgent> http_agent(int connect_seconds, int read_seconds, std::string_
     state->connect_seconds = connect_seconds;
     state->read_timeout = std::chrono::seconds(read_seconds);
 
-    if (!extra_root_pem.empty()) {
-        if (!holds_certificate(extra_root_pem))
-            return failure("nenhum certificado raiz válido nas raízes adicionais");
-        // The extra roots join the system's own: curl takes one bundle, so both go into it.
-        CURL* probe = curl_easy_init();
-        char* system_bundle = nullptr;
-        if (probe)
-            curl_easy_getinfo(probe, CURLINFO_CAINFO, &system_bundle);
-        if (system_bundle) {
-            if (auto system_roots = platform::read_file(system_bundle))
-                state->ca_bundle = std::move(*system_roots);
-        }
-        if (probe)
-            curl_easy_cleanup(probe);
-        state->ca_bundle += "\n";
-        state->ca_bundle += extra_root_pem;
-    }
+    if (!extra_root_pem.empty() && !holds_certificate(extra_root_pem))
+        return failure("nenhum certificado raiz válido nas raízes adicionais");
+    state->roots = trusted_roots(extra_root_pem);
 
     // Name look-ups and TLS sessions are shared by the agent's transfers. Connections are not: the
     // curl share's connection cache is not safe across threads, so each pooled transfer keeps its own.

@@ -40,6 +40,9 @@ public:
     Status sync_and_close();
     // Closes the file without flushing it; the caller flushes it later (sync_file_system_of).
     Status close();
+    // Starts writing the file's bytes to disk without waiting for them, so that a later flush has
+    // little left to do. Only a hint: a failure here shows in that flush.
+    void start_write_back();
 
 private:
     explicit OutputFile(FileDescriptor fd) : fd_(std::move(fd)) {}

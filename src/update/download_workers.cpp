@@ -109,6 +109,8 @@ Status download_attempt(DownloadTaskContext& context, const ReleaseEntry& entry,
     if (received != entry.size || hex_lower(hasher.finish()) != entry.sha256)
         return failure("arquivo corrompido no download: " + entry.path);
 
+    // The disk starts on the bytes now; the publisher's flush then finds little left to write.
+    file.start_write_back();
     return file.close();
 }
 
@@ -124,8 +126,8 @@ Status download_entry(DownloadTaskContext& context, const ReleaseEntry& entry, s
         std::uint64_t counted = 0;
         last = download_attempt(context, entry, attempt, url, temporary, buffer, counted);
         // The verified file takes its name with its batch, once its bytes are on disk, so a power
-        // cut cannot leave a named but empty file. A failure there is not this transfer's and is
-        // not retried.
+        // cut cannot leave a named but empty file. The batch's publisher thread does that; a
+        // failure there is not this transfer's and is not retried.
         if (last)
             return context.published.add(temporary, target, entry.size);
         (void)platform::remove_file(temporary);
@@ -165,11 +167,10 @@ void download_worker(DownloadTaskContext& context)
 void run_download_workers(DownloadTaskContext& context)
 {
     run_scoped_workers(download_worker_count, [&context] { download_worker(context); });
-    if (context.cancel_flag.load()) {
-        context.published.discard_all();
+    // Verified files are published after a cancellation too: they are not fetched again next time.
+    Status published = context.published.finish();
+    if (context.cancel_flag.load())
         return;
-    }
-    Status published = context.published.publish_all();
     std::lock_guard lock(context.error_mutex);
     if (!published && !context.first_error) {
         context.first_error = published.error();

@@ -66,7 +66,7 @@ struct DownloadTaskContext {
 std::uint64_t total_size(std::span<const ReleaseEntry* const> entries);
 
 // Runs exactly download_worker_count workers over the entries and returns when all have ended and
-// every verified file has its final name (after a cancellation, the unpublished ones are deleted).
+// every verified file has its final name, after a cancellation too.
 // Afterwards first_error holds the error that stopped the pool, if any; a cancellation stores
 // nothing (the driver sees the cancel flag).
 void run_download_workers(DownloadTaskContext& context);

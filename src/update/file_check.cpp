@@ -4,7 +4,7 @@
 #include "update/sha256.hpp"
 
 #include <algorithm>
-#include <optional>
+#include <utility>
 #include <thread>
 
 namespace torvane {
@@ -21,16 +21,10 @@ FileCheckState::Clock steady_clock_since_now()
     };
 }
 
-std::optional<std::string> cached_digest(FileCheckState& state, const std::string& key)
-{
-    std::lock_guard lock(state.cache_mutex);
-    auto found = state.cache.find(key);
-    if (found == state.cache.end())
-        return std::nullopt;
-    return found->second;
-}
+// Digests a worker computed, as cache key and value, for the cache once the phase is over.
+using ComputedDigests = std::vector<std::pair<std::string, std::string>>;
 
-bool entry_needs_download(FileCheckState& state, const ManifestFile& entry)
+bool entry_needs_download(const FileCheckState& state, const ManifestFile& entry, ComputedDigests& computed)
 {
     const std::string& path = *entry.path;
     std::filesystem::path target = join_relative_path(state.base_folder, path);
@@ -45,14 +39,15 @@ bool entry_needs_download(FileCheckState& state, const ManifestFile& entry)
     if (entry.size < 0 || info->size != static_cast<std::uint64_t>(entry.size))
         return true;
     std::string key = hash_cache_key(path, *info);
-    std::optional<std::string> digest = cached_digest(state, key);
-    if (!digest) {
-        auto computed = sha256_file(target);
-        if (!computed)
+    const std::string* digest = nullptr;
+    if (auto found = state.cache.find(key); found != state.cache.end()) {
+        digest = &found->second;
+    } else {
+        auto hashed = sha256_file(target);
+        if (!hashed)
             return true;
-        digest = *computed;
-        std::lock_guard lock(state.cache_mutex);
-        state.cache.insert_or_assign(std::move(key), std::move(*computed));
+        computed.emplace_back(std::move(key), std::move(*hashed));
+        digest = &computed.back().second;
     }
     return !entry.sha256 || !hash_text_equal(*digest, *entry.sha256);
 }
@@ -72,7 +67,7 @@ void report_progress(FileCheckState& state, std::size_t done, const std::string&
     }});
 }
 
-void file_check_worker(FileCheckState& state)
+void file_check_worker(FileCheckState& state, ComputedDigests& computed)
 {
     while (!state.cancel.load()) {
         std::size_t index = state.next_index.fetch_add(1);
@@ -81,7 +76,7 @@ void file_check_worker(FileCheckState& state)
         const ManifestFile& entry = state.entries[index];
         if (!entry.path)
             fatal("file check given an entry without a path");
-        state.needs_download[index] = entry_needs_download(state, entry) ? 1 : 0;
+        state.needs_download[index] = entry_needs_download(state, entry, computed) ? 1 : 0;
         std::size_t done = state.done.fetch_add(1) + 1;
         report_progress(state, done, *entry.path);
     }
@@ -132,10 +127,16 @@ FileCheckState::FileCheckState(const std::vector<ManifestFile>& entries, std::fi
 
 void run_file_check_workers(FileCheckState& state, int worker_count)
 {
-    std::vector<std::jthread> workers;
-    workers.reserve(static_cast<std::size_t>(std::max(worker_count, 1)));
-    for (int i = 0; i < std::max(worker_count, 1); ++i)
-        workers.emplace_back([&state] { file_check_worker(state); });
+    std::vector<ComputedDigests> computed(static_cast<std::size_t>(std::max(worker_count, 1)));
+    {
+        std::vector<std::jthread> workers;
+        workers.reserve(computed.size());
+        for (ComputedDigests& digests : computed)
+            workers.emplace_back([&state, &digests] { file_check_worker(state, digests); });
+    }
+    for (ComputedDigests& digests : computed)
+        for (auto& [key, digest] : digests)
+            state.cache.insert_or_assign(std::move(key), std::move(digest));
 }
 
 } // namespace torvane

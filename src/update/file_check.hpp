@@ -12,7 +12,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <mutex>
 #include <string_view>
 #include <vector>
 
@@ -48,8 +47,8 @@ struct FileCheckState {
     std::atomic<std::size_t> done {0};
     // One slot per entry, written only by the worker that took its index; read after the join.
     std::vector<std::uint8_t> needs_download;
-    // Held only for a look-up or an insertion, never while hashing.
-    std::mutex cache_mutex;
+    // Only read while the workers run, so look-ups take no lock; the digests they compute are added
+    // once all of them have ended.
     HashCache& cache;
     Clock elapsed_ms;
     // When the last check report was sent, in milliseconds since the phase began.
@@ -60,7 +59,8 @@ struct FileCheckState {
     const std::atomic<bool>& cancel;
 };
 
-// Runs worker_count workers over the entries and returns when all have ended. Sends at most one
+// Runs worker_count workers over the entries and returns when all have ended and the digests they
+// computed are in the cache. Sends at most one
 // "Verificando arquivos..." report per 50 ms with the entry's path as detail, none in the first
 // 50 ms. A raised cancel flag stops the workers before their next entry.
 void run_file_check_workers(FileCheckState& state, int worker_count);

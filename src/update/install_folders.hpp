@@ -12,7 +12,9 @@
 #include "platform/update_lock.hpp"
 #include "update/release_list.hpp"
 
+#include <cstdint>
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 namespace torvane {
@@ -29,6 +31,11 @@ inline constexpr char update_in_progress_message[] = "outra atualização do Tor
 
 // game folder/Versions/<release id>
 std::filesystem::path release_folder_path(const std::filesystem::path& game_folder, std::string_view release_id);
+
+// A small file's bytes, read through the limit: at most max_size + 1 bytes are read, so a file that
+// grew (or was replaced) since its size was looked at costs no more than that. More than max_size
+// bytes fail.
+Result<std::string> read_through_limit(const std::filesystem::path& path, std::uint64_t max_size);
 
 // The release list stored in a release folder, when the file lies inside the game folder (no link
 // on the way), is a regular file of at most the list limit and verifies.

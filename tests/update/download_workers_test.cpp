@@ -283,21 +283,25 @@ TEST_F(DownloadWorkersTest, FileThatFailsForGoodStopsThePool)
     EXPECT_TRUE(temporaries().empty());
 }
 
-TEST_F(DownloadWorkersTest, CancelDuringTransfersEndsEveryWorkerWithoutAnError)
+TEST_F(DownloadWorkersTest, CancelEndsEveryWorkerWithoutAnErrorAndKeepsWhatWasVerified)
 {
     std::filesystem::create_directories(dir_.path() / "Assets");
+    const int complete = 5; // verified before the cancel, still waiting for their batch
+    for (int i = 0; i < complete; ++i)
+        add("Assets/small" + std::to_string(i) + ".bin", 3000, {Reply::Ok});
     for (int i = 0; i < 20; ++i)
         add("Assets/big" + std::to_string(i) + ".bin", 8'000'000, {Reply::Dribble});
 
     std::atomic<bool> cancel = false;
     auto job = context(cancel);
     std::thread pool([&] { run_download_workers(*job); });
-    // Wait until all twelve transfers are under way.
+    // Wait until the small files are verified and twelve transfers of big ones are under way.
     auto all_started = [&] {
         int started = 0;
-        for (const ReleaseEntry& entry : entries_)
-            started += requests_for(entry.path);
-        return started >= download_worker_count && job->downloaded_bytes.load() > 0;
+        for (std::size_t i = complete; i < entries_.size(); ++i)
+            started += requests_for(entries_[i].path);
+        return started >= download_worker_count &&
+               job->finished_downloads.load() == static_cast<std::uint32_t>(complete);
     };
     for (int i = 0; i < 2000 && !all_started(); ++i)
         std::this_thread::sleep_for(5ms);
@@ -306,10 +310,15 @@ TEST_F(DownloadWorkersTest, CancelDuringTransfersEndsEveryWorkerWithoutAnError)
     pool.join();
 
     EXPECT_FALSE(job->first_error);
-    EXPECT_EQ(job->finished_downloads.load(), 0u);
+    EXPECT_EQ(job->finished_downloads.load(), static_cast<std::uint32_t>(complete));
     EXPECT_TRUE(temporaries().empty());
-    for (const ReleaseEntry& entry : entries_) {
-        EXPECT_FALSE(std::filesystem::exists(dir_.path() / entry.path)) << entry.path;
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        const ReleaseEntry& entry = entries_[i];
+        bool verified = i < static_cast<std::size_t>(complete);
+        EXPECT_EQ(downloaded(entry), verified) << entry.path;
+        if (!verified) {
+            EXPECT_FALSE(std::filesystem::exists(dir_.path() / entry.path)) << entry.path;
+        }
         EXPECT_LE(requests_for(entry.path), 1) << "a cancellation is never retried";
     }
 }

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 
 namespace torvane {
 namespace {
@@ -142,6 +143,34 @@ TEST_F(InstallFolders, PruningKeepsWhatItMustNotTouch)
     running->close();
     prune_releases(game, first.release_id);
     EXPECT_FALSE(fs::exists(pinned));
+}
+
+TEST(ReadThroughLimit, ReadsAtMostOneByteMoreThanTheLimit)
+{
+    test::TempDir dir;
+    struct Case {
+        const char* name;
+        fs::path path;
+        std::optional<std::size_t> size; // nullopt: refused
+    };
+    const Case cases[] = {
+        {"empty", dir.write("empty", ""), 0},
+        {"one below the limit", dir.write("below", std::string(99, 'x')), 99},
+        {"at the limit", dir.write("at", std::string(100, 'x')), 100},
+        {"one above the limit", dir.write("above", std::string(101, 'x')), std::nullopt},
+        {"far above the limit", dir.write("far", std::string(300'000, 'x')), std::nullopt},
+        // A source whose size says nothing and that never ends: only the limit stops the read.
+        {"a device without end", "/dev/zero", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto bytes = read_through_limit(c.path, 100);
+        ASSERT_EQ(bytes.has_value(), c.size.has_value());
+        if (c.size) {
+            EXPECT_EQ(bytes->size(), *c.size);
+        }
+    }
+    EXPECT_FALSE(read_through_limit(dir.path() / "missing", 100));
 }
 
 TEST(SweepTempFiles, DeletesExactlyTheStaleDownloads)

@@ -12,6 +12,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <optional>
 
 namespace torvane {
 namespace {
@@ -145,6 +146,34 @@ TEST_F(Publisher, RefusesAClientThatNoReleaseCanCarry)
     }
 }
 
+TEST_F(Publisher, EntriesDescribeTheBytesCopiedEvenWhenAFileChangedAfterTheScan)
+{
+    auto files = publisher::scan_client(client);
+    ASSERT_TRUE(files) << files.error();
+    struct Change {
+        std::string path;
+        std::string content;
+    };
+    // A file that grew and one that shrank between the scan and the copy.
+    const Change changes[] = {
+        {"Data/Macro.txt", std::string(70'000, 'g')},
+        {"Main.exe", "short"},
+    };
+    for (const Change& change : changes) {
+        ASSERT_TRUE(fs::exists(push_relative_path(client, change.path))) << change.path;
+        ASSERT_TRUE(platform::write_file(push_relative_path(client, change.path), change.content));
+    }
+    auto published = publisher::publish_scanned(client, *files, test::dev_signer(), service);
+    ASSERT_TRUE(published) << published.error();
+    for (const ReleaseEntry& entry : published->list.entries) {
+        fs::path file = push_relative_path(published->release_folder, entry.path);
+        EXPECT_EQ(fs::file_size(file), entry.size) << entry.path;
+        EXPECT_EQ(sha256_file_hex(file), entry.sha256) << entry.path;
+    }
+    for (const Change& change : changes)
+        EXPECT_EQ(*platform::read_file(push_relative_path(published->release_folder, change.path)), change.content);
+}
+
 TEST(ReleaseSigner, ExportsTheBlobTheBuildEmbeds)
 {
     auto blob = test::dev_signer().public_key_blob();
@@ -156,9 +185,50 @@ TEST(ReleaseSigner, ExportsTheBlobTheBuildEmbeds)
 TEST(ReleaseSigner, RefusesKeysThatAreNotPrivateRsa2048)
 {
     EXPECT_EQ(publisher::ReleaseSigner::from_pem("not a key").error(),
-              "a chave privada não é um PEM legível (sem senha).");
+              "a chave privada não é um PEM legível.");
     std::string blob = *platform::read_file(test::source_dir() / "tests/fixtures/dev-release-key.blob");
     EXPECT_FALSE(publisher::ReleaseSigner::from_pem(blob));
+}
+
+// The development key written again under a password with the openssl command.
+fs::path encrypted_dev_key(const test::TempDir& dir, const std::string& password)
+{
+    fs::path encrypted = dir.path() / "encrypted.pem";
+    std::string command = "openssl pkey -in '" + test::dev_key_path().string() + "' -aes256 -passout pass:" + password +
+                          " -out '" + encrypted.string() + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    return encrypted;
+}
+
+TEST(ReleaseSigner, KeyWithAPasswordOpensOnlyWithThatPassword)
+{
+    test::TempDir dir;
+    fs::path encrypted = encrypted_dev_key(dir, "segredo");
+    auto dev_blob = test::dev_signer().public_key_blob();
+    struct Case {
+        const char* name;
+        fs::path key;
+        std::optional<std::string> password;
+        std::string error; // empty: the key opens
+    };
+    const Case cases[] = {
+        {"encrypted, no password", encrypted, std::nullopt,
+         "a chave privada está protegida por senha: informe a senha com --senha-arquivo <arquivo>."},
+        {"encrypted, the password", encrypted, "segredo", ""},
+        {"encrypted, another password", encrypted, "outra", "a senha não abre a chave privada."},
+        {"encrypted, empty password", encrypted, "", "a senha não abre a chave privada."},
+        {"plain, a password given anyway", test::dev_key_path(), "segredo", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto signer = publisher::ReleaseSigner::load(c.key, c.password);
+        if (c.error.empty()) {
+            ASSERT_TRUE(signer) << signer.error();
+            EXPECT_EQ(signer->public_key_blob(), dev_blob);
+        } else {
+            EXPECT_EQ(signer.error(), c.error);
+        }
+    }
 }
 
 TEST(PublishCommand, PublishesExportsAndReportsErrors)
@@ -188,6 +258,26 @@ TEST(PublishCommand, PublishesExportsAndReportsErrors)
 
     EXPECT_EQ(run("publicar --cliente " + client), 2);
     EXPECT_TRUE(dir.read("err").starts_with("uso:"));
+
+    // A key under a password: refused with a message, never asked for on the terminal (stdin is
+    // closed), and accepted with the password file.
+    test::write_sample_client(dir.path() / "client");
+    const std::string encrypted = encrypted_dev_key(dir, "segredo").string();
+    const std::string password = dir.write("senha.txt", "segredo\n").string();
+    EXPECT_EQ(run("exportar-chave --chave " + encrypted + " --saida " + (dir.path() / "k.blob").string() + " <&-"), 1);
+    EXPECT_EQ(dir.read("err"), "torvane-publish: a chave privada está protegida por senha: informe a senha com "
+                               "--senha-arquivo <arquivo>.\n");
+    EXPECT_EQ(run("publicar --cliente " + client + " --chave " + encrypted + " --saida " + service +
+                  " --senha-arquivo " + password),
+              0);
+    EXPECT_EQ(run("exportar-chave --chave " + encrypted + " --saida " + (dir.path() / "k.blob").string() +
+                  " --senha-arquivo " + password),
+              0);
+    EXPECT_EQ(dir.read("k.blob"), dir.read("key.blob"));
+    EXPECT_EQ(run("publicar --cliente " + client + " --chave " + key + " --saida " + service + " --senha-arquivo " +
+                  (dir.path() / "missing").string()),
+              1);
+    EXPECT_TRUE(dir.read("err").starts_with("torvane-publish: não foi possível ler o arquivo de senha ")) << dir.read("err");
 }
 
 } // namespace

@@ -24,18 +24,20 @@ namespace {
 constexpr std::string_view client_signature_name = "Main.exe.sig";
 constexpr std::string_view index_signature_name = "Assets/assets.idx.sig";
 
-struct ClientFile {
-    std::string path; // relative, '/'-separated, as on disk
-    std::uint64_t size = 0;
-};
-
 bool is_signature_file(std::string_view path)
 {
     return platform::equal_ignoring_ascii_case(path, client_signature_name) ||
            platform::equal_ignoring_ascii_case(path, index_signature_name);
 }
 
-// Lists the client's files in path order and refuses anything a release cannot carry.
+std::string too_large_text(const std::string& path, std::uint64_t size)
+{
+    return "arquivo grande demais para uma versão: " + path + " (" + std::to_string(size) + " bytes; o limite é " +
+           std::to_string(release_entry_max_size) + ")";
+}
+
+} // namespace
+
 Result<std::vector<ClientFile>> scan_client(const fs::path& client_folder)
 {
     std::error_code error;
@@ -63,8 +65,7 @@ Result<std::vector<ClientFile>> scan_client(const fs::path& client_folder)
         if (error)
             break;
         if (size > release_entry_max_size)
-            return failure("arquivo grande demais para uma versão: " + relative + " (" + std::to_string(size) +
-                           " bytes; o limite é " + std::to_string(release_entry_max_size) + ")");
+            return failure(too_large_text(relative, size));
         files.push_back({relative, size});
     }
     if (error)
@@ -72,6 +73,8 @@ Result<std::vector<ClientFile>> scan_client(const fs::path& client_folder)
     std::sort(files.begin(), files.end(), [](const ClientFile& a, const ClientFile& b) { return a.path < b.path; });
     return files;
 }
+
+namespace {
 
 Status check_complete(const std::vector<ClientFile>& files)
 {
@@ -97,9 +100,16 @@ Status check_complete(const std::vector<ClientFile>& files)
     return {};
 }
 
-// Copies a file while hashing it; with a release id, its first 24 bytes must be the asset index
-// header, whose id is replaced.
-Result<Sha256Digest> copy_hashed(const fs::path& from, const fs::path& to, const ReleaseIdBytes* stamp_id)
+struct CopiedFile {
+    std::uint64_t size = 0;
+    Sha256Digest digest {};
+};
+
+// Copies a file while counting and hashing the bytes copied, which are what the list describes
+// even when the file changed since the scan. With a release id, its first 24 bytes must be the
+// asset index header, whose id is replaced.
+Result<CopiedFile> copy_hashed(const fs::path& from, const fs::path& to, const std::string& path,
+                               const ReleaseIdBytes* stamp_id)
 {
     platform::FileHandle source = TRY(platform::FileHandle::open_for_reading(from));
     TRY(platform::create_folders(to.parent_path()));
@@ -108,6 +118,7 @@ Result<Sha256Digest> copy_hashed(const fs::path& from, const fs::path& to, const
         return failure(to.string() + ": " + target.error());
     std::vector<std::uint8_t> buffer(hash_read_size);
     platform::Sha256 hasher;
+    std::uint64_t size = 0;
     Status copied;
     for (bool first = true; copied;) {
         auto got = source.read_full(buffer);
@@ -125,6 +136,11 @@ Result<Sha256Digest> copy_hashed(const fs::path& from, const fs::path& to, const
         first = false;
         if (!copied || *got == 0)
             break;
+        size += *got;
+        if (size > release_entry_max_size) {
+            copied = failure(too_large_text(path, size));
+            break;
+        }
         hasher.update(std::span(buffer.data(), *got));
         copied = target->write(std::string_view(reinterpret_cast<const char*>(buffer.data()), *got));
         if (*got < buffer.size())
@@ -134,7 +150,7 @@ Result<Sha256Digest> copy_hashed(const fs::path& from, const fs::path& to, const
         copied = target->sync_and_close();
     if (!copied)
         return std::unexpected(copied.error());
-    return hasher.finish();
+    return CopiedFile {size, hasher.finish()};
 }
 
 // Fills the staging folder with every file and the two signatures; yields the list's entries.
@@ -146,11 +162,11 @@ Result<std::vector<ReleaseEntry>> stage_release(const fs::path& client_folder, c
     for (const ClientFile& file : files) {
         bool is_index = platform::equal_ignoring_ascii_case(file.path, "Assets/assets.idx");
         bool is_client = platform::equal_ignoring_ascii_case(file.path, "Main.exe");
-        Sha256Digest digest = TRY(copy_hashed(push_relative_path(client_folder, file.path), push_relative_path(staging, file.path),
-                                              is_index ? &id : nullptr));
-        entries.push_back({file.size, file.path, hex_lower(digest)});
+        CopiedFile copied = TRY(copy_hashed(push_relative_path(client_folder, file.path),
+                                            push_relative_path(staging, file.path), file.path, is_index ? &id : nullptr));
+        entries.push_back({copied.size, file.path, hex_lower(copied.digest)});
         if (is_index || is_client) {
-            std::string signature = TRY(signer.sign_digest(digest));
+            std::string signature = TRY(signer.sign_digest(copied.digest));
             std::string signature_path = file.path + ".sig";
             TRY(platform::write_file(push_relative_path(staging, signature_path), signature));
             entries.push_back({signature.size(), signature_path, hex_lower(sha256_bytes(signature))});
@@ -185,6 +201,12 @@ Result<PublishedRelease> publish_release(const fs::path& client_folder, const Re
                                          const fs::path& output_folder)
 {
     std::vector<ClientFile> files = TRY(scan_client(client_folder));
+    return publish_scanned(client_folder, files, signer, output_folder);
+}
+
+Result<PublishedRelease> publish_scanned(const fs::path& client_folder, const std::vector<ClientFile>& files,
+                                         const ReleaseSigner& signer, const fs::path& output_folder)
+{
     TRY(check_complete(files));
 
     ReleaseIdBytes id {};

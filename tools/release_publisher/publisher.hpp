@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace torvane::publisher {
 
@@ -26,12 +27,28 @@ struct PublishedRelease {
     ReleaseList list;
 };
 
+// A file of the client folder as the scan found it.
+struct ClientFile {
+    std::string path; // relative, '/'-separated, as on disk
+    std::uint64_t size = 0; // when scanned; the release lists the size of the bytes copied
+};
+
+// Lists the client folder's files in path order (the two signatures left out) and refuses anything
+// a release cannot carry: links, other kinds of files, paths that are not release files, files
+// above the entry size limit.
+Result<std::vector<ClientFile>> scan_client(const std::filesystem::path& client_folder);
+
 // Writes a new release (a fresh random id) from the client folder. The folder must hold every core
 // file but the two signatures (which are made here and replaced when present), every user file and
 // at least one asset blob "Assets/<64 hex>.pmk", and nothing else; Assets/assets.idx must begin
 // with the 24-byte "PXIDX001" header. Nothing is written when the folder is refused; current.pmx
 // is replaced only after the release's files are all in place.
 Result<PublishedRelease> publish_release(const std::filesystem::path& client_folder, const ReleaseSigner& signer,
+                                         const std::filesystem::path& output_folder);
+// The same for files scanned earlier. Each entry's size and SHA-256 are those of the bytes copied
+// into the release, so a file that changed since the scan is listed as it was published.
+Result<PublishedRelease> publish_scanned(const std::filesystem::path& client_folder,
+                                         const std::vector<ClientFile>& files, const ReleaseSigner& signer,
                                          const std::filesystem::path& output_folder);
 
 // A list file as the service serves it: the text followed by its signature.

@@ -2,9 +2,12 @@
 
 #include "platform/files.hpp"
 
+#include <cstring>
+
 #include <openssl/bio.h>
 #include <openssl/bn.h>
 #include <openssl/core_names.h>
+#include <openssl/err.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
 #include <openssl/rsa.h>
@@ -25,6 +28,24 @@ void put_le32(std::uint8_t* out, std::uint32_t value)
         out[i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
+// What the key reader asked for: it calls back only for an encrypted key.
+struct PasswordRequest {
+    const std::optional<std::string>& password;
+    bool asked = false;
+};
+
+// Hands the given password to the key reader, or refuses, so the library never prompts on the
+// terminal for one.
+int give_password(char* buffer, int size, int, void* data)
+{
+    auto& request = *static_cast<PasswordRequest*>(data);
+    request.asked = true;
+    if (!request.password || request.password->size() > static_cast<std::size_t>(size))
+        return -1;
+    std::memcpy(buffer, request.password->data(), request.password->size());
+    return static_cast<int>(request.password->size());
+}
+
 } // namespace
 
 struct ReleaseSigner::State {
@@ -39,20 +60,29 @@ ReleaseSigner::~ReleaseSigner() = default;
 ReleaseSigner::ReleaseSigner(ReleaseSigner&&) noexcept = default;
 ReleaseSigner& ReleaseSigner::operator=(ReleaseSigner&&) noexcept = default;
 
-Result<ReleaseSigner> ReleaseSigner::load(const std::filesystem::path& private_key_pem)
+Result<ReleaseSigner> ReleaseSigner::load(const std::filesystem::path& private_key_pem,
+                                          const std::optional<std::string>& password)
 {
     auto pem = platform::read_file(private_key_pem);
     if (!pem)
         return failure("não foi possível ler a chave privada " + private_key_pem.string() + ": " + pem.error());
-    return from_pem(*pem);
+    return from_pem(*pem, password);
 }
 
-Result<ReleaseSigner> ReleaseSigner::from_pem(std::string_view pem)
+Result<ReleaseSigner> ReleaseSigner::from_pem(std::string_view pem, const std::optional<std::string>& password)
 {
     std::unique_ptr<BIO, Free<BIO_free>> bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
     auto state = std::make_unique<State>();
-    if (!bio || !(state->key = PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr)))
-        return failure("a chave privada não é um PEM legível (sem senha).");
+    PasswordRequest request {password};
+    if (bio)
+        state->key = PEM_read_bio_PrivateKey(bio.get(), nullptr, give_password, &request);
+    ERR_clear_error();
+    if (!state->key && request.asked && !password)
+        return failure("a chave privada está protegida por senha: informe a senha com --senha-arquivo <arquivo>.");
+    if (!state->key && request.asked)
+        return failure("a senha não abre a chave privada.");
+    if (!state->key)
+        return failure("a chave privada não é um PEM legível.");
     if (!EVP_PKEY_is_a(state->key, "RSA") || EVP_PKEY_get_bits(state->key) != 2048)
         return failure("a chave privada precisa ser RSA de 2048 bits.");
 

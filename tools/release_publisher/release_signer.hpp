@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,9 +18,13 @@ namespace torvane::publisher {
 
 class ReleaseSigner {
 public:
-    // Loads an RSA-2048 private key from a PEM file (PKCS#8 or PKCS#1, unencrypted).
-    static Result<ReleaseSigner> load(const std::filesystem::path& private_key_pem);
-    static Result<ReleaseSigner> from_pem(std::string_view pem);
+    // Loads an RSA-2048 private key from a PEM file (PKCS#8 or PKCS#1). An encrypted key needs its
+    // password; without one it is refused with a message that names the password option, and
+    // nothing is ever asked on the terminal.
+    static Result<ReleaseSigner> load(const std::filesystem::path& private_key_pem,
+                                      const std::optional<std::string>& password = std::nullopt);
+    static Result<ReleaseSigner> from_pem(std::string_view pem,
+                                          const std::optional<std::string>& password = std::nullopt);
 
     ~ReleaseSigner();
     ReleaseSigner(ReleaseSigner&&) noexcept;

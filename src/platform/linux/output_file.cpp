@@ -58,6 +58,12 @@ Status OutputFile::close()
     return {};
 }
 
+void OutputFile::start_write_back()
+{
+    if (fd_.is_open())
+        (void)::sync_file_range(fd_.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
+}
+
 Status sync_file_system_of(const std::filesystem::path& path)
 {
     return flush_through(path.c_str(), O_NONBLOCK, ::syncfs);
