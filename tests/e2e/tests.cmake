@@ -44,3 +44,9 @@ target_compile_definitions(torvane_e2e_tests PRIVATE
 # Every test here serves on the one fixed port and writes the one CA file.
 gtest_discover_tests(torvane_e2e_tests DISCOVERY_TIMEOUT 60
                      PROPERTIES TIMEOUT 600 RESOURCE_LOCK torvane_e2e_service)
+
+# The window benchmark (not a test): start time, processor use and memory of the real window.
+add_executable(torvane_window_bench ${CMAKE_CURRENT_LIST_DIR}/window_bench.cpp)
+target_link_libraries(torvane_window_bench PRIVATE torvane_test_support)
+add_dependencies(torvane_window_bench torvane_e2e_launcher)
+target_compile_definitions(torvane_window_bench PRIVATE TORVANE_E2E_LAUNCHER="$<TARGET_FILE:torvane_e2e_launcher>")

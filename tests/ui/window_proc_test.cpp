@@ -194,6 +194,16 @@ TEST(WindowRules, FrameRectanglesAreClampedToWhatFrameAndSurfaceShare)
     EXPECT_EQ(pixels[3 * 10 + 7], 0xFF102337u);
     EXPECT_EQ(pixels[3 * 10 + 8], 0xDEADBEEFu);     // beyond the frame's width
     EXPECT_TRUE(copy_frame_rects(frame, surface, {}).empty());
+
+    // Rows longer than one group of eight, starting off the group boundary.
+    Pixmap wide = Pixmap::create_or_die(40, 2);
+    for (std::uint32_t x = 0; x < 40; ++x)
+        wide.at(x, 1) = 0x00000100u * x + 7;
+    std::vector<std::uint32_t> target(40 * 2, 0);
+    DirtyRect row[] = {{3, 1, 30, 1}};
+    copy_frame_rects(wide, {target.data(), 40, 2, 160}, row);
+    for (std::uint32_t x = 0; x < 40; ++x)
+        EXPECT_EQ(target[40 + x], x >= 3 && x < 33 ? 0xFF000007u + 0x100u * x : 0u) << x;
 }
 
 TEST_F(WindowProcTest, PressAndReleaseActOnlyOnTheSameElement)
