@@ -9,7 +9,12 @@
 #include "support/temp_dir.hpp"
 #include "support/xvfb_display.hpp"
 #include "update/digest.hpp"
+#include "game/game_settings.hpp"
+#include "platform/registry.hpp"
+#include "ui/frame.hpp"
 #include "ui/layout.hpp"
+#include "ui/settings_dialog.hpp"
+#include "ui/settings_overlay.hpp"
 #include "ui/ui_state.hpp"
 
 #include <gtest/gtest.h>
@@ -355,6 +360,70 @@ TEST_F(WindowEndToEnd, AClientWhoseSignatureFailsShowsTheErrorAndPlayStaysReady)
         ASSERT_TRUE(test::wait_until([&] { return named_windows() == 1u; }, 10s));
     }
     EXPECT_FALSE(fs::exists(started_file()));
+    display_->request_close(window_);
+    EXPECT_EQ(launcher->wait(10s), 0) << launcher_output();
+}
+
+TEST_F(WindowEndToEnd, SettingsDialogChangesTheFrameRateLimit)
+{
+    ASSERT_TRUE(start_display());
+    // Where the dialog's elements lie, from the same painter the window uses.
+    platform::set_registry_root(tools_.path() / "registry");
+    UiState ui = build_ui_state(1, game_.path());
+    open_settings(ui, game_.path(), true);
+    (void)render_frame(ui);
+    auto centre = [&](std::int32_t id, std::int32_t data) {
+        for (const HitRegion& r : ui.dialog_hits)
+            if (r.id == id && r.data == data)
+                return std::pair{(r.x0 + r.x1) / 2, (r.y0 + r.y1) / 2};
+        ADD_FAILURE() << "no dialog region " << id;
+        return std::pair{0.0f, 0.0f};
+    };
+    auto fps_field = centre(hit_id::dialog_list_header, 2);
+    auto save = centre(hit_id::dialog_save, 0);
+    auto cancel = centre(hit_id::dialog_cancel, 0);
+    DropDownGeometry list = drop_down_geometry(settings_field_top(false, 2), static_cast<std::int32_t>(FPS_LIMITS.size()));
+    auto row_y = [&](int row) { return list.top + 1 + 24 * row + 12; };
+    drop_ui_state(ui);
+    platform::set_registry_root({});
+
+    auto launcher = start_launcher();
+    auto placed = wait_for_window();
+    ASSERT_TRUE(placed) << launcher_output();
+    fs::path ini = game_.path() / "Data" / "Custom" / "config.ini";
+    auto limit_is = [&](std::string_view value) {
+        return read_text(ini).find("Limit=" + std::string(value)) != std::string::npos;
+    };
+    auto open_dialog_and_pick = [&](int row) {
+        std::this_thread::sleep_for(300ms);
+        click(*placed, 718, 607); // "Configurações"
+        std::this_thread::sleep_for(600ms);
+        click(*placed, fps_field.first, fps_field.second);
+        std::this_thread::sleep_for(400ms);
+        screenshot("list-" + std::to_string(row));
+        click(*placed, 620, row_y(row));
+        std::this_thread::sleep_for(300ms);
+    };
+
+    open_dialog_and_pick(1); // 60
+    screenshot("dialog");
+    click(*placed, save.first, save.second);
+    ASSERT_TRUE(test::wait_until([&] { return limit_is("60"); }, 10s)) << read_text(ini);
+
+    open_dialog_and_pick(3); // 144, then Escape
+    EXPECT_TRUE(display_->xdotool({"key", "Escape"}));
+    std::this_thread::sleep_for(500ms);
+    click(*placed, save.first, save.second); // had Escape left the dialog open, this would save 144
+    std::this_thread::sleep_for(500ms);
+    EXPECT_TRUE(limit_is("60")) << read_text(ini);
+    open_dialog_and_pick(4); // 240, then Cancel
+    click(*placed, cancel.first, cancel.second);
+    std::this_thread::sleep_for(500ms);
+    click(*placed, save.first, save.second);
+    std::this_thread::sleep_for(500ms);
+    EXPECT_TRUE(limit_is("60")) << read_text(ini);
+    screenshot("closed");
+
     display_->request_close(window_);
     EXPECT_EQ(launcher->wait(10s), 0) << launcher_output();
 }
