@@ -2,6 +2,7 @@
 
 #include "core/launcher_config_cache.hpp"
 #include "game/game_settings.hpp"
+#include "platform/memory.hpp"
 #include "render/window_icons.hpp"
 #include "ui/layout.hpp"
 #include "ui/motion.hpp"
@@ -82,6 +83,8 @@ AppState build_app_state(float system_scale, const std::filesystem::path& base_d
 
 int run_window(const std::filesystem::path& base_dir, bool test_flag)
 {
+    // The window lives long and makes and drops large pixmaps (scale changes, the dialog).
+    platform::keep_large_buffers_returnable();
     Result<platform::DisplayInfo> display = platform::open_display();
     if (!display) {
         std::fprintf(stderr, "torvane: %s\n", display.error().c_str());
@@ -139,6 +142,8 @@ int run_window(const std::filesystem::path& base_dir, bool test_flag)
         start_update_check(state);
     }
     run_window_actions(context, window);
+    // What the start-up decoded and scaled for the first frame and no longer needs.
+    platform::release_unused_memory();
 
     using clock = std::chrono::steady_clock;
     clock::time_point frame_deadline = clock::now();

@@ -1,0 +1,14 @@
+// How the process's heap gives memory back to the system.
+#pragma once
+
+namespace torvane::platform {
+
+// For a long-running process that allocates and frees large pixel buffers: buffers of 256 KiB and
+// more always get their own mapping, which is returned to the system when they are freed (the
+// allocator would otherwise raise that threshold after the first free and keep such memory).
+void keep_large_buffers_returnable();
+
+// Returns the free memory the heap still holds to the system.
+void release_unused_memory();
+
+} // namespace torvane::platform
