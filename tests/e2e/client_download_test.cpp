@@ -3,6 +3,7 @@
 #include "platform/files.hpp"
 #include "release_keys.hpp"
 #include "release_service.hpp"
+#include "test_launcher.hpp"
 #include "support/sample_client.hpp"
 #include "update/asset_workers.hpp"
 #include "update/digest.hpp"
@@ -30,7 +31,7 @@ class LauncherCopy {
 public:
     explicit LauncherCopy(const fs::path& game_folder) : path_(game_folder / "torvane")
     {
-        fs::copy_file(TORVANE_E2E_LAUNCHER, path_, fs::copy_options::overwrite_existing);
+        test::copy_test_launcher(path_);
     }
     const fs::path& path() const { return path_; }
 

@@ -5,6 +5,7 @@
 #include "platform/files.hpp"
 #include "release_keys.hpp"
 #include "release_service.hpp"
+#include "test_launcher.hpp"
 #include "support/sample_client.hpp"
 #include "support/temp_dir.hpp"
 #include "support/xvfb_display.hpp"
@@ -110,7 +111,7 @@ protected:
         fs::create_directories(shots_);
         fs::create_directories(game_.path() / "runtime");
         fs::permissions(game_.path() / "runtime", fs::perms::owner_all, fs::perm_options::replace);
-        fs::copy_file(TORVANE_E2E_LAUNCHER, launcher_path());
+        test::copy_test_launcher(launcher_path());
         // A stand-in browser opener that records its arguments, found first on PATH.
         fs::create_directories(tools_.path() / "bin");
         auto opener = tools_.write("bin/xdg-open",
