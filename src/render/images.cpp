@@ -168,32 +168,80 @@ Pixmap shrink(const Pixmap& source, Pixmap target, float sx, float sy)
     };
     std::vector<Cover> columns = covers(target.width(), sx, source_width, source.width());
     std::vector<Cover> rows = covers(target.height(), sy, source_height, source.height());
+
+    // The box filter is separable: each source row is first reduced to the target's columns, then
+    // the rows of a target row are added with their own weights.
+    const std::uint32_t width = target.width();
+    std::vector<std::uint32_t> weight_start(width + 1, 0);
+    std::vector<float> column_weights;
+    std::vector<float> column_totals(width, 0);
+    for (std::uint32_t x = 0; x < width; ++x) {
+        const Cover& column = columns[x];
+        for (std::uint32_t i = column.first; i < column.last; ++i) {
+            column_weights.push_back(weight(i, column));
+            column_totals[x] += column_weights.back();
+        }
+        weight_start[x + 1] = static_cast<std::uint32_t>(column_weights.size());
+    }
+    std::vector<float> sums(std::size_t{width} * 4);
+    // A source row reduced to the target's columns; consecutive target rows share at most one source
+    // row, which is kept.
+    std::vector<float> reduced(std::size_t{width} * 4);
+    std::vector<float> kept(std::size_t{width} * 4);
+    std::uint32_t kept_row = std::numeric_limits<std::uint32_t>::max();
+    auto reduce_row = [&](std::uint32_t j, std::vector<float>& into) {
+        const std::uint32_t* line = source.row(j);
+        for (std::uint32_t x = 0; x < width; ++x) {
+            float r0 = 0, r1 = 0, r2 = 0, r3 = 0;
+            const std::uint32_t* pixels = line + columns[x].first;
+            const float* weights = column_weights.data() + weight_start[x];
+            const std::uint32_t taps = weight_start[x + 1] - weight_start[x];
+            for (std::uint32_t k = 0; k < taps; ++k) {
+                std::uint32_t p = pixels[k];
+                float w = weights[k];
+                r0 += static_cast<float>(p & 0xFF) * w;
+                r1 += static_cast<float>((p >> 8) & 0xFF) * w;
+                r2 += static_cast<float>((p >> 16) & 0xFF) * w;
+                r3 += static_cast<float>(p >> 24) * w;
+            }
+            float* r = &into[std::size_t{x} * 4];
+            r[0] = r0;
+            r[1] = r1;
+            r[2] = r2;
+            r[3] = r3;
+        }
+    };
     auto out = target.pixels();
     for (std::uint32_t y = 0; y < target.height(); ++y) {
         const Cover& row = rows[y];
-        for (std::uint32_t x = 0; x < target.width(); ++x) {
-            const Cover& column = columns[x];
-            float sum[4] = {0, 0, 0, 0};
-            float total = 0;
-            for (std::uint32_t j = row.first; j < row.last; ++j) {
-                float wy = weight(j, row);
-                const std::uint32_t* line = source.row(j);
-                for (std::uint32_t i = column.first; i < column.last; ++i) {
-                    float w = weight(i, column) * wy;
-                    std::uint32_t p = line[i];
-                    sum[0] += static_cast<float>(p & 0xFF) * w;
-                    sum[1] += static_cast<float>((p >> 8) & 0xFF) * w;
-                    sum[2] += static_cast<float>((p >> 16) & 0xFF) * w;
-                    sum[3] += static_cast<float>(p >> 24) * w;
-                    total += w;
+        std::fill(sums.begin(), sums.end(), 0.0f);
+        float row_total = 0;
+        for (std::uint32_t j = row.first; j < row.last; ++j) {
+            float wy = weight(j, row);
+            row_total += wy;
+            const std::vector<float>* line = &kept;
+            if (j != kept_row) {
+                reduce_row(j, reduced);
+                line = &reduced;
+                if (j + 1 == row.last) {
+                    std::swap(reduced, kept);
+                    kept_row = j;
+                    line = &kept;
                 }
             }
+            const float* r = line->data();
+            for (std::size_t k = 0; k < sums.size(); ++k)
+                sums[k] += r[k] * wy;
+        }
+        for (std::uint32_t x = 0; x < width; ++x) {
+            float total = column_totals[x] * row_total;
+            const float* sum = &sums[std::size_t{x} * 4];
             std::uint32_t word = 0;
             for (int c = 0; c < 4; ++c) {
                 float value = std::round(sum[c] / std::max(total, 0.000001f));
                 word |= static_cast<std::uint32_t>(std::clamp(value, 0.0f, 255.0f)) << (8 * c);
             }
-            out[std::size_t{y} * target.width() + x] = word;
+            out[std::size_t{y} * width + x] = word;
         }
     }
     return target;

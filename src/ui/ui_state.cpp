@@ -9,6 +9,7 @@
 #include <bit>
 #include <functional>
 #include <random>
+#include <thread>
 
 namespace torvane {
 
@@ -100,10 +101,12 @@ std::uint64_t hover_key(std::int32_t id, std::int32_t data)
 UiState build_ui_state(float scale, const std::filesystem::path& base_dir)
 {
     UiState state;
+    // The hero decodes while the fonts and the other images load.
+    std::thread hero([&state, &base_dir] { state.images.hero = load_hero(base_dir); });
     state.fonts = load_font_set();
-    state.images.hero = load_hero(base_dir);
     state.images.logo = load_png_asset(base_dir, logo_image_name, built_in_logo_image());
     state.images.crest = load_png_asset(base_dir, crest_image_name, built_in_crest_image());
+    hero.join();
     state.start_instant = std::chrono::steady_clock::now();
 
     state.main_bar_tween = settled_tween(0, bar_fill_seconds);
