@@ -192,6 +192,7 @@ void build_emblem_layer(UiState& state)
 void drop_scaled_sprites(StageSprites& stage)
 {
     stage.badge = KeyedSprite{};
+    stage.opened_text = KeyedSprite{};
     stage.rune_sprites.clear();
     stage.logo_quarter_shifts.clear();
     for (DigitSprite& digit : stage.digit_sprites)

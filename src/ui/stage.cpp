@@ -283,12 +283,31 @@ void draw_opened_text(UiState& state, float top, float progress)
     const Font& font = face_font(state.fonts, display_face);
     const ShapedRun run = cached_run(state.text_cache, state.fonts, display_face, 26, 0, opened_text);
     const float left = stage_centre_x - run.width / 2;
-    const float alpha = byte_alpha(progress);
-    const ColorStop stops[] = {{0, color_with_alpha(palette::gold_start, alpha)}, {1, color_with_alpha(palette::gold_end, alpha)}};
     const float line = 26 * (font.ascender - font.descender) / font.units_per_em;
-    Canvas frame(state.frame_canvas, 0, 0, state.scale);
-    draw_glyph_run(frame, font, left, top + baseline_offset(font, 26), run,
-        Paint{linear_gradient_shader(stops, left, top, run.width, line, 135)});
+    auto draw = [&](Canvas& canvas, float alpha) {
+        const ColorStop stops[] = {{0, color_with_alpha(palette::gold_start, alpha)}, {1, color_with_alpha(palette::gold_end, alpha)}};
+        draw_glyph_run(canvas, font, left, top + baseline_offset(font, 26), run,
+            Paint{linear_gradient_shader(stops, left, top, run.width, line, 135)});
+    };
+    const float s = state.scale;
+    if (progress < 1) {
+        Canvas frame(state.frame_canvas, 0, 0, s);
+        draw(frame, byte_alpha(progress));
+        return;
+    }
+    // At rest the line is the same every frame: it is shaped and filled once into a sprite.
+    KeyedSprite& sprite = state.stage.opened_text;
+    const std::int32_t key = floor_key(top * 64);
+    if (!sprite.pixmap || sprite.key != key) {
+        constexpr float margin = 6;
+        sprite.pixmap = Pixmap::create_or_die(scaled_pixels(run.width + 2 * margin, s), scaled_pixels(line + 2 * margin, s));
+        sprite.key = key;
+        sprite.origin_x = static_cast<float>(round_to_pixel((left - margin) * s)) / s;
+        sprite.origin_y = static_cast<float>(round_to_pixel((top - margin) * s)) / s;
+        Canvas canvas(*sprite.pixmap, sprite.origin_x, sprite.origin_y, s);
+        draw(canvas, byte_alpha(1));
+    }
+    blend_pixmap_at(state.frame_canvas, *sprite.pixmap, 1, round_to_pixel(sprite.origin_x * s), round_to_pixel(sprite.origin_y * s));
 }
 
 std::string countdown_sprite_key(const std::array<float, 4>& widths, float y, const std::string& opening)

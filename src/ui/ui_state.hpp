@@ -191,6 +191,7 @@ struct KeyedSprite {
 // The sprites of the stage, made lazily by the stage drawing and dropped when the scale changes.
 struct StageSprites {
     KeyedSprite badge;
+    KeyedSprite opened_text; // "O servidor está aberto!" at rest
     std::vector<FilledPath> ring_clockwise;         // 520-unit design square around (260, 260)
     std::vector<FilledPath> ring_counter_clockwise; // same square
     std::vector<Pixmap> rune_sprites;               // ceil(290 s) square each
