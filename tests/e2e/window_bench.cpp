@@ -67,6 +67,49 @@ double share_of_core(pid_t pid, std::chrono::seconds span)
 
 } // namespace
 
+// Starts the launcher in the game folder and waits until its window shows something other than
+// black; returns the process and the milliseconds from its start (negative when it never did).
+std::pair<pid_t, double> start_until_first_frame(const torvane::test::XvfbDisplay& display,
+    const torvane::test::TempDir& game, const fs::path& launcher)
+{
+    auto started = steady::now();
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        std::string display_env = "DISPLAY=" + display.name();
+        std::string runtime_env = "XDG_RUNTIME_DIR=" + (game.path() / "runtime").string();
+        std::string config_env = "XDG_CONFIG_HOME=" + (game.path() / "config").string();
+        std::string home_env = "HOME=" + game.path().string();
+        char* envp[] = {display_env.data(), runtime_env.data(), config_env.data(), home_env.data(), nullptr};
+        char* args[] = {launcher.string().data(), const_cast<char*>("--teste"), nullptr};
+        ::execve(launcher.c_str(), args, envp);
+        ::_exit(127);
+    }
+
+    // The first frame: the window is there and shows something other than black.
+    double first_frame_ms = -1;
+    while (steady::now() - started < 20s) {
+        auto windows = display.windows_of_class("PellamoorLauncherMain");
+        if (!windows.empty() && display.is_viewable(windows.front())) {
+            if (auto geometry = display.geometry(windows.front())) {
+                auto image = display.capture(*geometry);
+                bool drawn = false;
+                for (std::size_t i = 0; image && i < image->pixels.size() && !drawn; i += 97)
+                    drawn = (image->pixels[i] & 0xFFFFFF) != 0;
+                if (drawn) {
+                    first_frame_ms = std::chrono::duration<double, std::milli>(steady::now() - started).count();
+                    break;
+                }
+            }
+        }
+        std::this_thread::sleep_for(1ms);
+    }
+
+    return {pid, first_frame_ms};
+}
+
 int main(int argc, char** argv)
 {
     int dpi = 96;
@@ -84,40 +127,12 @@ int main(int argc, char** argv)
     fs::path launcher = game.path() / "torvane";
     fs::copy_file(TORVANE_E2E_LAUNCHER, launcher);
 
-    auto started = steady::now();
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, 1);
-        ::dup2(null, 2);
-        std::string display_env = "DISPLAY=" + display->name();
-        std::string runtime_env = "XDG_RUNTIME_DIR=" + (game.path() / "runtime").string();
-        std::string config_env = "XDG_CONFIG_HOME=" + (game.path() / "config").string();
-        std::string home_env = "HOME=" + game.path().string();
-        char* envp[] = {display_env.data(), runtime_env.data(), config_env.data(), home_env.data(), nullptr};
-        char* args[] = {launcher.string().data(), const_cast<char*>("--teste"), nullptr};
-        ::execve(launcher.c_str(), args, envp);
-        ::_exit(127);
-    }
-
-    // The first frame: the window is there and shows something other than black.
-    double first_frame_ms = -1;
-    while (steady::now() - started < 20s) {
-        auto windows = display->windows_of_class("PellamoorLauncherMain");
-        if (!windows.empty() && display->is_viewable(windows.front())) {
-            if (auto geometry = display->geometry(windows.front())) {
-                auto image = display->capture(*geometry);
-                bool drawn = false;
-                for (std::size_t i = 0; image && i < image->pixels.size() && !drawn; i += 97)
-                    drawn = (image->pixels[i] & 0xFFFFFF) != 0;
-                if (drawn) {
-                    first_frame_ms = std::chrono::duration<double, std::milli>(steady::now() - started).count();
-                    break;
-                }
-            }
-        }
-        std::this_thread::sleep_for(1ms);
-    }
+    // A first start writes the configuration cache and the game settings; a player's later starts
+    // find them, so both are measured.
+    auto [first_pid, first_start_ms] = start_until_first_frame(*display, game, launcher);
+    ::kill(first_pid, SIGKILL);
+    ::waitpid(first_pid, nullptr, 0);
+    auto [pid, first_frame_ms] = start_until_first_frame(*display, game, launcher);
 
     std::this_thread::sleep_for(2s); // past the intro
     double main_screen = share_of_core(pid, 10s);
@@ -148,7 +163,8 @@ int main(int argc, char** argv)
     ::waitpid(pid, nullptr, 0);
 
     std::printf("janela do launcher, Xvfb a %d dpi (escala %.2f)\n", dpi, scale);
-    std::printf("primeiro quadro apresentado: %.0f ms após o início do processo\n", first_frame_ms);
+    std::printf("primeiro quadro apresentado: %.0f ms após o início do processo (primeira partida: %.0f ms)\n",
+        first_frame_ms, first_start_ms);
     std::printf("tela principal, 10 s a 60 Hz: %.1f %% de um núcleo\n", main_screen);
     std::printf("abrir as configurações (1 s após o clique): %.0f ms de processador\n", open_cpu_ms);
     std::printf("configurações abertas e paradas, 10 s: %.2f %% de um núcleo\n", dialog);
