@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include <sys/stat.h>
 
 namespace torvane {
@@ -75,6 +77,12 @@ TEST(ManifestRules, ExclusionsAndUserFilesFoldAsciiCaseOnly)
 
 class ManifestGeneratorTest : public ::testing::Test {
 protected:
+    // The result box would open on a display; here its text goes to the standard streams.
+    ManifestGeneratorTest()
+    {
+        ::unsetenv("DISPLAY");
+        ::unsetenv("WAYLAND_DISPLAY");
+    }
     fs::path game() const { return dir_.path() / "game"; }
     void write(const std::string& relative, std::string_view bytes = "x") const { dir_.write(fs::path("game") / relative, bytes); }
 
