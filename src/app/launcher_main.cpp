@@ -3,19 +3,11 @@
 #include "app/launch_mode.hpp"
 #include "app/modes.hpp"
 #include "app/single_instance.hpp"
+#include "core/overloaded.hpp"
 #include "core/util.hpp"
 #include "ui/window_loop.hpp"
 
 namespace torvane {
-
-namespace {
-
-template <class... Handlers>
-struct Overloaded : Handlers... {
-    using Handlers::operator()...;
-};
-
-} // namespace
 
 int launcher_main(const std::vector<std::string>& arguments)
 {

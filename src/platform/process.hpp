@@ -14,7 +14,7 @@ namespace torvane::platform {
 
 namespace fs = std::filesystem;
 
-struct ProcessSpec {
+struct ProgramLaunch {
     fs::path program;               // a path, or a bare name looked up on PATH
     std::vector<std::string> arguments; // without the program itself
     std::optional<fs::path> working_folder;
@@ -27,7 +27,7 @@ struct ProcessSpec {
 // text and " (os error N)": a program found nowhere, not executable or of no known format, a
 // missing working folder, a descriptor that is not open. The environment is the launcher's;
 // signal dispositions and the signal mask are reset to the defaults.
-Status start_detached(const ProcessSpec& spec);
+Status start_detached(const ProgramLaunch& launch);
 
 // How a client executable is started: a native program (ELF or "#!") directly, a Windows program
 // ("MZ") through wine found on PATH.

@@ -134,7 +134,7 @@ struct WindowIcon {
     std::vector<std::uint32_t> pixels; // width x height words
 };
 
-struct WindowSpec {
+struct WindowOptions {
     std::string title;
     PixelRect bounds;   // position and size in device pixels
     DragTest drag_test; // empty: never drags
@@ -151,7 +151,7 @@ struct DisplayInfo {
 Result<DisplayInfo> open_display();
 
 // Creates the window, hidden, at the bounds given. Fails with a Portuguese message.
-Result<std::unique_ptr<Window>> create_window(const WindowSpec& spec);
+Result<std::unique_ptr<Window>> create_window(const WindowOptions& options);
 
 // A message box without a window (before one exists or when none can be made); with no display
 // the text goes to standard error.

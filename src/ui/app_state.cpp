@@ -34,7 +34,7 @@ AppServices default_app_services()
                                       std::shared_ptr<std::atomic<bool>> stop_flag, bool managed_update) {
         spawn_server_status_worker(std::move(sender), std::move(game_folder), std::move(stop_flag), managed_update);
     };
-    services.start_process = [](const platform::ProcessSpec& spec) { return platform::start_detached(spec); };
+    services.start_process = [](const platform::ProgramLaunch& launch) { return platform::start_detached(launch); };
     services.open_url = [](std::string_view url) { return platform::open_url(url); };
     services.now = [] { return std::chrono::steady_clock::now(); };
     services.running_executable = [] { return current_exe_or_default(); };

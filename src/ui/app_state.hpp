@@ -62,7 +62,7 @@ struct AppServices {
     std::function<void(UiSender sender, std::filesystem::path game_folder, std::shared_ptr<std::atomic<bool>> stop_flag,
         bool managed_update)>
         start_status_probe;
-    std::function<Status(const platform::ProcessSpec& spec)> start_process;
+    std::function<Status(const platform::ProgramLaunch& launch)> start_process;
     std::function<Status(std::string_view url)> open_url;
     std::function<std::chrono::steady_clock::time_point()> now;
     // The launcher's own executable, started again after it replaced itself.

@@ -54,20 +54,20 @@ void launch_game(AppState& app)
         verified = std::move(*checked);
     }
 
-    platform::ProcessSpec spec;
-    spec.working_folder = app.game_dir;
+    platform::ProgramLaunch launch;
+    launch.working_folder = app.game_dir;
     Result<platform::ExecutableKind> kind = platform::executable_kind(executable);
     if (kind && *kind == platform::ExecutableKind::Windows) {
-        spec.program = "wine";
-        spec.arguments = {executable.string(), "-launcher"};
+        launch.program = "wine";
+        launch.arguments = {executable.string(), "-launcher"};
     } else {
-        spec.program = executable;
-        spec.arguments = {"-launcher"};
+        launch.program = executable;
+        launch.arguments = {"-launcher"};
     }
     if (verified)
-        spec.inherited_descriptor = verified->descriptor();
+        launch.inherited_descriptor = verified->descriptor();
 
-    Status started = kind ? app.services.start_process(spec) : Status(failure(kind.error()));
+    Status started = kind ? app.services.start_process(launch) : Status(failure(kind.error()));
     if (!started) {
         queue_start_failure(app, started.error());
         restore_play_button(app);

@@ -1,8 +1,9 @@
 #include "ui/main_actions.hpp"
 
 #include "build_config.hpp"
+#include "core/overloaded.hpp"
+#include "core/service_endpoints.hpp"
 #include "game/game_settings.hpp"
-#include "platform/text.hpp"
 #include "platform/unicode.hpp"
 #include "ui/game_start.hpp"
 #include "ui/settings_dialog.hpp"
@@ -15,19 +16,9 @@ namespace torvane {
 
 namespace {
 
-template <class... Handlers>
-struct Overloaded : Handlers... {
-    using Handlers::operator()...;
-};
-
 bool starts_with_ascii_case(std::string_view text, std::string_view prefix)
 {
-    if (text.size() < prefix.size())
-        return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i)
-        if (platform::lower_ascii(text[i]) != prefix[i])
-            return false;
-    return true;
+    return text.size() >= prefix.size() && platform::equal_ignoring_ascii_case(text.substr(0, prefix.size()), prefix);
 }
 
 // The client counts as freshly checked for this long after an update ended well.
@@ -85,13 +76,7 @@ std::optional<std::string> openable_url(std::string_view url)
     return std::nullopt;
 }
 
-std::string all_news_url()
-{
-    std::string_view origin = build::web_origin;
-    while (origin.ends_with('/'))
-        origin.remove_suffix(1);
-    return std::string(origin) + "/media";
-}
+std::string all_news_url() { return service::origin_url(build::web_origin, "/media"); }
 
 void handle_action(AppState& app, UiAction action)
 {

@@ -20,15 +20,6 @@ namespace torvane {
 
 namespace {
 
-std::int32_t saturating_pixels(double value)
-{
-    if (std::isnan(value))
-        return 0;
-    return static_cast<std::int32_t>(std::clamp(value, -2147483648.0, 2147483647.0));
-}
-
-std::int32_t window_pixels(float units, float scale) { return saturating_pixels(std::ceil(double{units} * scale)); }
-
 // Whether the loop renders now or waits for input.
 bool wants_frame(WindowContext& context)
 {
@@ -101,17 +92,17 @@ int run_window(const std::filesystem::path& base_dir, bool test_flag)
     std::int32_t centred_x = area.x + (area.w - width) / 2;
     std::int32_t centred_y = area.y + (area.h - height) / 2;
 
-    platform::WindowSpec spec;
-    spec.title = window_title(context.state->config);
-    spec.bounds = {std::max(centred_x, area.x), std::max(centred_y, area.y), width, height};
-    spec.icons = window_icon_set();
-    spec.drag_test = [&context](std::int32_t x, std::int32_t y) {
+    platform::WindowOptions options;
+    options.title = window_title(context.state->config);
+    options.bounds = {std::max(centred_x, area.x), std::max(centred_y, area.y), width, height};
+    options.icons = window_icon_set();
+    options.drag_test = [&context](std::int32_t x, std::int32_t y) {
         StateBorrow app(context);
         if (!app)
             return false;
         return is_caption(app->ui, static_cast<float>(x) / app->ui.scale, static_cast<float>(y) / app->ui.scale);
     };
-    Result<std::unique_ptr<platform::Window>> created = platform::create_window(spec);
+    Result<std::unique_ptr<platform::Window>> created = platform::create_window(options);
     if (!created) {
         std::fprintf(stderr, "torvane: %s\n", created.error().c_str());
         drop_ui_state(context.state->ui);

@@ -1,8 +1,9 @@
 #include "ui/window_proc.hpp"
 
+#include "core/config_json.hpp"
 #include "core/game_client_files.hpp"
 #include "core/launcher_config_cache.hpp"
-#include "core/config_json.hpp"
+#include "core/overloaded.hpp"
 #include "core/util.hpp"
 #include "game/game_settings.hpp"
 #include "platform/instance_lock.hpp"
@@ -23,11 +24,6 @@ namespace torvane {
 
 namespace {
 
-template <class... Handlers>
-struct Overloaded : Handlers... {
-    using Handlers::operator()...;
-};
-
 namespace ev = platform::window_event;
 
 // The title band of the main screen, where the window can be dragged.
@@ -35,13 +31,6 @@ constexpr float title_band_bottom = 58;
 constexpr float title_buttons_right = 1090;
 
 bool dialog_open(const UiState& ui) { return ui.screen_mode != screen_main; }
-
-std::int32_t saturating_pixels(double value)
-{
-    if (std::isnan(value))
-        return 0;
-    return static_cast<std::int32_t>(std::clamp(value, -2147483648.0, 2147483647.0));
-}
 
 void set_windowed_switch(UiState& ui, bool on)
 {
@@ -182,8 +171,8 @@ void on_release(WindowContext& context, platform::Window& window, std::int32_t p
 void on_scale_changed(WindowContext& context, platform::Window& window, const ev::ScaleChanged& change)
 {
     float scale = std::max(0.5f, change.scale);
-    std::int32_t width = saturating_pixels(std::ceil(double{logical_width} * scale));
-    std::int32_t height = saturating_pixels(std::ceil(double{logical_height} * scale));
+    std::int32_t width = window_pixels(logical_width, scale);
+    std::int32_t height = window_pixels(logical_height, scale);
     {
         StateBorrow app(context);
         if (app) {
@@ -204,6 +193,14 @@ void drain_worker_events(WindowContext& context, platform::Window& window)
 }
 
 } // namespace
+
+std::int32_t window_pixels(float units, float scale)
+{
+    double value = std::ceil(double{units} * scale);
+    if (std::isnan(value))
+        return 0;
+    return static_cast<std::int32_t>(std::clamp(value, -2147483648.0, 2147483647.0));
+}
 
 StateBorrow::StateBorrow(WindowContext& context) : context_(context)
 {
@@ -502,9 +499,9 @@ void run_window_actions(WindowContext& context, platform::Window& window)
                         }
                         // The successor takes the instance lock over, so it goes first.
                         platform::release_instance_mutex();
-                        platform::ProcessSpec spec;
-                        spec.program = services.running_executable();
-                        (void)services.start_process(spec);
+                        platform::ProgramLaunch launch;
+                        launch.program = services.running_executable();
+                        (void)services.start_process(launch);
                         destroy_window(context, window);
                         return true;
                     },

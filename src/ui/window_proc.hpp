@@ -42,6 +42,10 @@ private:
     AppState* state_ = nullptr;
 };
 
+// The window's side in device pixels for a side in logical units: ceil(units x scale), saturating
+// to the 32-bit range (NaN gives 0).
+std::int32_t window_pixels(float units, float scale);
+
 // Handles one event, then runs the queued window actions.
 void window_proc(WindowContext& context, platform::Window& window, const platform::WindowEvent& event);
 

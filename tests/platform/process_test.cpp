@@ -116,7 +116,7 @@ TEST(StartDetached, RunsInItsFolderWithArgumentsInheritingOnlyTheOneDescriptor)
     ASSERT_GE(stray, 0);
     fs::path program = write_executable(dir, "bin/Main.exe", recording_script(record, share_lock, stray));
 
-    auto started = start_detached(ProcessSpec {.program = program,
+    auto started = start_detached(ProgramLaunch {.program = program,
         .arguments = {"-launcher", "two words", "$HOME;'\"*"},
         .working_folder = folder,
         .inherited_descriptor = share_lock});
@@ -154,7 +154,7 @@ TEST(StartDetached, FindsABareNameOnPath)
     write_executable(dir, "bin/torvane-stand-in", "#!/bin/sh\necho \"$@\" > '" + record.string() + "'\n");
     std::string saved_path = std::getenv("PATH");
     ::setenv("PATH", ("/nonexistent:" + (dir.path() / "bin").string() + ":" + saved_path).c_str(), 1);
-    auto started = start_detached(ProcessSpec {.program = "torvane-stand-in", .arguments = {"a"}});
+    auto started = start_detached(ProgramLaunch {.program = "torvane-stand-in", .arguments = {"a"}});
     ::setenv("PATH", saved_path.c_str(), 1);
     ASSERT_TRUE(started) << started.error();
     ASSERT_TRUE(test::wait_until([&] { return lines_of(record) == std::vector<std::string> {"a"}; }));
@@ -169,7 +169,7 @@ TEST(StartDetached, StartFailuresCarryTheSystemText)
     fs::path runs = write_executable(dir, "runs.sh", "#!/bin/sh\n");
     struct Case {
         const char* what;
-        ProcessSpec spec;
+        ProgramLaunch launch;
         const char* error;
     };
     const Case cases[] = {
@@ -185,7 +185,7 @@ TEST(StartDetached, StartFailuresCarryTheSystemText)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        auto started = start_detached(c.spec);
+        auto started = start_detached(c.launch);
         ASSERT_FALSE(started);
         EXPECT_EQ(started.error(), c.error);
     }

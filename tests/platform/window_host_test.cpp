@@ -56,9 +56,9 @@ protected:
     }
 
     // Creates and shows the test window and waits until it is on the screen.
-    std::unique_ptr<Window> shown_window(WindowSpec spec = {.title = "Janela de teste", .bounds = test_bounds})
+    std::unique_ptr<Window> shown_window(WindowOptions window_options = {.title = "Janela de teste", .bounds = test_bounds})
     {
-        auto created = create_window(spec);
+        auto created = create_window(window_options);
         EXPECT_TRUE(created) << created.error();
         if (!created)
             return nullptr;
@@ -129,11 +129,11 @@ TEST_F(WindowHostTest, NoDisplay)
 TEST_F(WindowHostTest, WindowClassTitleBorderIconAndBounds)
 {
     ASSERT_TRUE(start_display());
-    WindowSpec spec {.title = "Servidor Ãrvore", .bounds = test_bounds};
-    spec.icons.push_back({2, 1, {0xFF112233, 0x80445566}});
-    spec.icons.push_back({1, 1, {0x00000000}});
-    spec.icons.push_back({3, 3, {0xFFFFFFFF}}); // too few pixels: left out
-    auto window = shown_window(spec);
+    WindowOptions window_options {.title = "Servidor Ãrvore", .bounds = test_bounds};
+    window_options.icons.push_back({2, 1, {0xFF112233, 0x80445566}});
+    window_options.icons.push_back({1, 1, {0x00000000}});
+    window_options.icons.push_back({3, 3, {0xFFFFFFFF}}); // too few pixels: left out
+    auto window = shown_window(window_options);
     ASSERT_TRUE(window);
 
     auto names = display_->window_class(x_window_);

@@ -34,7 +34,7 @@ namespace ev = platform::window_event;
 struct Started {
     int sealed_updates = 0;
     int manifest_updates = 0;
-    std::vector<platform::ProcessSpec> processes;
+    std::vector<platform::ProgramLaunch> processes;
     std::vector<std::string> urls;
     std::vector<int> inherited_locked; // per process: 1 when the inherited descriptor held the share lock
     Status process_result;
@@ -52,11 +52,11 @@ protected:
         services.start_manifest_update = [this](ManifestUpdateInputs) { ++started.manifest_updates; };
         services.start_config_fetch = [](UiSender) {};
         services.start_status_probe = [](UiSender, auto, auto, bool) {};
-        services.start_process = [this](const platform::ProcessSpec& spec) {
-            started.processes.push_back(spec);
-            if (spec.inherited_descriptor) {
+        services.start_process = [this](const platform::ProgramLaunch& launch) {
+            started.processes.push_back(launch);
+            if (launch.inherited_descriptor) {
                 // A share lock on the inherited file keeps an exclusive one out.
-                int probe = ::open(spec.program.c_str(), O_RDONLY | O_CLOEXEC);
+                int probe = ::open(launch.program.c_str(), O_RDONLY | O_CLOEXEC);
                 started.inherited_locked.push_back(::flock(probe, LOCK_EX | LOCK_NB) != 0);
                 ::close(probe);
             }
@@ -322,8 +322,9 @@ TEST_F(WindowProcTest, FinishedShowsTheOutcomeByPathAndError)
         EXPECT_EQ(app().update_done, c.ready);
         EXPECT_EQ(ui().play_enabled, c.ready);
         EXPECT_EQ(app().client_ready_at.has_value(), c.outcome.has_value());
-        if (c.ready)
+        if (c.ready) {
             EXPECT_EQ(ui().rate_line, "");
+        }
         std::filesystem::remove(dir.path() / "Main.exe");
     }
 }
@@ -602,11 +603,11 @@ TEST_F(WindowProcTest, GameStartsVerifiedInItsFolderWithTheLockInherited)
     app().game_dir = dir.path();
     launch_game(app());
     ASSERT_EQ(started.processes.size(), 1u);
-    const platform::ProcessSpec& spec = started.processes[0];
-    EXPECT_EQ(spec.program, dir.path() / "Main.exe");
-    EXPECT_THAT(spec.arguments, ElementsAre("-launcher"));
-    EXPECT_EQ(spec.working_folder, dir.path());
-    ASSERT_TRUE(spec.inherited_descriptor);
+    const platform::ProgramLaunch& launch = started.processes[0];
+    EXPECT_EQ(launch.program, dir.path() / "Main.exe");
+    EXPECT_THAT(launch.arguments, ElementsAre("-launcher"));
+    EXPECT_EQ(launch.working_folder, dir.path());
+    ASSERT_TRUE(launch.inherited_descriptor);
     EXPECT_THAT(started.inherited_locked, ElementsAre(1));
     ASSERT_EQ(app().actions.size(), 2u);
     EXPECT_TRUE(std::holds_alternative<window_action::Minimize>(app().actions[0]));

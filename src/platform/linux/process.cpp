@@ -107,21 +107,21 @@ void close_on_exec_from(int first)
 
 } // namespace
 
-Status start_detached(const ProcessSpec& spec)
+Status start_detached(const ProgramLaunch& launch)
 {
-    fs::path program = TRY(resolve_program(spec.program));
+    fs::path program = TRY(resolve_program(launch.program));
 
     // Everything the child needs is built before fork: after it only async-signal-safe calls run.
     std::vector<std::string> words;
-    words.push_back(spec.program.string());
-    words.insert(words.end(), spec.arguments.begin(), spec.arguments.end());
+    words.push_back(launch.program.string());
+    words.insert(words.end(), launch.arguments.begin(), launch.arguments.end());
     std::vector<char*> argv;
     for (std::string& word : words)
         argv.push_back(word.data());
     argv.push_back(nullptr);
-    std::string folder = spec.working_folder ? spec.working_folder->string() : std::string();
-    int inherited = spec.inherited_descriptor.value_or(-1);
-    if (spec.inherited_descriptor && ::fcntl(inherited, F_GETFD) < 0)
+    std::string folder = launch.working_folder ? launch.working_folder->string() : std::string();
+    int inherited = launch.inherited_descriptor.value_or(-1);
+    if (launch.inherited_descriptor && ::fcntl(inherited, F_GETFD) < 0)
         return failure(last_os_error_text());
 
     // The grandchild writes errno here when it cannot exec; a successful exec closes the pipe.
@@ -144,7 +144,7 @@ Status start_detached(const ProcessSpec& spec)
         if (grandchild < 0)
             report_errno_and_exit(report_write.get());
         if (grandchild == 0)
-            exec_child(program.c_str(), argv.data(), spec.working_folder ? folder.c_str() : nullptr, inherited,
+            exec_child(program.c_str(), argv.data(), launch.working_folder ? folder.c_str() : nullptr, inherited,
                 report_write.get());
         ::_exit(0);
     }
@@ -189,7 +189,7 @@ Result<ExecutableKind> executable_kind(const fs::path& file)
 
 Status open_url(std::string_view url)
 {
-    return start_detached(ProcessSpec {.program = "xdg-open", .arguments = {std::string(url)}});
+    return start_detached(ProgramLaunch {.program = "xdg-open", .arguments = {std::string(url)}});
 }
 
 } // namespace torvane::platform

@@ -96,7 +96,7 @@ struct WakeTarget {
 
 class SdlWindow final : public Window {
 public:
-    static Result<std::unique_ptr<SdlWindow>> create(const WindowSpec& spec);
+    static Result<std::unique_ptr<SdlWindow>> create(const WindowOptions& options);
     ~SdlWindow() override;
 
     PixelSurface surface() override;
@@ -141,12 +141,12 @@ private:
     std::shared_ptr<WakeTarget> wake_ = std::make_shared<WakeTarget>();
 };
 
-Result<std::unique_ptr<SdlWindow>> SdlWindow::create(const WindowSpec& spec)
+Result<std::unique_ptr<SdlWindow>> SdlWindow::create(const WindowOptions& options)
 {
     SdlVideo video = TRY(SdlVideo::start());
     auto self = std::unique_ptr<SdlWindow>(new SdlWindow(std::move(video)));
-    self->window_ = SDL_CreateWindow(spec.title.c_str(), spec.bounds.x, spec.bounds.y, std::max(spec.bounds.w, 1),
-        std::max(spec.bounds.h, 1), SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN);
+    self->window_ = SDL_CreateWindow(options.title.c_str(), options.bounds.x, options.bounds.y, std::max(options.bounds.w, 1),
+        std::max(options.bounds.h, 1), SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN);
     if (!self->window_)
         return failure(std::string("Não foi possível criar a janela: ") + SDL_GetError());
 
@@ -158,9 +158,9 @@ Result<std::unique_ptr<SdlWindow>> SdlWindow::create(const WindowSpec& spec)
     self->x_window_ = info.info.x11.window;
     // SDL names the class after the executable; a second launcher looks for the launcher's own.
     x11::set_window_class(self->x_display_, self->x_window_, program_invocation_short_name, launcher_window_class);
-    x11::set_legacy_title(self->x_display_, self->x_window_, spec.title.c_str());
+    x11::set_legacy_title(self->x_display_, self->x_window_, options.title.c_str());
     x11::set_undecorated(self->x_display_, self->x_window_);
-    x11::set_window_icons(self->x_display_, self->x_window_, spec.icons);
+    x11::set_window_icons(self->x_display_, self->x_window_, options.icons);
     self->server_dpi_ = x11::server_dpi(self->x_display_);
     self->scale_ = display_scale(self->server_dpi_, SDL_GetWindowDisplayIndex(self->window_));
 
@@ -174,7 +174,7 @@ Result<std::unique_ptr<SdlWindow>> SdlWindow::create(const WindowSpec& spec)
         return failure(std::string("Não foi possível criar a janela: formato de pixel não suportado (")
             + SDL_GetPixelFormatName(format->format) + ")");
 
-    self->drag_test_ = spec.drag_test;
+    self->drag_test_ = options.drag_test;
     if (SDL_SetWindowHitTest(self->window_, &SdlWindow::hit_test, self.get()) != 0)
         return failure(std::string("Não foi possível criar a janela: ") + SDL_GetError());
     self->arrow_ = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_ARROW);
@@ -474,9 +474,9 @@ Result<DisplayInfo> open_display()
     return info;
 }
 
-Result<std::unique_ptr<Window>> create_window(const WindowSpec& spec)
+Result<std::unique_ptr<Window>> create_window(const WindowOptions& options)
 {
-    auto created = SdlWindow::create(spec);
+    auto created = SdlWindow::create(options);
     video_held_for_window().reset();
     if (!created)
         return failure(std::move(created).error());
