@@ -41,6 +41,9 @@ ShapedRun run_of(UiState& state, TextFace face, float size, float spacing, std::
     return cached_run(state.text_cache, state.fonts, face, size, spacing, text);
 }
 
+constexpr float status_left = 39;
+constexpr float percent_right = 611;
+
 void draw_line(Canvas& canvas, UiState& state, TextFace face, float size, float spacing, std::string_view text,
     float x, float top, Color color)
 {
@@ -253,6 +256,15 @@ void draw_play_button(UiState& state, Canvas& canvas, const Mask* bar_mask)
 
 } // namespace
 
+std::string shown_status_label(UiState& state)
+{
+    float room = percent_right - run_of(state, TextFace::ManropeBold, 15, 0, percent_text(state.percent)).width - 12
+        - status_left;
+    if (!state.rate_line.empty())
+        room -= run_of(state, TextFace::ManropeMedium, 12, 0, state.rate_line).width + 10;
+    return ellipsize_to_width(font_of(state, TextFace::ManropeSemiBold), 13, room, state.status_label);
+}
+
 std::string percent_text(float percent)
 {
     char buffer[64]; // room for the smallest float written out in full
@@ -326,14 +338,14 @@ void draw_bottom_bar(UiState& state, Canvas& canvas)
 
     // Status line, transfer rate and percentage share one baseline.
     constexpr float status_top = 558;
-    const ShapedRun status = run_of(state, TextFace::ManropeSemiBold, 13, 0, state.status_label);
-    draw_run_at_top(canvas, font_of(state, TextFace::ManropeSemiBold), status, 39, status_top, Paint::solid(palette::text));
+    const ShapedRun status = run_of(state, TextFace::ManropeSemiBold, 13, 0, shown_status_label(state));
+    draw_run_at_top(canvas, font_of(state, TextFace::ManropeSemiBold), status, status_left, status_top, Paint::solid(palette::text));
     if (!state.rate_line.empty())
-        draw_line(canvas, state, TextFace::ManropeMedium, 12, 0, state.rate_line, 39 + status.width + 10,
+        draw_line(canvas, state, TextFace::ManropeMedium, 12, 0, state.rate_line, status_left + status.width + 10,
             same_baseline_top(state, TextFace::ManropeSemiBold, 13, status_top, TextFace::ManropeMedium, 12),
             palette::muted);
     const ShapedRun percent = run_of(state, TextFace::ManropeBold, 15, 0, percent_text(state.percent));
-    draw_run_at_top(canvas, font_of(state, TextFace::ManropeBold), percent, 611 - percent.width,
+    draw_run_at_top(canvas, font_of(state, TextFace::ManropeBold), percent, percent_right - percent.width,
         same_baseline_top(state, TextFace::ManropeSemiBold, 13, status_top, TextFace::ManropeBold, 15),
         Paint::solid(palette::text));
 

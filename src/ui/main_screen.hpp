@@ -54,6 +54,11 @@ void draw_server_badge(const UiState& state, Canvas& canvas, float x, float y, f
 // The bottom bar's percentage: the shortest decimal form of the number, then "%" ("92%", "51.5%").
 std::string percent_text(float percent);
 
+// The status label as the bottom bar shows it: shortened with "…" so that it, and the rate line
+// after it, end 12 units before the percentage (a long error would otherwise run over the switch
+// and the Play button).
+std::string shown_status_label(UiState& state);
+
 // The hover intensity 0..1 of a main-screen element.
 float hover_amount(const UiState& state, std::int32_t id, std::int32_t data = 0);
 

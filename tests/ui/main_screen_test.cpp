@@ -99,6 +99,45 @@ TEST(MainScreen, LongFileNameStaysInsideTheProgressColumn)
                 << x << "," << y;
 }
 
+TEST(MainScreen, LongStatusLineStopsBeforeThePercentage)
+{
+    ScreenFixture fixture;
+    UiState& state = fixture.state;
+    const std::string error = "Não foi possível baixar o jogo: https://127.0.0.1:20582/client/current.pmx: Connection "
+                              "Failed: Failed to connect to 127.0.0.1 port 20582: Connection refused";
+    struct Case {
+        std::string label;
+        std::string rate;
+        bool shortened;
+    } cases[] = {
+        {"Cliente pronto para jogar.", "", false},
+        {"Baixando o Torvane: 5 MB de 9 MB", "1,2 MB/s", false},
+        {error, "", true},
+        {error, "1,2 MB/s", true},
+    };
+    for (const Case& c : cases) {
+        set_status(state, c.label, 0, 40, std::nullopt, false, true, c.rate);
+        std::string shown = shown_status_label(state);
+        EXPECT_EQ(shown != c.label, c.shortened) << shown;
+        if (c.shortened) {
+            EXPECT_TRUE(shown.ends_with("\u2026")) << shown;
+        }
+    }
+    // Between the status line and the percentage the bar stays as it is with no status at all.
+    set_status(state, std::string(), 0, 40, std::nullopt, false, true, std::string());
+    const Pixmap empty = fixture.bottom_bar();
+    set_status(state, error, 0, 40, std::nullopt, false, true, std::string());
+    const Pixmap long_status = fixture.bottom_bar();
+    const float percent_left = 611 - cached_run(state.text_cache, state.fonts, TextFace::ManropeBold, 15, 0, "40%").width;
+    for (float y = 556; y < 575; y += 1)
+        for (float x = percent_left - 10; x < 1060; x += 1)
+            if (x < percent_left - 1 || x > 612) {
+                EXPECT_EQ(at_logical(empty, bottom_bar_x, bottom_bar_y, x, y),
+                    at_logical(long_status, bottom_bar_x, bottom_bar_y, x, y))
+                    << x << "," << y;
+            }
+}
+
 TEST(MainScreen, StatusDotShowsTheServerState)
 {
     struct Case {
