@@ -17,8 +17,9 @@ namespace torvane::test {
 inline void copy_test_launcher(const std::filesystem::path& to)
 {
     std::filesystem::copy_file(TORVANE_E2E_LAUNCHER, to, std::filesystem::copy_options::overwrite_existing);
-    if (std::filesystem::file_size(to) > launcher_max_size)
+    if (std::filesystem::file_size(to) > launcher_max_size) {
         EXPECT_EQ(std::system(("objcopy --strip-debug '" + to.string() + "'").c_str()), 0);
+    }
 }
 
 } // namespace torvane::test
