@@ -1,7 +1,9 @@
 #include "core/util.hpp"
 
 #include "core/utf8.hpp"
+#include "platform/case_mapping.hpp"
 #include "platform/files.hpp"
+#include "platform/path_text.hpp"
 #include "platform/unicode.hpp"
 
 #include <algorithm>
@@ -10,10 +12,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
-#include <locale.h>
-#include <wctype.h>
 
 namespace torvane {
+
+using platform::is_cased;
+using platform::simple_lowercase;
 
 fs::path current_exe_or_default()
 {
@@ -176,6 +179,39 @@ bool is_decimal_number(std::string_view text)
     return i == text.size();
 }
 
+// The float nearest a decimal number (as is_decimal_number accepts it) that lies outside the range
+// of float: infinity when too large, zero or a subnormal when too small.
+float out_of_range_float(std::string_view text)
+{
+    double wide = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), wide);
+    if (error == std::errc() && end == text.data() + text.size()) {
+        if (std::fabs(wide) > std::numeric_limits<float>::max())
+            return std::numeric_limits<float>::infinity();
+        return static_cast<float>(wide);
+    }
+    // Outside double's range too: the decimal exponent of the first significant digit decides.
+    long exponent = 0;
+    const std::size_t e = text.find_first_of("eE");
+    const std::string_view mantissa = text.substr(0, e);
+    if (e != std::string_view::npos) {
+        std::string_view digits = text.substr(e + 1);
+        const bool negative = digits.starts_with('-');
+        if (digits.starts_with('-') || digits.starts_with('+'))
+            digits.remove_prefix(1);
+        for (char c : digits)
+            exponent = std::min(exponent * 10 + (c - '0'), 1000000L);
+        if (negative)
+            exponent = -exponent;
+    }
+    const std::size_t point = std::min(mantissa.find('.'), mantissa.size());
+    const std::size_t first = mantissa.find_first_of("123456789");
+    if (first == std::string_view::npos)
+        return 0;
+    const long position = first < point ? static_cast<long>(point - first) : -static_cast<long>(first - point - 1);
+    return exponent + position > 0 ? std::numeric_limits<float>::infinity() : 0.0f;
+}
+
 } // namespace
 
 std::optional<float> parse_decimal_float(std::string_view text)
@@ -194,11 +230,8 @@ std::optional<float> parse_decimal_float(std::string_view text)
     } else if (is_decimal_number(body)) {
         auto [end, error] = std::from_chars(body.data(), body.data() + body.size(), value);
         if (error == std::errc::result_out_of_range) {
-            // Too large becomes infinity, too small zero, as decimal-to-float rounding gives; the
-            // C locale keeps the point a decimal point whatever the process's locale.
-            static const locale_t c_locale = ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-            std::string terminated(body);
-            value = ::strtof_l(terminated.c_str(), nullptr, c_locale);
+            // Too large becomes infinity, too small zero, as decimal-to-float rounding gives.
+            value = out_of_range_float(body);
         } else if (error != std::errc() || end != body.data() + body.size()) {
             return std::nullopt;
         }
@@ -224,42 +257,6 @@ std::string format_speed(double v)
 }
 
 namespace {
-
-// Case mappings come from the C library's UTF-8 locale, whose tables carry Unicode's simple case
-// mappings for every script (Latin, Greek, Cyrillic, Armenian, Georgian, ...). The one unconditional
-// full mapping that differs from the simple one (U+0130) and Greek final sigma are added here.
-locale_t utf8_ctype_locale()
-{
-    static locale_t locale = [] {
-        locale_t l = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
-        if (!l)
-            l = ::newlocale(LC_CTYPE_MASK, "en_US.UTF-8", static_cast<locale_t>(0));
-        return l;
-    }();
-    return locale;
-}
-
-char32_t simple_lowercase(char32_t c)
-{
-    if (c < 0x80)
-        return (c >= 'A' && c <= 'Z') ? c + 32 : c;
-    locale_t locale = utf8_ctype_locale();
-    if (!locale)
-        return c;
-    return static_cast<char32_t>(::towlower_l(static_cast<wint_t>(c), locale));
-}
-
-bool is_cased(char32_t c)
-{
-    locale_t locale = utf8_ctype_locale();
-    if (c < 0x80)
-        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-    if (!locale)
-        return false;
-    wint_t w = static_cast<wint_t>(c);
-    return ::iswupper_l(w, locale) || ::iswlower_l(w, locale) || ::towlower_l(w, locale) != w ||
-           ::towupper_l(w, locale) != w;
-}
 
 // Characters skipped when looking for the letters around a sigma: apostrophes, periods, colons,
 // modifier accents and the combining marks used with Latin, Greek and Cyrillic text.
@@ -315,7 +312,7 @@ std::string canonical_path_key(const fs::path& path)
     // realpath of the existing file stands for the final path of its opened handle.
     std::error_code error;
     fs::path final_path = fs::canonical(path, error);
-    std::string text = utf8_lossy((error ? path : final_path).native());
+    std::string text = platform::path_utf8(error ? path : final_path);
     std::replace(text.begin(), text.end(), '/', '\\');
     return lowercase_text(text);
 }

@@ -1,5 +1,6 @@
 #include "ui/widgets.hpp"
 
+#include "platform/case_mapping.hpp"
 #include "platform/result.hpp"
 #include "core/utf8.hpp"
 #include "render/effects/blur.hpp"
@@ -8,7 +9,6 @@
 #include "render/shapes.hpp"
 #include "render/shaping.hpp"
 
-#include <glib.h>
 
 #include <algorithm>
 #include <cmath>
@@ -169,12 +169,7 @@ void draw_toggle(Canvas& canvas, bool on, float x, float y, float knob_position)
 
 std::string uppercase_text(std::string_view utf8)
 {
-    // Invalid input is first made valid so that the case mapping sees whole characters.
-    const std::string text = utf8_lossy(utf8);
-    gchar* upper = g_utf8_strup(text.data(), static_cast<gssize>(text.size()));
-    std::string result = upper ? upper : "";
-    g_free(upper);
-    return result;
+    return platform::uppercase_utf8(utf8);
 }
 
 void draw_caps_label(Canvas& canvas, const Font& font, float x, float y, float size, std::string_view text)
