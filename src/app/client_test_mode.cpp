@@ -3,6 +3,7 @@
 #include "app/modes.hpp"
 #include "core/util.hpp"
 #include "platform/files.hpp"
+#include "platform/path_text.hpp"
 #include "update/install_folders.hpp"
 #include "update/signatures.hpp"
 
@@ -85,12 +86,12 @@ int run_client_test(const std::filesystem::path& base_dir, bool test_flag, const
     const std::atomic<bool> never_cancelled = false;
 
     std::vector<std::string> lines;
-    lines.push_back("pasta: " + base_dir.string());
+    lines.push_back("pasta: " + platform::path_utf8(base_dir));
     lines.push_back("canal criptografado: true");
     if (!test_flag)
         lines.push_back(std::string("launcher trocado: ") + (service.self_update(never_cancelled) ? "true" : "false"));
     std::filesystem::path installed = resolve_active_release(base_dir);
-    lines.push_back("geração atual: " + installed.string());
+    lines.push_back("geração atual: " + platform::path_utf8(installed));
 
     ClientTestProgressLogger logger(start);
     auto folder = update_client(service, base_dir, installed, logger, never_cancelled);

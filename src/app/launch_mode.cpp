@@ -2,6 +2,7 @@
 
 #include "core/util.hpp"
 #include "platform/unicode.hpp"
+#include "platform/path_text.hpp"
 
 #include <bit>
 
@@ -70,8 +71,8 @@ LaunchMode choose_mode(const std::vector<std::string>& arguments)
     std::string_view first = n > 0 ? std::string_view(arguments[0]) : std::string_view();
 
     if (n >= 2 && matches_option(first, "--gerar-manifesto")) {
-        fs::path folder = arguments[1];
-        fs::path output = n >= 3 ? fs::path(arguments[2]) : folder / "manifest.json";
+        fs::path folder = platform::utf8_path(arguments[1]);
+        fs::path output = n >= 3 ? platform::utf8_path(arguments[2]) : folder / "manifest.json";
         return launch_mode::GenerateManifest {folder, output, n == 2};
     }
     if (n >= 1 && matches_option(first, "--baixar-cliente"))
@@ -79,12 +80,12 @@ LaunchMode choose_mode(const std::vector<std::string>& arguments)
     if (n >= 1 && matches_option(first, "--testar-atualizacao"))
         return launch_mode::UpdateTest {has_option(arguments, "--teste")};
     if (n >= 2 && matches_option(first, "--bench"))
-        return launch_mode::Bench {arguments[1], scale_from(arguments)};
+        return launch_mode::Bench {platform::utf8_path(arguments[1]), scale_from(arguments)};
     if (n >= 2 && matches_option(first, "--captura")) {
         std::optional<fs::path> data_file;
         if (auto value = value_after_option(arguments, "--dados"))
-            data_file = *value;
-        return launch_mode::Capture {arguments[1], scale_from(arguments), has_option(arguments, "cfg", 2), data_file};
+            data_file = platform::utf8_path(*value);
+        return launch_mode::Capture {platform::utf8_path(arguments[1]), scale_from(arguments), has_option(arguments, "cfg", 2), data_file};
     }
     return launch_mode::Gui {has_option(arguments, "--teste")};
 }

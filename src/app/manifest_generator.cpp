@@ -5,6 +5,7 @@
 #include "platform/clock.hpp"
 #include "platform/files.hpp"
 #include "platform/message_box.hpp"
+#include "platform/path_text.hpp"
 #include "platform/unicode.hpp"
 #include "update/sha256.hpp"
 
@@ -75,13 +76,13 @@ Result<std::vector<GeneratorFile>> find_files(const fs::path& folder)
     std::vector<fs::path> found;
     collect_files_recursive(root, found);
 
-    const std::string& root_text = root.native();
+    const std::string root_text = platform::generic_path_utf8(root);
     std::vector<GeneratorFile> files;
     files.reserve(found.size());
     for (fs::path& path : found) {
-        std::string native = path.native().substr(root_text.size());
+        std::string native = platform::generic_path_utf8(path).substr(root_text.size());
         native.erase(0, native.find_first_not_of('/'));
-        std::string relative = platform::utf8_lossy(native);
+        std::string relative = native;
         std::replace(relative.begin(), relative.end(), '/', '\\');
         std::string sort_key = lowercase_text(relative);
         files.push_back({std::move(relative), std::move(native), std::move(path), std::move(sort_key)});
@@ -164,10 +165,10 @@ Result<UpdateManifest> build_folder_manifest(const fs::path& folder, std::int64_
             continue;
         // A '\' inside a name would read as a folder separator wherever the manifest is followed.
         if (file.native_relative_path.find('\\') != std::string::npos)
-            return failure("nome de arquivo com barra invertida: " + platform::utf8_lossy(file.full_path.native()));
+            return failure("nome de arquivo com barra invertida: " + platform::path_utf8(file.full_path));
         auto info = platform::file_info(file.full_path, platform::FollowLinks::Yes);
         if (info && info->kind == platform::FileKind::Directory)
-            return failure("link para pasta não pode entrar no manifesto: " + platform::utf8_lossy(file.full_path.native()));
+            return failure("link para pasta não pode entrar no manifesto: " + platform::path_utf8(file.full_path));
         std::string path = file.relative_path;
         std::replace(path.begin(), path.end(), '\\', '/');
         manifest.files->push_back({
@@ -188,7 +189,7 @@ int generate_manifest(const fs::path& folder, const fs::path& output, bool show)
         TRY(platform::write_file(output, text));
         if (show)
             show_result(std::to_string(manifest.files->size()) + " arquivos no manifesto:\n"
-                            + platform::utf8_lossy(output.native()),
+                            + platform::path_utf8(output),
                         platform::MessageBoxIcon::Information);
         return {};
     }();

@@ -3,6 +3,7 @@
 #include "core/game_client_files.hpp"
 #include "game/game_text.hpp"
 #include "platform/files.hpp"
+#include "platform/path_text.hpp"
 #include "platform/unicode.hpp"
 
 #include <algorithm>
@@ -174,7 +175,7 @@ std::optional<std::string> next_subfolder_name(fs::directory_iterator& listing)
         const fs::directory_entry& entry = *listing;
         // A symbolic link stands for the reparse point it is on the game's own system: not a folder.
         bool is_folder = entry.symlink_status(error).type() == fs::file_type::directory && !error;
-        std::string name = entry.path().filename().string();
+        std::string name = platform::path_utf8(entry.path().filename());
         listing.increment(error);
         if (error)
             listing = fs::directory_iterator();

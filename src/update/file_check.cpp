@@ -1,6 +1,7 @@
 #include "update/file_check.hpp"
 
 #include "platform/unicode.hpp"
+#include "platform/path_text.hpp"
 #include "update/sha256.hpp"
 
 #include <algorithm>
@@ -91,7 +92,7 @@ std::filesystem::path join_relative_path(const std::filesystem::path& base_folde
         std::size_t end = path.find_first_of("/\\");
         std::string_view piece = path.substr(0, end);
         if (!piece.empty())
-            joined /= std::filesystem::path(piece);
+            joined /= platform::utf8_path(piece);
         path = end == std::string_view::npos ? std::string_view() : path.substr(end + 1);
     }
     return joined;

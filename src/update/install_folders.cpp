@@ -2,6 +2,7 @@
 
 #include "platform/file_handle.hpp"
 #include "platform/files.hpp"
+#include "platform/path_text.hpp"
 #include "update/digest.hpp"
 #include "update/path_safety.hpp"
 #include "update/release_list.hpp"
@@ -62,7 +63,7 @@ void sweep_folder(const fs::path& folder, int depth)
             error.clear();
             continue;
         }
-        std::string name = it->path().filename().native();
+        std::string name = platform::path_utf8(it->path().filename());
         if (fs::is_directory(status)) {
             bool enter = depth < 4 && (depth > 0 || name == "Data" || name == "Assets");
             if (enter)
@@ -118,7 +119,7 @@ void prune_releases(const fs::path& game_folder, std::string_view keep_release_i
     for (; it != fs::directory_iterator(); it.increment(error)) {
         if (error)
             return;
-        std::string name = it->path().filename().native();
+        std::string name = platform::path_utf8(it->path().filename());
         if (name == keep_release_id || !is_release_id(name))
             continue;
         fs::path folder = game_folder / versions_folder_name / name;

@@ -2,10 +2,10 @@
 
 #include "core/util.hpp"
 #include "platform/files.hpp"
+#include "platform/path_text.hpp"
 #include "platform/unicode.hpp"
 
 #include <algorithm>
-#include <sys/stat.h>
 
 namespace torvane {
 
@@ -21,18 +21,16 @@ bool names_same_folder(const std::filesystem::path& path, const std::filesystem:
             text.pop_back();
         return text;
     };
-    if (trimmed(path.native()) == trimmed(base.native()))
+    if (trimmed(platform::path_utf8(path)) == trimmed(platform::path_utf8(base)))
         return true;
-    struct stat a {}, b {};
-    return ::stat(path.c_str(), &a) == 0 && ::stat(base.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
-           a.st_ino == b.st_ino;
+    return platform::same_file(path, base);
 }
 
 } // namespace
 
 std::string path_key(const std::filesystem::path& path)
 {
-    std::string text = platform::utf8_lossy(path.native());
+    std::string text = platform::path_utf8(path);
     std::replace(text.begin(), text.end(), '/', '\\');
     std::string key = lowercase_text(text);
     while (!key.empty() && key.back() == '\\')
@@ -54,7 +52,7 @@ std::filesystem::path push_relative_path(const std::filesystem::path& folder, st
         std::size_t slash = relative.find('/');
         std::string_view segment = relative.substr(0, slash);
         if (!segment.empty())
-            result /= std::filesystem::path(std::string(segment));
+            result /= platform::utf8_path(segment);
         if (slash == std::string_view::npos)
             break;
         relative.remove_prefix(slash + 1);
