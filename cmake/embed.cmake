@@ -4,8 +4,16 @@
 function(torvane_embed target symbol file)
   get_filename_component(abs "${file}" ABSOLUTE)
   set(asm "${CMAKE_BINARY_DIR}/embedded/${symbol}.S")
+  if(WIN32)
+    # PE/COFF: a read-only data section; no ELF stack note.
+    set(section ".section .rdata,\"dr\"")
+    set(stack_note "")
+  else()
+    set(section ".section .rodata.${symbol},\"a\"")
+    set(stack_note "    .section .note.GNU-stack,\"\",@progbits")
+  endif()
   file(WRITE "${asm}.in"
-"    .section .rodata.${symbol},\"a\"
+"    ${section}
     .global ${symbol}
     .global ${symbol}_end
     .balign 16
@@ -13,7 +21,7 @@ ${symbol}:
     .incbin \"${abs}\"
 ${symbol}_end:
     .byte 0
-    .section .note.GNU-stack,\"\",@progbits
+${stack_note}
 ")
   configure_file("${asm}.in" "${asm}" COPYONLY)
   set_source_files_properties("${asm}" PROPERTIES OBJECT_DEPENDS "${abs}")

@@ -2,6 +2,7 @@
 
 #include "core/game_client_files.hpp"
 #include "platform/unicode.hpp"
+#include "platform/path_text.hpp"
 #include "update/signatures.hpp"
 
 #include <optional>
@@ -59,7 +60,7 @@ void launch_game(AppState& app)
     Result<platform::ExecutableKind> kind = platform::executable_kind(executable);
     if (kind && *kind == platform::ExecutableKind::Windows) {
         launch.program = "wine";
-        launch.arguments = {executable.string(), "-launcher"};
+        launch.arguments = {platform::path_utf8(executable), "-launcher"};
     } else {
         launch.program = executable;
         launch.arguments = {"-launcher"};

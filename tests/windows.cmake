@@ -1,0 +1,43 @@
+# The tests of the Windows build, run under Wine (scripts/test --windows). The portable tests of
+# every layer run as they do on Linux; tests about Linux itself (descriptors, fork, X11, nginx
+# started in-process) stay with the Linux build, and tests/platform/windows/ holds the Windows
+# layer's own tests.
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+file(GLOB support_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/support/temp_dir.cpp)
+add_library(torvane_test_support STATIC ${support_sources})
+target_include_directories(torvane_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(torvane_test_support PUBLIC torvane_core GTest::gtest)
+target_compile_definitions(torvane_test_support PUBLIC
+  TORVANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}" TORVANE_BINARY_DIR="${CMAKE_BINARY_DIR}")
+
+set(torvane_windows_tests
+  core     "config_json;json_text;launcher_config_cache;service_endpoints;ui_message;update_manifest;util"
+  update   "asset_index;digest;release_list;sha256;sizes;path_safety"
+  render   "blur;color;font;glyph_raster;icons;images;path;picture;primitives_picture;shapes;shaping;window_icons"
+  ui       "backdrop;countdown;frame;layout;main_screen;motion;settings_dialog;settings_overlay;stage;ui_state;widgets"
+  app      "launch_mode;capture_mode"
+)
+set(torvane_test_library_core torvane_core)
+set(torvane_test_library_update torvane_update)
+set(torvane_test_library_render torvane_render)
+set(torvane_test_library_ui torvane_ui)
+set(torvane_test_library_app torvane_app)
+
+while(torvane_windows_tests)
+  list(POP_FRONT torvane_windows_tests layer names)
+  set(sources "")
+  foreach(name ${names})
+    list(APPEND sources ${CMAKE_CURRENT_SOURCE_DIR}/${layer}/${name}_test.cpp)
+  endforeach()
+  add_executable(torvane_${layer}_tests ${sources})
+  target_link_libraries(torvane_${layer}_tests PRIVATE ${torvane_test_library_${layer}} torvane_test_support
+                        GTest::gmock GTest::gtest_main)
+  # Discovery runs the program, under Wine: at test time, when the Wine prefix exists.
+  gtest_discover_tests(torvane_${layer}_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 PROPERTIES TIMEOUT 300)
+endwhile()
+
+if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/platform/windows/tests.cmake)
+  include(${CMAKE_CURRENT_SOURCE_DIR}/platform/windows/tests.cmake)
+endif()
