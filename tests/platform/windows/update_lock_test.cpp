@@ -20,6 +20,10 @@ TEST(WindowsUpdateLock, OneHolderAtATimeInThisProcessAndAcrossProcesses)
         EXPECT_EQ(second.error(), os_error_text(ERROR_SHARING_VIOLATION));
         EXPECT_EQ(test::run_share_probe(L"lock", {lock_file}), 1u);
         EXPECT_EQ(test::run_share_probe(L"read", {lock_file}), DWORD(ERROR_SHARING_VIOLATION));
+        // Metadata reads need no share mode: the held file can still be looked at.
+        auto info = file_info(lock_file, FollowLinks::No);
+        ASSERT_TRUE(info) << info.error();
+        EXPECT_EQ(info->kind, FileKind::Regular);
     }
     EXPECT_EQ(test::run_share_probe(L"lock", {lock_file}), 0u);
     EXPECT_TRUE(UpdateLock::acquire(lock_file));
