@@ -5,7 +5,10 @@
 //   share_probe delete <file>        delete
 //   share_probe read <file>          open for reading (sharing everything)
 //   share_probe lock <file>          take the update lock on the file (1 when refused)
+//   share_probe error-box <text>     show an error message box with the text
+#include "platform/message_box.hpp"
 #include "platform/update_lock.hpp"
+#include "platform/windows/win32.hpp"
 
 #include <windows.h>
 
@@ -34,5 +37,10 @@ int wmain(int argc, wchar_t** argv)
         return ::DeleteFileW(file) ? 0 : static_cast<int>(::GetLastError());
     if (action == L"lock")
         return torvane::platform::UpdateLock::acquire(file) ? 0 : 1;
+    if (action == L"error-box") {
+        torvane::platform::show_message_box("Torvane", torvane::platform::utf8_from_wide(file),
+                                            torvane::platform::MessageBoxIcon::Error);
+        return 0;
+    }
     return 1001;
 }
