@@ -10,7 +10,8 @@ namespace torvane::platform {
 class FileDescriptor {
 public:
     FileDescriptor() = default;
-    // Takes a descriptor as open() or socket() return it; a negative value owns nothing.
+    // Takes a descriptor as open() or socket() return it; a negative value owns nothing. On Windows
+    // it holds a kernel handle as HandleToLong gives it (handles carry 32 significant bits).
     explicit FileDescriptor(int fd) : fd_(fd) {}
     FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
     FileDescriptor& operator=(FileDescriptor&& other) noexcept;

@@ -5,6 +5,9 @@
 // remove_file_unless_in_use refuses such a file. The lock belongs to the open file, so a started
 // process that inherits the descriptor keeps the file in use for as long as it runs. Renames onto
 // the path still succeed, but never change the bytes that the open descriptor reads.
+//
+// On Windows Pin::Yes opens the file sharing reading only: no process can write, rename or delete
+// it while the handle is open.
 #pragma once
 
 #include "platform/result.hpp"
@@ -46,7 +49,8 @@ private:
 };
 
 // Deletes a file or symbolic link unless a handle opened with Pin::Yes holds it (in any process).
-// A missing path is success; a file in use fails with os_error_text(EWOULDBLOCK).
+// A missing path is success; a file in use fails with os_error_text(EWOULDBLOCK) (on Windows, the
+// sharing violation).
 Status remove_file_unless_in_use(const fs::path& path);
 
 } // namespace torvane::platform

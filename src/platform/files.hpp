@@ -27,9 +27,10 @@ struct FileInfo {
     std::uint64_t link_count = 0;
 };
 
-// The text of an OS error in the form "No such file or directory (os error 2)".
+// The text of an OS error in the form "No such file or directory (os error 2)": an errno number on
+// Linux, a Win32 error code on Windows.
 std::string os_error_text(int error_number);
-// os_error_text of the current errno.
+// os_error_text of the current errno (GetLastError on Windows).
 std::string last_os_error_text();
 
 // Metadata of a path. A path that does not exist is not a failure: its kind is Missing. With

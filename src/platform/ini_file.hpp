@@ -1,5 +1,6 @@
 // INI files as the game reads them: "[section]" lines and "key=value" lines, sections and keys
-// compared without ASCII case, the first matching section and key winning.
+// compared without ASCII case, the first matching section and key winning. On Windows the system's
+// profile functions, which the game itself reads with, do the reading and writing.
 #pragma once
 
 #include "platform/result.hpp"

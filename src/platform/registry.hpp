@@ -4,6 +4,9 @@
 // change, so a crash leaves either the old or the new key and never half of one. A key file that
 // cannot be parsed reads as a key without values and stays on disk until the next successful write
 // replaces it.
+//
+// On Windows the keys are the current user's real ones (HKEY_CURRENT_USER); a store moved by
+// set_registry_root keeps its keys below a key named after that folder instead.
 #pragma once
 
 #include "platform/result.hpp"

@@ -1,0 +1,389 @@
+#include "platform/files.hpp"
+#include "platform/file_handle.hpp"
+#include "platform/unicode.hpp"
+#include "platform/windows/win32.hpp"
+
+#include <atomic>
+#include <optional>
+
+namespace torvane::platform {
+
+std::wstring wide_from_utf8(std::string_view utf8)
+{
+    std::u16string units = utf16_units(utf8);
+    return std::wstring(units.begin(), units.end());
+}
+
+std::string utf8_from_wide(std::wstring_view wide)
+{
+    std::string out;
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+        auto unit = static_cast<char32_t>(wide[i]);
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 && wide[i + 1] <= 0xDFFF) {
+            append_utf8(out, 0x10000 + ((unit - 0xD800) << 10) + (static_cast<char32_t>(wide[i + 1]) - 0xDC00));
+            ++i;
+        } else {
+            append_utf8(out, unit >= 0xD800 && unit <= 0xDFFF ? replacement_character : unit);
+        }
+    }
+    return out;
+}
+
+Status write_all(HANDLE handle, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        // WriteFile takes a 32-bit length; a gigabyte at a time stays well inside it.
+        DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
+        DWORD written = 0;
+        if (!::WriteFile(handle, bytes.data(), chunk, &written, nullptr))
+            return failure(last_os_error_text());
+        bytes.remove_prefix(written);
+    }
+    return {};
+}
+
+std::string os_error_text(int error_number)
+{
+    wchar_t* buffer = nullptr;
+    DWORD length = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                    nullptr, static_cast<DWORD>(error_number), 0, reinterpret_cast<wchar_t*>(&buffer), 0,
+                                    nullptr);
+    std::wstring_view message(buffer ? buffer : L"", buffer ? length : 0);
+    // System messages end with a line break, which would stand before " (os error N)".
+    while (!message.empty() && (message.back() == L'\r' || message.back() == L'\n' || message.back() == L' '))
+        message.remove_suffix(1);
+    std::string text = message.empty() ? "Unknown error" : utf8_from_wide(message);
+    if (buffer)
+        ::LocalFree(buffer);
+    return text + " (os error " + std::to_string(static_cast<DWORD>(error_number)) + ")";
+}
+
+std::string last_os_error_text() { return os_error_text(static_cast<int>(::GetLastError())); }
+
+namespace {
+
+// Opens a path for its metadata only. Without following, a name surrogate (a symbolic link or a
+// junction) is opened itself; any other reparse point (a cloud placeholder, a deduplicated file)
+// is a file in its own right and is opened through.
+UniqueHandle open_for_metadata(const fs::path& path, FollowLinks follow, bool& is_link)
+{
+    is_link = false;
+    const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS;
+    if (follow == FollowLinks::No) {
+        UniqueHandle handle(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, share_everything, nullptr, OPEN_EXISTING,
+                                          flags | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        if (!handle.is_open())
+            return handle;
+        FILE_ATTRIBUTE_TAG_INFO tag {};
+        if (!::GetFileInformationByHandleEx(handle.get(), FileAttributeTagInfo, &tag, sizeof tag))
+            return handle; // no tag to read: the file itself is what was opened
+        if ((tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
+            return handle;
+        if (IsReparseTagNameSurrogate(tag.ReparseTag)) {
+            is_link = true;
+            return handle;
+        }
+    }
+    return UniqueHandle(
+        ::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, share_everything, nullptr, OPEN_EXISTING, flags, nullptr));
+}
+
+} // namespace
+
+Result<FileInfo> file_info(const fs::path& path, FollowLinks follow)
+{
+    FileInfo info;
+    bool is_link = false;
+    UniqueHandle handle = open_for_metadata(path, follow, is_link);
+    if (!handle.is_open()) {
+        DWORD error = ::GetLastError();
+        if (is_missing_path_error(error))
+            return info;
+        return failure(os_error_text(static_cast<int>(error)));
+    }
+    BY_HANDLE_FILE_INFORMATION data {};
+    if (!::GetFileInformationByHandle(handle.get(), &data))
+        return failure(last_os_error_text());
+    if (is_link)
+        info.kind = FileKind::SymbolicLink;
+    else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        info.kind = FileKind::Directory;
+    else if (::GetFileType(handle.get()) == FILE_TYPE_DISK)
+        info.kind = FileKind::Regular;
+    else
+        info.kind = FileKind::Other;
+    info.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    info.modified_ticks = ticks_from_file_time(data.ftLastWriteTime);
+    info.read_only = (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+    info.device = data.dwVolumeSerialNumber;
+    info.inode = (static_cast<std::uint64_t>(data.nFileIndexHigh) << 32) | data.nFileIndexLow;
+    info.link_count = data.nNumberOfLinks;
+    return info;
+}
+
+bool same_file(const fs::path& a, const fs::path& b)
+{
+    auto first = file_info(a, FollowLinks::Yes);
+    auto second = file_info(b, FollowLinks::Yes);
+    return first && second && first->kind != FileKind::Missing && second->kind != FileKind::Missing
+           && first->device == second->device && first->inode == second->inode;
+}
+
+Result<std::string> read_file(const fs::path& path)
+{
+    FileHandle file = TRY(FileHandle::open_for_reading(path));
+    std::string bytes;
+    LARGE_INTEGER size {};
+    if (::GetFileSizeEx(handle_from_descriptor(file.descriptor()), &size) && size.QuadPart > 0)
+        bytes.reserve(static_cast<std::size_t>(size.QuadPart));
+    std::uint8_t buffer[65536];
+    for (;;) {
+        std::size_t got = TRY(file.read(buffer));
+        if (got == 0)
+            break;
+        bytes.append(reinterpret_cast<const char*>(buffer), got);
+    }
+    return bytes;
+}
+
+Status write_file(const fs::path& path, std::string_view bytes)
+{
+    UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.is_open())
+        return failure(last_os_error_text());
+    TRY(write_all(file.get(), bytes));
+    if (!::CloseHandle(file.release()))
+        return failure(last_os_error_text());
+    return {};
+}
+
+namespace {
+
+// Temporaries of whole-file writes are named "<file name>.tmp-<process id>-<counter>".
+constexpr std::wstring_view temporary_marker = L".tmp-";
+constexpr int temporary_attempts = 100;
+
+bool all_digits(std::wstring_view text)
+{
+    return !text.empty() && text.find_first_not_of(L"0123456789") == std::wstring_view::npos;
+}
+
+// The process that made the temporary, when entry is one of file_name's temporaries.
+std::optional<DWORD> temporary_owner(std::wstring_view entry, std::wstring_view file_name)
+{
+    if (entry.size() <= file_name.size() || ::CompareStringOrdinal(entry.data(), static_cast<int>(file_name.size()),
+                                                                  file_name.data(), static_cast<int>(file_name.size()), TRUE)
+                                                != CSTR_EQUAL)
+        return std::nullopt;
+    std::wstring_view rest = entry.substr(file_name.size());
+    if (!rest.starts_with(temporary_marker))
+        return std::nullopt;
+    rest.remove_prefix(temporary_marker.size());
+    std::size_t dash = rest.find(L'-');
+    if (dash == std::wstring_view::npos || dash > 9 || !all_digits(rest.substr(0, dash)) || !all_digits(rest.substr(dash + 1)))
+        return std::nullopt;
+    DWORD pid = 0;
+    for (wchar_t c : rest.substr(0, dash))
+        pid = pid * 10 + static_cast<DWORD>(c - L'0');
+    return pid;
+}
+
+bool process_running(DWORD pid)
+{
+    HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (!process)
+        return ::GetLastError() == ERROR_ACCESS_DENIED; // someone else's process, still there
+    DWORD code = 0;
+    bool running = ::GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
+    ::CloseHandle(process);
+    return running;
+}
+
+// Removes the temporaries that earlier writes of the file left behind when their process ended
+// before the rename. Those of running processes, this one included, may still be in use.
+void sweep_stale_temporaries(const fs::path& path)
+{
+    const std::wstring file_name = path.filename().native();
+    const fs::path folder = path.parent_path().empty() ? fs::path(".") : path.parent_path();
+    const DWORD own = ::GetCurrentProcessId();
+    std::error_code error;
+    fs::directory_iterator entries(folder, error);
+    for (auto end = fs::directory_iterator(); !error && entries != end; entries.increment(error)) {
+        const fs::path& entry = entries->path();
+        std::optional<DWORD> owner = temporary_owner(entry.filename().native(), file_name);
+        if (!owner || *owner == own || process_running(*owner))
+            continue;
+        auto info = file_info(entry, FollowLinks::No);
+        if (info && info->kind != FileKind::Directory && info->kind != FileKind::Missing)
+            (void)remove_file(entry);
+    }
+}
+
+// Clears the read-only attribute of a file that is in the way of a deletion or a replacing
+// rename, as Linux lets both happen to a file without write permission. True when it was set.
+bool clear_read_only(const fs::path& path)
+{
+    DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0
+        || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+        return false;
+    return ::SetFileAttributesW(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY)) != 0;
+}
+
+void restore_read_only(const fs::path& path)
+{
+    DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES)
+        ::SetFileAttributesW(path.c_str(), attributes | FILE_ATTRIBUTE_READONLY);
+}
+
+} // namespace
+
+Status write_file_atomic(const fs::path& path, std::string_view bytes)
+{
+    static std::atomic<unsigned> next_temporary = 0;
+    const std::wstring prefix =
+        path.native() + std::wstring(temporary_marker) + std::to_wstring(::GetCurrentProcessId()) + L"-";
+    // CREATE_NEW on the name itself (never through a link planted there): always a new file.
+    fs::path temporary;
+    UniqueHandle file;
+    for (int attempt = 0; attempt < temporary_attempts && !file.is_open(); ++attempt) {
+        temporary = prefix + std::to_wstring(next_temporary++);
+        file = UniqueHandle(::CreateFileW(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                          CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        if (!file.is_open() && ::GetLastError() != ERROR_FILE_EXISTS && ::GetLastError() != ERROR_ALREADY_EXISTS)
+            break;
+    }
+    if (!file.is_open())
+        return failure(last_os_error_text());
+    Status written = write_all(file.get(), bytes);
+    if (written && !::FlushFileBuffers(file.get()))
+        written = failure(last_os_error_text());
+    if (!::CloseHandle(file.release()) && written)
+        written = failure(last_os_error_text());
+    if (!written) {
+        ::DeleteFileW(temporary.c_str());
+        return written;
+    }
+    if (Status renamed = replace_rename(temporary, path); !renamed) {
+        ::DeleteFileW(temporary.c_str());
+        return renamed;
+    }
+    sweep_stale_temporaries(path);
+    return {};
+}
+
+Status sync_file(const fs::path& path)
+{
+    // FlushFileBuffers needs write access; folders open only with backup semantics.
+    UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, share_everything, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file.is_open() || !::FlushFileBuffers(file.get()))
+        return failure(last_os_error_text());
+    return {};
+}
+
+Status replace_rename(const fs::path& from, const fs::path& to)
+{
+    constexpr DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+    if (::MoveFileExW(from.c_str(), to.c_str(), flags))
+        return {};
+    DWORD error = ::GetLastError();
+    if (error == ERROR_ACCESS_DENIED && clear_read_only(to)) {
+        if (::MoveFileExW(from.c_str(), to.c_str(), flags))
+            return {};
+        error = ::GetLastError();
+        restore_read_only(to);
+    }
+    return failure(os_error_text(static_cast<int>(error)));
+}
+
+Status remove_file(const fs::path& path)
+{
+    DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        DWORD error = ::GetLastError();
+        return is_missing_path_error(error) ? Status() : Status(failure(os_error_text(static_cast<int>(error))));
+    }
+    // A link to a folder (a directory symbolic link, a junction) is removed as a folder entry;
+    // its target is left alone.
+    const bool folder_link = (attributes & FILE_ATTRIBUTE_DIRECTORY) && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    auto remove = [&] { return folder_link ? ::RemoveDirectoryW(path.c_str()) : ::DeleteFileW(path.c_str()); };
+    if (remove())
+        return {};
+    DWORD error = ::GetLastError();
+    if (is_missing_path_error(error))
+        return {};
+    if (error == ERROR_ACCESS_DENIED && clear_read_only(path)) {
+        if (remove())
+            return {};
+        error = ::GetLastError();
+        restore_read_only(path);
+    }
+    return failure(os_error_text(static_cast<int>(error)));
+}
+
+Status create_folders(const fs::path& path)
+{
+    if (path.empty())
+        return {};
+    DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+            return {};
+        return failure(os_error_text(ERROR_ALREADY_EXISTS));
+    }
+    fs::path parent = path.parent_path();
+    if (!parent.empty() && parent != path)
+        TRY(create_folders(parent));
+    if (::CreateDirectoryW(path.c_str(), nullptr))
+        return {};
+    DWORD error = ::GetLastError();
+    // Another process may have made it meanwhile.
+    attributes = ::GetFileAttributesW(path.c_str());
+    if (error == ERROR_ALREADY_EXISTS && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return {};
+    return failure(os_error_text(static_cast<int>(error)));
+}
+
+Status set_read_only(const fs::path& path, bool read_only)
+{
+    DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return failure(last_os_error_text());
+    DWORD wanted = read_only ? (attributes | FILE_ATTRIBUTE_READONLY) : (attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    if (wanted != attributes && !::SetFileAttributesW(path.c_str(), wanted))
+        return failure(last_os_error_text());
+    return {};
+}
+
+Status set_executable(const fs::path& path)
+{
+    // Windows runs any file it can read; there is no permission to add. The file must exist.
+    if (::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return failure(last_os_error_text());
+    return {};
+}
+
+fs::path executable_path()
+{
+    static const fs::path path = [] {
+        std::wstring buffer(MAX_PATH, L'\0');
+        for (;;) {
+            DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+            if (length == 0)
+                return fs::path();
+            if (length < buffer.size()) {
+                buffer.resize(length);
+                return fs::path(buffer);
+            }
+            if (buffer.size() >= 32768)
+                return fs::path();
+            buffer.resize(buffer.size() * 2);
+        }
+    }();
+    return path;
+}
+
+} // namespace torvane::platform

@@ -1,0 +1,13 @@
+#include "platform/memory.hpp"
+
+#include "platform/windows/win32.hpp"
+
+namespace torvane::platform {
+
+// The Windows heap gives every large block its own virtual allocation and frees it on release,
+// so there is nothing to set.
+void keep_large_buffers_returnable() {}
+
+void release_unused_memory() { (void)::HeapCompact(::GetProcessHeap(), 0); }
+
+} // namespace torvane::platform

@@ -1,0 +1,140 @@
+#include "platform/files.hpp"
+#include "platform/registry.hpp"
+#include "test_folder.hpp"
+
+#include <gtest/gtest.h>
+
+namespace torvane::platform {
+namespace {
+
+constexpr char test_key[] = "SOFTWARE\\Torvane\\Tests\\Registry";
+
+// The value as the registry itself holds it, read without the layer.
+std::optional<RegistryData> raw_value(const wchar_t* sub_key, const wchar_t* name)
+{
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, sub_key, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return std::nullopt;
+    DWORD type = 0;
+    DWORD size = 0;
+    std::optional<RegistryData> data;
+    if (::RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
+        std::string bytes(size, '\0');
+        if (::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(bytes.data()), &size) == ERROR_SUCCESS)
+            data = RegistryData {static_cast<RegistryType>(type), bytes.substr(0, size)};
+    }
+    ::RegCloseKey(key);
+    return data;
+}
+
+class WindowsRegistry : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        clear_registry_refusals();
+        set_registry_root({});
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, L"SOFTWARE\\Torvane");
+    }
+};
+
+TEST_F(WindowsRegistry, EveryValueTypeRoundTripsThroughTheRealRegistry)
+{
+    auto key = RegistryKey::create_current_user(test_key);
+    ASSERT_TRUE(key) << key.error();
+    EXPECT_EQ(key->file(), fs::path(L"HKEY_CURRENT_USER\\SOFTWARE\\Torvane\\Tests\\Registry"));
+    struct Case {
+        const char* name;
+        const wchar_t* wide_name;
+        RegistryType type;
+        std::string bytes;
+    };
+    const Case cases[] = {
+        {"WindowMode", L"WindowMode", RegistryType::Dword, std::string("\x02\x00\x00\x00", 4)},
+        {"LangSelection", L"LangSelection", RegistryType::String, registry_string_bytes("Português")},
+        {"Path", L"Path", RegistryType::ExpandString, registry_string_bytes("%APPDATA%\\Ornhald")},
+        {"Blob", L"Blob", RegistryType::Binary, std::string("\x00\xFF\x10", 3)},
+        {"Names", L"Names", RegistryType::MultiString, std::string("a\0\0\0b\0\0\0\0\0", 10)},
+        {"Big", L"Big", RegistryType::Qword, std::string("\x01\x02\x03\x04\x05\x06\x07\x08", 8)},
+        {"Nothing", L"Nothing", RegistryType::None, std::string()},
+        {"Odd type", L"Odd type", static_cast<RegistryType>(0x40), "kept"},
+    };
+    for (const Case& c : cases)
+        ASSERT_TRUE(key->set(c.name, c.type, c.bytes)) << c.name;
+    for (const Case& c : cases) {
+        auto read = key->query(c.name);
+        ASSERT_TRUE(read) << c.name << ": " << read.error();
+        EXPECT_EQ(*read, (RegistryData {c.type, c.bytes})) << c.name;
+        EXPECT_EQ(raw_value(L"SOFTWARE\\Torvane\\Tests\\Registry", c.wide_name), (RegistryData {c.type, c.bytes})) << c.name;
+    }
+    EXPECT_EQ(registry_string_text(key->query("LangSelection")->bytes), "Português");
+}
+
+TEST_F(WindowsRegistry, NamesCompareWithoutCaseAndAWriteReplacesOnlyItsValue)
+{
+    auto key = RegistryKey::create_current_user(test_key);
+    ASSERT_TRUE(key);
+    ASSERT_TRUE(key->set_dword("RenderState", 1));
+    ASSERT_TRUE(key->set_dword("SoundOnOff", 1));
+    ASSERT_TRUE(key->set_dword("renderstate", 0xFFFFFFFF));
+    EXPECT_EQ(key->query("RENDERSTATE")->bytes, std::string("\xFF\xFF\xFF\xFF", 4));
+    EXPECT_EQ(key->query("SoundOnOff")->bytes, std::string("\x01\x00\x00\x00", 4));
+    // A second open of the same key, spelled in another case, sees the same values.
+    auto again = RegistryKey::create_current_user("software\\torvane\\TESTS\\registry");
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->query("SoundOnOff")->type, RegistryType::Dword);
+    ASSERT_TRUE(again->set_string("LangSelection", "Eng"));
+    EXPECT_EQ(key->query("LangSelection")->bytes, std::string("E\0n\0g\0\0\0", 8));
+}
+
+TEST_F(WindowsRegistry, MissingValuesRefusedWritesAndBadKeyNamesFail)
+{
+    auto key = RegistryKey::create_current_user(test_key);
+    ASSERT_TRUE(key);
+    auto missing = key->query("Resolution");
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error(), os_error_text(ERROR_FILE_NOT_FOUND));
+
+    ASSERT_TRUE(key->set_dword("RenderState", 1));
+    refuse_registry_write("renderstate");
+    Status refused = key->set_dword("RenderState", 2);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error(), os_error_text(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(key->query("RenderState")->bytes, std::string("\x01\x00\x00\x00", 4));
+    EXPECT_TRUE(key->set_dword("VolumeLevel", 5)) << "other values are still written";
+    clear_registry_refusals();
+    EXPECT_TRUE(key->set_dword("RenderState", 2));
+
+    for (const char* bad : {"", "SOFTWARE\\\\Torvane", "SOFTWARE\\Torvane\\"})
+        EXPECT_FALSE(RegistryKey::create_current_user(bad)) << bad;
+}
+
+TEST_F(WindowsRegistry, AKeyDeletedBehindTheLaunchersBackIsMadeAgainByTheNextWrite)
+{
+    auto key = RegistryKey::create_current_user(test_key);
+    ASSERT_TRUE(key);
+    ASSERT_EQ(::RegDeleteTreeW(HKEY_CURRENT_USER, L"SOFTWARE\\Torvane\\Tests"), ERROR_SUCCESS);
+    EXPECT_FALSE(key->query("WindowMode"));
+    ASSERT_TRUE(key->set_dword("WindowMode", 1));
+    EXPECT_EQ(key->query("WindowMode")->type, RegistryType::Dword);
+}
+
+TEST_F(WindowsRegistry, AMovedStoreKeepsItsKeysApartFromTheRealOnes)
+{
+    test::TestFolder dir;
+    set_registry_root(dir.path() / "store");
+    auto moved = RegistryKey::create_current_user(test_key);
+    ASSERT_TRUE(moved) << moved.error();
+    ASSERT_TRUE(moved->set_dword("WindowMode", 2));
+    EXPECT_EQ(raw_value(L"SOFTWARE\\Torvane\\Tests\\Registry", L"WindowMode"), std::nullopt);
+
+    set_registry_root(dir.path() / "other store");
+    auto other = RegistryKey::create_current_user(test_key);
+    ASSERT_TRUE(other);
+    EXPECT_FALSE(other->query("WindowMode")) << "another folder is another store";
+
+    set_registry_root(dir.write("blocker", "x") / "store");
+    EXPECT_FALSE(RegistryKey::create_current_user(test_key)) << "a store whose folder cannot be made fails";
+}
+
+} // namespace
+} // namespace torvane::platform
