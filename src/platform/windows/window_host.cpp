@@ -453,6 +453,7 @@ void Win32Window::update_rects(std::span<const PixelRect> rects)
     for (const PixelRect& rect : rects)
         BitBlt(target, rect.x, rect.y, rect.w, rect.h, buffer_.dc, rect.x, rect.y, SRCCOPY);
     ReleaseDC(window_, target);
+    GdiFlush(); // the frame is on its way to the screen when the call returns
 }
 
 void Win32Window::show()

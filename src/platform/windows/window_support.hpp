@@ -3,6 +3,10 @@
 // start's prompts).
 #pragma once
 
+// The W forms of the macros that name resources (IDC_ARROW, IDC_HAND).
+#ifndef UNICODE
+#define UNICODE
+#endif
 #include <windows.h>
 
 #include <string>

@@ -1,0 +1,63 @@
+#!/bin/sh
+# Runs a Windows test program under wine on a private X server (Xvfb on a display it picks itself).
+#   WINEPREFIX                  the caller's prefix when set, else a fresh one made and removed here
+#   TORVANE_TEST_DPI            when set: Wine's DPI (the prefix's LogPixels) for the run
+#   TORVANE_TEST_WINDOW_MANAGER 1: openbox manages the screen
+#   TORVANE_SCREENSHOT_DIR      where the program leaves its screenshots (BMP files, also as PNG)
+# Usage: run_under_wine.sh program.exe [arguments...]
+set -eu
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/torvane-wine-XXXXXX")
+server_pid=
+manager_pid=
+own_prefix=
+cleanup() {
+    if [ -n "$own_prefix" ]; then
+        WINEPREFIX="$own_prefix" wineserver -k 2>/dev/null || true
+        rm -rf "$own_prefix"
+    fi
+    [ -n "$manager_pid" ] && kill "$manager_pid" 2>/dev/null || true
+    [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT INT TERM
+
+Xvfb -displayfd 3 -screen 0 1600x1000x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+server_pid=$!
+tries=0
+while [ ! -s "$work/display" ]; do
+    tries=$((tries + 1))
+    if [ "$tries" -gt 200 ] || ! kill -0 "$server_pid" 2>/dev/null; then
+        echo "Xvfb did not start:" >&2
+        cat "$work/xvfb.log" >&2
+        exit 1
+    fi
+    sleep 0.05
+done
+DISPLAY=":$(cat "$work/display")"
+export DISPLAY
+if [ "${TORVANE_TEST_WINDOW_MANAGER:-0}" = 1 ]; then
+    openbox >/dev/null 2>&1 &
+    manager_pid=$!
+    sleep 0.5
+fi
+
+export WINEDEBUG="${WINEDEBUG:--all}"
+if [ -z "${WINEPREFIX:-}" ]; then
+    own_prefix=$(mktemp -d "${TMPDIR:-/tmp}/torvane-wineprefix-XXXXXX")
+    export WINEPREFIX="$own_prefix"
+    wineboot --init >/dev/null 2>&1
+fi
+if [ -n "${TORVANE_TEST_DPI:-}" ]; then
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$TORVANE_TEST_DPI" /f >/dev/null 2>&1
+    wineserver -w
+fi
+
+status=0
+wine "$@" || status=$?
+if [ -n "${TORVANE_SCREENSHOT_DIR:-}" ] && command -v convert >/dev/null 2>&1; then
+    for bmp in "$TORVANE_SCREENSHOT_DIR"/*.bmp; do
+        [ -e "$bmp" ] && convert "$bmp" "${bmp%.bmp}.png" 2>/dev/null || true
+    done
+fi
+exit "$status"
