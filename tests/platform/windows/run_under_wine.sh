@@ -2,9 +2,12 @@
 # Runs a Windows test program under wine on a private X server (Xvfb on a display it picks itself).
 #   WINEPREFIX                  the caller's prefix when set, else a fresh one made and removed here
 #   TORVANE_TEST_DPI            when set: Wine's DPI (the prefix's LogPixels) for the run
+#   TORVANE_TEST_SCREEN         the screen's size, 1600x1000 unless set
 #   TORVANE_TEST_WINDOW_MANAGER 1: openbox manages the screen
 #   TORVANE_SCREENSHOT_DIR      where the program leaves its screenshots (BMP files, also as PNG)
 # Usage: run_under_wine.sh program.exe [arguments...]
+# Wine's desktop process belongs to the X server of its run, so one run at a time uses a prefix,
+# and the prefix's Wine processes are ended when the run ends.
 set -eu
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/torvane-wine-XXXXXX")
@@ -12,8 +15,10 @@ server_pid=
 manager_pid=
 own_prefix=
 cleanup() {
+    if [ -n "${WINEPREFIX:-}" ]; then
+        wineserver -k 2>/dev/null || true
+    fi
     if [ -n "$own_prefix" ]; then
-        WINEPREFIX="$own_prefix" wineserver -k 2>/dev/null || true
         rm -rf "$own_prefix"
     fi
     [ -n "$manager_pid" ] && kill "$manager_pid" 2>/dev/null || true
@@ -22,7 +27,7 @@ cleanup() {
 }
 trap cleanup EXIT INT TERM
 
-Xvfb -displayfd 3 -screen 0 1600x1000x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+Xvfb -displayfd 3 -screen 0 "${TORVANE_TEST_SCREEN:-1600x1000}x24" -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 server_pid=$!
 tries=0
 while [ ! -s "$work/display" ]; do
@@ -53,10 +58,17 @@ if [ -n "${TORVANE_TEST_DPI:-}" ]; then
     wineserver -w
 fi
 
+shots="${TORVANE_SCREENSHOT_DIR:-}"
+if [ -n "$shots" ]; then
+    mkdir -p "$shots"
+    TORVANE_SCREENSHOT_DIR=$(winepath -w "$shots" 2>/dev/null)
+    export TORVANE_SCREENSHOT_DIR
+fi
+
 status=0
 wine "$@" || status=$?
-if [ -n "${TORVANE_SCREENSHOT_DIR:-}" ] && command -v convert >/dev/null 2>&1; then
-    for bmp in "$TORVANE_SCREENSHOT_DIR"/*.bmp; do
+if [ -n "$shots" ] && command -v convert >/dev/null 2>&1; then
+    for bmp in "$shots"/*.bmp; do
         [ -e "$bmp" ] && convert "$bmp" "${bmp%.bmp}.png" 2>/dev/null || true
     done
 fi

@@ -4,6 +4,7 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -251,6 +252,8 @@ int show_window(const std::vector<std::wstring>& arguments)
     if (!created)
         return 20;
     platform::Window& window = **created;
+    platform::PixelSurface surface = window.surface();
+    std::fill_n(surface.pixels, static_cast<std::size_t>(surface.width) * surface.height, 0xFF806040u);
     window.show();
     window.minimise();
     signal(arguments.at(2));

@@ -1,0 +1,103 @@
+#include "platform/process.hpp"
+#include "windows_test_support.hpp"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace torvane::platform {
+namespace {
+
+using test::windows::wait_until;
+
+fs::path this_program()
+{
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return path;
+}
+
+std::string utf8_of(const fs::path& path)
+{
+    std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+std::string read_text(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class ProcessTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        root_ = fs::path(temp) / (L"torvane-process-" + std::to_wstring(GetCurrentProcessId()));
+        fs::create_directories(root_);
+    }
+    void TearDown() override
+    {
+        std::error_code ignored;
+        fs::remove_all(root_, ignored);
+    }
+    fs::path root_;
+};
+
+// The game's start: the program in its folder with its arguments, read back by the started
+// program's own command-line parser.
+TEST_F(ProcessTest, StartsTheProgramInItsFolderWithItsArguments)
+{
+    struct Case {
+        const char* what;
+        std::vector<std::string> arguments;
+        bool in_folder;
+    };
+    const Case cases[] = {
+        {"the game's argument", {"-launcher"}, true},
+        {"blanks, quotes and backslashes", {"a b", "c\"d", "e\\", "f\\\"g", ""}, true},
+        {"the restart: no folder, no arguments", {}, false},
+    };
+    fs::path folder = root_ / L"Versões do jogo";
+    fs::create_directories(folder);
+    int run = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::path record = root_ / ("started-" + std::to_string(run++) + ".txt");
+        ProgramLaunch launch {.program = this_program(), .arguments = {"--child", "record", record.string()}};
+        launch.arguments.insert(launch.arguments.end(), c.arguments.begin(), c.arguments.end());
+        if (c.in_folder)
+            launch.working_folder = folder;
+        Status started = start_detached(launch);
+        ASSERT_TRUE(started) << started.error();
+        // Wait for the text, not the name: under Wine the name was seen before the text could be read.
+        ASSERT_TRUE(wait_until([&] { return !read_text(record).empty(); })) << "the program did not run";
+        std::string expected = utf8_of(c.in_folder ? folder : fs::current_path()) + "\n";
+        for (const std::string& argument : c.arguments)
+            expected += argument + "\n";
+        EXPECT_EQ(read_text(record), expected);
+    }
+}
+
+TEST_F(ProcessTest, FailuresCarryTheSystemsText)
+{
+    Status missing = start_detached({.program = root_ / "Main.exe", .arguments = {"-launcher"}, .working_folder = root_});
+    ASSERT_FALSE(missing);
+    EXPECT_TRUE(missing.error().ends_with(" (os error 2)")) << missing.error();
+    EXPECT_GT(missing.error().size(), std::string(" (os error 2)").size()) << "the system's message comes first";
+
+    Result<ExecutableKind> unreadable = executable_kind(root_ / "Main.exe");
+    ASSERT_FALSE(unreadable);
+    EXPECT_TRUE(unreadable.error().ends_with(" (os error 2)")) << unreadable.error();
+    Result<ExecutableKind> native = executable_kind(this_program());
+    ASSERT_TRUE(native) << native.error();
+    EXPECT_EQ(*native, ExecutableKind::Native) << "Windows starts its own programs";
+}
+
+} // namespace
+} // namespace torvane::platform
