@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <thread>
 
@@ -84,6 +83,41 @@ protected:
     {
         POINT point = screen_point(x, y);
         test::windows::pointer_to(point.x, point.y);
+    }
+
+    // Presses at a client point and in the 30-pixel band; the band's press drags the window by
+    // 120, 80 in the system's modal move loop.
+    void drag_by_the_band(Window& window_ref)
+    {
+        Window* window = &window_ref;
+        RECT before = window_rect(hwnd_);
+        pointer_to_client(200, 100);
+        test::windows::left_button(true);
+        test::windows::left_button(false);
+        EXPECT_TRUE(wait_for<ev::ButtonPressed>(*window));
+        pointer_to_client(200, 10);
+        events_within(*window, 100ms);
+        POINT start = screen_point(200, 10);
+        // The drag runs in the system's modal move loop, inside the dispatch of the press: the input
+        // comes from another thread.
+        std::thread mover([&] {
+            std::this_thread::sleep_for(100ms);
+            test::windows::pointer_to(start.x + 60, start.y + 40);
+            std::this_thread::sleep_for(100ms);
+            test::windows::pointer_to(start.x + 120, start.y + 80);
+            std::this_thread::sleep_for(100ms);
+            test::windows::left_button(false);
+        });
+        test::windows::left_button(true);
+        auto during = events_within(*window, 600ms);
+        mover.join();
+        EXPECT_FALSE(contains<ev::ButtonPressed>(during)) << "a press in the band reached the UI";
+        EXPECT_TRUE(wait_until([&] {
+            window->wait_event(Clock::now());
+            RECT now = window_rect(hwnd_);
+            return now.left == before.left + 120 && now.top == before.top + 80;
+        })) << "dragging by the band did not move the window: " << window_rect(hwnd_).left << "," << window_rect(hwnd_).top;
+        test::windows::save_screenshot(test::windows::screenshot_dir() / "windows-host-dragged.bmp");
     }
 
     HWND hwnd_ = nullptr;
@@ -320,37 +354,11 @@ TEST_F(WindowHostTest, TheDragTestMakesTheCaptionAndTheCursorFollowsTheUi)
         EXPECT_EQ(asked.back(), std::make_pair(c.x, c.y));
     }
 
-    // A press in the band moves the window instead of reaching the UI.
-    RECT before = window_rect(hwnd_);
-    pointer_to_client(200, 100);
-    test::windows::left_button(true);
-    test::windows::left_button(false);
-    EXPECT_TRUE(wait_for<ev::ButtonPressed>(*window));
-    pointer_to_client(200, 10);
-    events_within(*window, 100ms);
-    POINT start = screen_point(200, 10);
-    std::atomic<bool> dragged = false;
-    // The drag runs in the system's modal move loop, inside the dispatch of the press: the input
-    // comes from another thread.
-    std::thread mover([&] {
-        std::this_thread::sleep_for(100ms);
-        test::windows::pointer_to(start.x + 60, start.y + 40);
-        std::this_thread::sleep_for(100ms);
-        test::windows::pointer_to(start.x + 120, start.y + 80);
-        std::this_thread::sleep_for(100ms);
-        test::windows::left_button(false);
-        dragged = true;
-    });
-    test::windows::left_button(true);
-    auto during = events_within(*window, 600ms);
-    mover.join();
-    EXPECT_FALSE(contains<ev::ButtonPressed>(during)) << "a press in the band reached the UI";
-    EXPECT_TRUE(wait_until([&] {
-        window->wait_event(Clock::now());
-        RECT now = window_rect(hwnd_);
-        return now.left == before.left + 120 && now.top == before.top + 80;
-    })) << "dragging by the band did not move the window: " << window_rect(hwnd_).left << "," << window_rect(hwnd_).top;
-    test::windows::save_screenshot(test::windows::screenshot_dir() / "windows-host-dragged.bmp");
+    // A press in the band moves the window instead of reaching the UI. With a window manager Wine
+    // hands the move to it (_NET_WM_MOVERESIZE), and it follows the X pointer, which SendInput
+    // does not drive: that drag is the end-to-end tests' (xdotool).
+    if (const wchar_t* manager = _wgetenv(L"TORVANE_TEST_WINDOW_MANAGER"); !manager || std::wstring(manager) != L"1")
+        drag_by_the_band(*window);
 
     // The cursor over the client area is the one the UI chose last.
     pointer_to_client(300, 300);
@@ -390,6 +398,24 @@ TEST_F(WindowHostTest, TimersFireOnceAndStoppedOnesNever)
     Sleep(100);
     window->stop_timer(7);
     EXPECT_FALSE(contains<ev::TimerFired>(events_within(*window, 200ms)));
+
+    // A timer that fires while a message box's loop runs waits for the UI; stopped before the UI
+    // takes it, it never reports.
+    for (bool stop : {false, true}) {
+        SCOPED_TRACE(stop ? "stopped after the box" : "kept");
+        window->start_timer(7, 10ms);
+        std::thread closer([] {
+            HWND box = nullptr;
+            wait_until([&] { return (box = FindWindowW(L"#32770", L"Tempo")) != nullptr; });
+            Sleep(300);
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+        });
+        window->message_box("Tempo", "espera", MessageIcon::Warning);
+        closer.join();
+        if (stop)
+            window->stop_timer(7);
+        EXPECT_EQ(contains<ev::TimerFired>(events_within(*window, 200ms)), !stop);
+    }
 
     // The wait ends at its deadline when nothing happens, not before.
     for (auto span : {1ms, 16ms, 30ms}) {
