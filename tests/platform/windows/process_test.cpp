@@ -99,5 +99,18 @@ TEST_F(ProcessTest, FailuresCarryTheSystemsText)
     EXPECT_EQ(*native, ExecutableKind::Native) << "Windows starts its own programs";
 }
 
+// A link goes to the desktop's URL handler trimmed, as one argument (the runner's stand-in records
+// what it gets).
+TEST_F(ProcessTest, LinksReachTheDesktopsUrlHandler)
+{
+    const wchar_t* record = _wgetenv(L"TORVANE_OPENED_URLS");
+    if (!record || !*record)
+        GTEST_SKIP() << "run through run_under_wine.sh, which records the opened addresses";
+    Status opened = open_url(" \t https://exemplo.com/not\xC3\xAD" "cias?a=1&b=2 \n");
+    ASSERT_TRUE(opened) << opened.error();
+    EXPECT_TRUE(wait_until([&] { return read_text(record) == "https://exemplo.com/not\xC3\xAD" "cias?a=1&b=2\n"; }))
+        << read_text(record);
+}
+
 } // namespace
 } // namespace torvane::platform

@@ -5,6 +5,9 @@
 #   TORVANE_TEST_SCREEN         the screen's size, 1600x1000 unless set
 #   TORVANE_TEST_WINDOW_MANAGER 1: openbox manages the screen
 #   TORVANE_SCREENSHOT_DIR      where the program leaves its screenshots (BMP files, also as PNG)
+# The desktop's URL handler (xdg-open, which Wine's browser hand-off calls) is a stand-in that
+# writes each address it gets, one argument a line, into the file $TORVANE_OPENED_URLS names (as
+# the program sees it): tests never open a real browser.
 # Usage: run_under_wine.sh program.exe [arguments...]
 # Wine's desktop process belongs to the X server of its run, so one run at a time uses a prefix,
 # and the prefix's Wine processes are ended when the run ends.
@@ -57,6 +60,16 @@ if [ -n "${TORVANE_TEST_DPI:-}" ]; then
     wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$TORVANE_TEST_DPI" /f >/dev/null 2>&1
     wineserver -w
 fi
+
+mkdir -p "$work/bin"
+cat >"$work/bin/xdg-open" <<STANDIN
+#!/bin/sh
+for argument in "\$@"; do printf '%s\\n' "\$argument"; done >>"$work/opened-urls.txt"
+STANDIN
+chmod +x "$work/bin/xdg-open"
+PATH="$work/bin:$PATH"
+TORVANE_OPENED_URLS=$(winepath -w "$work/opened-urls.txt" 2>/dev/null)
+export PATH TORVANE_OPENED_URLS
 
 shots="${TORVANE_SCREENSHOT_DIR:-}"
 if [ -n "$shots" ]; then
