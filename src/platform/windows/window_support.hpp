@@ -3,9 +3,13 @@
 // start's prompts).
 #pragma once
 
-// The W forms of the macros that name resources (IDC_ARROW, IDC_HAND).
+// The W forms of the macros that name resources (IDC_ARROW, IDC_HAND), and std::min and std::max
+// left alone.
 #ifndef UNICODE
 #define UNICODE
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
 #endif
 #include <windows.h>
 

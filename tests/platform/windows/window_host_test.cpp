@@ -141,6 +141,7 @@ TEST_F(WindowHostTest, DisplayScaleWorkAreaAndTheLauncherWindow)
         display->usable_bounds.y + (display->usable_bounds.h - height) / 2, width, height};
     auto window = shown_window({.title = "Servidor Árvore", .bounds = bounds});
     ASSERT_TRUE(window);
+    test::windows::save_screenshot(test::windows::screenshot_dir() / "windows-host-launcher-window.bmp");
     EXPECT_FLOAT_EQ(window->scale(), scale);
     RECT rect = window_rect(hwnd_);
     EXPECT_EQ(rect.left, bounds.x);

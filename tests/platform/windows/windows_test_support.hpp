@@ -4,9 +4,13 @@
 
 #include "platform/window_host.hpp"
 
-// The W forms of the macros that name resources (IDC_ARROW, IDC_HAND).
+// The W forms of the macros that name resources (IDC_ARROW, IDC_HAND), and std::min and std::max
+// left alone.
 #ifndef UNICODE
 #define UNICODE
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
 #endif
 #include <windows.h>
 
