@@ -23,8 +23,9 @@ protected:
     {
         auto child = ChildProcess::start({L"hold-mutex", ready.name(), let_go.name(), how});
         EXPECT_TRUE(child);
-        if (child)
+        if (child) {
             EXPECT_TRUE(ready.wait()) << "the holder did not get the mutex";
+        }
         return child;
     }
 };

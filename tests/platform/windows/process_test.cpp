@@ -84,6 +84,28 @@ TEST_F(ProcessTest, StartsTheProgramInItsFolderWithItsArguments)
     }
 }
 
+// The verified client stays open with read sharing only while it starts: nobody can replace it
+// in between, and the start itself still opens it.
+TEST_F(ProcessTest, StartsAClientHeldWithReadSharingOnly)
+{
+    fs::path client = root_ / "Main.exe";
+    fs::copy_file(this_program(), client);
+    HANDLE held = CreateFileW(client.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    HANDLE writer = CreateFileW(client.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(writer, INVALID_HANDLE_VALUE) << "the held client can be written";
+    if (writer != INVALID_HANDLE_VALUE)
+        CloseHandle(writer);
+
+    fs::path record = root_ / "started.txt";
+    Status started = start_detached({.program = client, .arguments = {"--child", "record", record.string(), "-launcher"},
+        .working_folder = root_});
+    CloseHandle(held);
+    ASSERT_TRUE(started) << started.error();
+    EXPECT_TRUE(wait_until([&] { return read_text(record) == utf8_of(root_) + "\n-launcher\n"; })) << read_text(record);
+}
+
 TEST_F(ProcessTest, FailuresCarryTheSystemsText)
 {
     Status missing = start_detached({.program = root_ / "Main.exe", .arguments = {"-launcher"}, .working_folder = root_});

@@ -167,7 +167,7 @@ TEST_F(WindowHostTest, DisplayScaleWorkAreaAndTheLauncherWindow)
     EXPECT_FALSE(style & WS_THICKFRAME);
     EXPECT_TRUE(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE) & WS_EX_APPWINDOW);
     EXPECT_TRUE(GetClassLongPtrW(hwnd_, GCL_STYLE) & CS_DBLCLKS);
-    EXPECT_NE(GetClassLongPtrW(hwnd_, GCLP_HICON), 0) << "the class carries the executable's icon 1";
+    EXPECT_NE(GetClassLongPtrW(hwnd_, GCLP_HICON), 0u) << "the class carries the executable's icon 1";
 
     for (const char* title : {"Outro título", "Servidor \xE2\x98\x85 2", ""}) {
         window->set_title(title);
