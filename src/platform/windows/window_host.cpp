@@ -273,8 +273,11 @@ Result<std::unique_ptr<Win32Window>> Win32Window::create(const WindowOptions& op
     HWND window = CreateWindowExW(WS_EX_APPWINDOW, window_class_name, wide(options.title).c_str(),
         WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX, options.bounds.x, options.bounds.y, width, height, nullptr, nullptr,
         this_module(), self.get());
-    if (!window)
-        return failure("Não foi possível criar a janela: " + win32::error_text(GetLastError()));
+    if (!window) {
+        DWORD error = GetLastError();
+        self->window_ = nullptr; // WM_NCCREATE may have seen a window that creation then dropped
+        return failure("Não foi possível criar a janela: " + win32::error_text(error));
+    }
     // WM_NCCREATE stored the window already; the procedure may have run with it since.
     self->window_ = window;
     self->scale_ = static_cast<float>(window_dpi(window)) / base_dpi;
