@@ -81,6 +81,10 @@ UINT window_dpi(HWND window)
 
 UINT message_box_type(MessageIcon icon) { return MB_OK | (icon == MessageIcon::Error ? MB_ICONERROR : MB_ICONWARNING); }
 
+// MessageBoxW answers the button pressed; a box that could not be shown gives 0 (Wine without a
+// display gives -1).
+bool box_shown(int answer) { return answer > 0; }
+
 void message_to_standard_error(std::string_view caption, std::string_view text)
 {
     if (!caption.empty())
@@ -578,7 +582,7 @@ void Win32Window::message_box(std::string_view caption, std::string_view text, M
 {
     // The box disables the window while it is open; its own loop keeps running this window's
     // procedure, which paints from the back buffer and keeps the wake-ups for the UI.
-    if (MessageBoxW(window_, wide(text).c_str(), wide(caption).c_str(), message_box_type(icon)) == 0)
+    if (!box_shown(MessageBoxW(window_, wide(text).c_str(), wide(caption).c_str(), message_box_type(icon))))
         message_to_standard_error(caption, text);
 }
 
@@ -669,7 +673,7 @@ Result<std::unique_ptr<Window>> create_window(const WindowOptions& options)
 
 void show_orphan_message_box(std::string_view caption, std::string_view text, MessageIcon icon)
 {
-    if (MessageBoxW(nullptr, wide(text).c_str(), wide(caption).c_str(), message_box_type(icon)) == 0)
+    if (!box_shown(MessageBoxW(nullptr, wide(text).c_str(), wide(caption).c_str(), message_box_type(icon))))
         message_to_standard_error(caption, text);
 }
 

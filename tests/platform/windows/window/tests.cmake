@@ -1,4 +1,4 @@
-# The Windows window host, instance mutex, desktop windows and program starts, tested in one
+# The Windows window host, instance mutex, desktop windows, program starts and resources, tested in one
 # program under Wine on a private X server (run_under_wine.sh). For the Windows build only: it
 # links torvane_platform built from src/platform/windows/ and GoogleTest built for MinGW-w64.
 file(GLOB torvane_windows_window_test_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
@@ -24,3 +24,10 @@ add_test(NAME torvane_platform_windows_window_tests_192dpi
                  --gtest_filter=WindowHostTest.DisplayScale*:WindowHostTest.TheBackBuffer*)
 set_tests_properties(torvane_platform_windows_window_tests_192dpi PROPERTIES TIMEOUT 600 RESOURCE_LOCK torvane_wine_prefix
                      ENVIRONMENT "TORVANE_SCREENSHOT_DIR=${torvane_windows_screenshots}/192dpi;TORVANE_TEST_DPI=192;TORVANE_TEST_SCREEN=2560x1600")
+# Where no desktop can be reached (no X server at all): the window is refused with its reason and
+# boxes print their text.
+add_test(NAME torvane_platform_windows_window_tests_no_display
+         COMMAND sh ${torvane_windows_window_runner} $<TARGET_FILE:torvane_platform_windows_window_tests>
+                 --gtest_filter=WindowHostWithoutDisplayTest.*)
+set_tests_properties(torvane_platform_windows_window_tests_no_display PROPERTIES TIMEOUT 600 RESOURCE_LOCK torvane_wine_prefix
+                     ENVIRONMENT "TORVANE_TEST_NO_DISPLAY=1")

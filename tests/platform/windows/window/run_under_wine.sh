@@ -4,6 +4,7 @@
 #   TORVANE_TEST_DPI            when set: Wine's DPI (the prefix's LogPixels) for the run
 #   TORVANE_TEST_SCREEN         the screen's size, 1600x1000 unless set
 #   TORVANE_TEST_WINDOW_MANAGER 1: openbox manages the screen
+#   TORVANE_TEST_NO_DISPLAY     1: no X server at all (DISPLAY unset), as where no desktop is reached
 #   TORVANE_SCREENSHOT_DIR      where the program leaves its screenshots (BMP files, also as PNG)
 # The desktop's URL handler (xdg-open, which Wine's browser hand-off calls) is a stand-in that
 # writes each address it gets, one argument a line, into the file $TORVANE_OPENED_URLS names (as
@@ -30,24 +31,28 @@ cleanup() {
 }
 trap cleanup EXIT INT TERM
 
-Xvfb -displayfd 3 -screen 0 "${TORVANE_TEST_SCREEN:-1600x1000}x24" -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-server_pid=$!
-tries=0
-while [ ! -s "$work/display" ]; do
-    tries=$((tries + 1))
-    if [ "$tries" -gt 200 ] || ! kill -0 "$server_pid" 2>/dev/null; then
-        echo "Xvfb did not start:" >&2
-        cat "$work/xvfb.log" >&2
-        exit 1
+if [ "${TORVANE_TEST_NO_DISPLAY:-0}" = 1 ]; then
+    unset DISPLAY
+else
+    Xvfb -displayfd 3 -screen 0 "${TORVANE_TEST_SCREEN:-1600x1000}x24" -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+    server_pid=$!
+    tries=0
+    while [ ! -s "$work/display" ]; do
+        tries=$((tries + 1))
+        if [ "$tries" -gt 200 ] || ! kill -0 "$server_pid" 2>/dev/null; then
+            echo "Xvfb did not start:" >&2
+            cat "$work/xvfb.log" >&2
+            exit 1
+        fi
+        sleep 0.05
+    done
+    DISPLAY=":$(cat "$work/display")"
+    export DISPLAY
+    if [ "${TORVANE_TEST_WINDOW_MANAGER:-0}" = 1 ]; then
+        openbox >/dev/null 2>&1 &
+        manager_pid=$!
+        sleep 0.5
     fi
-    sleep 0.05
-done
-DISPLAY=":$(cat "$work/display")"
-export DISPLAY
-if [ "${TORVANE_TEST_WINDOW_MANAGER:-0}" = 1 ]; then
-    openbox >/dev/null 2>&1 &
-    manager_pid=$!
-    sleep 0.5
 fi
 
 export WINEDEBUG="${WINEDEBUG:--all}"

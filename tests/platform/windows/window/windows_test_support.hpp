@@ -74,19 +74,29 @@ void key_press(WORD virtual_key);
 // The launcher window's HWND (the one window of the class in this process).
 HWND launcher_hwnd();
 
+// How a child runs: with the display or without one (no DISPLAY in its environment, as on a
+// machine whose desktop Wine cannot reach), its standard error kept for the test or not.
+struct ChildOptions {
+    bool without_display = false;
+    bool keep_standard_error = false;
+};
+
 // This test program started again with "--child" and the arguments; closed when dropped.
 class ChildProcess {
 public:
-    static std::optional<ChildProcess> start(const std::vector<std::wstring>& arguments);
+    static std::optional<ChildProcess> start(const std::vector<std::wstring>& arguments, ChildOptions options = {});
     ChildProcess(ChildProcess&& other) noexcept;
     ChildProcess& operator=(ChildProcess&&) = delete;
     ~ChildProcess();
     // The exit code, or none when it has not ended within the time-out.
     std::optional<DWORD> wait(std::chrono::milliseconds timeout = std::chrono::seconds(30));
+    // What the child wrote to its standard error, read to its end (after wait).
+    std::string standard_error();
 
 private:
-    explicit ChildProcess(HANDLE process) : process_(process) {}
+    ChildProcess(HANDLE process, HANDLE error_pipe) : process_(process), error_pipe_(error_pipe) {}
     HANDLE process_ = nullptr;
+    HANDLE error_pipe_ = nullptr;
 };
 
 // A named event for a child to signal; its name is unique to this test run.

@@ -147,7 +147,27 @@ void key_press(WORD virtual_key)
 
 HWND launcher_hwnd() { return FindWindowW(L"PellamoorLauncherMain", nullptr); }
 
-std::optional<ChildProcess> ChildProcess::start(const std::vector<std::wstring>& arguments)
+namespace {
+
+// This process's environment without DISPLAY, as CreateProcessW takes it.
+std::wstring environment_without_display()
+{
+    std::wstring block;
+    wchar_t* strings = GetEnvironmentStringsW();
+    for (const wchar_t* entry = strings; *entry; entry += wcslen(entry) + 1) {
+        if (_wcsnicmp(entry, L"DISPLAY=", 8) != 0) {
+            block += entry;
+            block += L'\0';
+        }
+    }
+    FreeEnvironmentStringsW(strings);
+    block += L'\0';
+    return block;
+}
+
+} // namespace
+
+std::optional<ChildProcess> ChildProcess::start(const std::vector<std::wstring>& arguments, ChildOptions options)
 {
     wchar_t self[MAX_PATH];
     GetModuleFileNameW(nullptr, self, MAX_PATH);
@@ -156,22 +176,58 @@ std::optional<ChildProcess> ChildProcess::start(const std::vector<std::wstring>&
         line += L" \"" + argument + L"\"";
     STARTUPINFOW startup {};
     startup.cb = sizeof startup;
+    HANDLE read_end = nullptr;
+    HANDLE write_end = nullptr;
+    if (options.keep_standard_error) {
+        SECURITY_ATTRIBUTES inherited {sizeof inherited, nullptr, TRUE};
+        if (!CreatePipe(&read_end, &write_end, &inherited, 0))
+            return std::nullopt;
+        SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+        startup.hStdError = write_end;
+    }
+    std::wstring environment = options.without_display ? environment_without_display() : std::wstring();
     PROCESS_INFORMATION process {};
-    if (!CreateProcessW(self, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    BOOL started = CreateProcessW(self, line.data(), nullptr, nullptr, options.keep_standard_error,
+        options.without_display ? CREATE_UNICODE_ENVIRONMENT : 0, options.without_display ? environment.data() : nullptr,
+        nullptr, &startup, &process);
+    if (write_end)
+        CloseHandle(write_end);
+    if (!started) {
+        if (read_end)
+            CloseHandle(read_end);
         return std::nullopt;
+    }
     CloseHandle(process.hThread);
-    return ChildProcess(process.hProcess);
+    return ChildProcess(process.hProcess, read_end);
 }
 
-ChildProcess::ChildProcess(ChildProcess&& other) noexcept : process_(std::exchange(other.process_, nullptr)) {}
+ChildProcess::ChildProcess(ChildProcess&& other) noexcept
+    : process_(std::exchange(other.process_, nullptr)), error_pipe_(std::exchange(other.error_pipe_, nullptr))
+{
+}
 
 ChildProcess::~ChildProcess()
 {
+    if (error_pipe_)
+        CloseHandle(error_pipe_);
     if (!process_)
         return;
     if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT)
         TerminateProcess(process_, 99);
     CloseHandle(process_);
+}
+
+std::string ChildProcess::standard_error()
+{
+    std::string text;
+    char buffer[4096];
+    DWORD got = 0;
+    while (error_pipe_ && ReadFile(error_pipe_, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        text.append(buffer, got);
+    return text;
 }
 
 std::optional<DWORD> ChildProcess::wait(std::chrono::milliseconds timeout)
@@ -288,6 +344,19 @@ int record_start(const std::vector<std::wstring>& arguments)
     return 0;
 }
 
+// without-display: what the launcher's window host does where no desktop can be reached. Exit 0
+// when the window could not be made (its reason on standard error); the box's text follows.
+int without_display()
+{
+    auto created = platform::create_window({.title = "t", .bounds = {0, 0, 100, 100}});
+    if (created)
+        return 30;
+    std::fprintf(stderr, "%s\n", created.error().c_str());
+    std::fflush(stderr);
+    platform::show_orphan_message_box("Torvane", "Falha sem tela", platform::MessageIcon::Error);
+    return 0;
+}
+
 } // namespace
 
 int run_child(const std::vector<std::wstring>& arguments)
@@ -302,6 +371,8 @@ int run_child(const std::vector<std::wstring>& arguments)
         return show_window(arguments);
     if (arguments[0] == L"record")
         return record_start(arguments);
+    if (arguments[0] == L"without-display")
+        return without_display();
     return 2;
 }
 

@@ -559,5 +559,22 @@ TEST_F(WindowHostTest, OrphanMessageBox)
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "with a desktop the text goes to the box only";
 }
 
+// Where no desktop can be reached (Wine without an X display) the window is not made, with the
+// reason, and a box's text goes to standard error.
+TEST(WindowHostWithoutDisplayTest, TheWindowFailsAndBoxesPrintTheirText)
+{
+    auto child = test::windows::ChildProcess::start({L"without-display"},
+        {.without_display = true, .keep_standard_error = true});
+    ASSERT_TRUE(child);
+    std::string output = child->standard_error();
+    std::erase(output, '\r'); // the standard streams are in text mode
+    std::optional<DWORD> code = child->wait();
+    if (code == 30u)
+        GTEST_SKIP() << "a desktop is reachable without DISPLAY (Wine's desktop runs already): run without a display";
+    EXPECT_EQ(code, 0u) << output;
+    EXPECT_TRUE(output.starts_with("Não foi possível criar a janela: ")) << output;
+    EXPECT_TRUE(output.ends_with("\nTorvane: Falha sem tela\n")) << output;
+}
+
 } // namespace
 } // namespace torvane::platform
