@@ -139,54 +139,6 @@ struct BackBuffer {
     }
 };
 
-// An icon made from straight 0xAARRGGBB pixels (a 32-bit DIB with alpha and an empty mask).
-HICON icon_from_pixels(const WindowIcon& icon)
-{
-    if (icon.width <= 0 || icon.height <= 0
-        || icon.pixels.size() < static_cast<std::size_t>(icon.width) * static_cast<std::size_t>(icon.height))
-        return nullptr;
-    BITMAPV5HEADER header {};
-    header.bV5Size = sizeof header;
-    header.bV5Width = icon.width;
-    header.bV5Height = -icon.height;
-    header.bV5Planes = 1;
-    header.bV5BitCount = 32;
-    header.bV5Compression = BI_BITFIELDS;
-    header.bV5RedMask = 0x00FF0000;
-    header.bV5GreenMask = 0x0000FF00;
-    header.bV5BlueMask = 0x000000FF;
-    header.bV5AlphaMask = 0xFF000000;
-    void* bits = nullptr;
-    HDC screen = GetDC(nullptr);
-    HBITMAP colour = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, nullptr, 0);
-    ReleaseDC(nullptr, screen);
-    HBITMAP mask = CreateBitmap(icon.width, icon.height, 1, 1, nullptr);
-    HICON made = nullptr;
-    if (colour && mask && bits) {
-        std::copy_n(icon.pixels.begin(), static_cast<std::size_t>(icon.width) * static_cast<std::size_t>(icon.height),
-            static_cast<std::uint32_t*>(bits));
-        ICONINFO info {TRUE, 0, 0, mask, colour};
-        made = CreateIconIndirect(&info);
-    }
-    if (colour)
-        DeleteObject(colour);
-    if (mask)
-        DeleteObject(mask);
-    return made;
-}
-
-// The icon of the set whose width is closest to the size asked for (the larger one on a tie).
-const WindowIcon* closest_icon(const std::vector<WindowIcon>& icons, int size)
-{
-    const WindowIcon* best = nullptr;
-    for (const WindowIcon& icon : icons) {
-        if (!best || std::abs(icon.width - size) < std::abs(best->width - size)
-            || (std::abs(icon.width - size) == std::abs(best->width - size) && icon.width > best->width))
-            best = &icon;
-    }
-    return best;
-}
-
 // The waker's link to the window: posts go to the window only while it lives, and one posted
 // wake-up at a time is enough, since the UI drains the whole channel for it.
 struct WakeTarget {
@@ -222,7 +174,6 @@ private:
     Win32Window() = default;
     static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
     LRESULT handle(UINT message, WPARAM wparam, LPARAM lparam);
-    void set_icons(const std::vector<WindowIcon>& icons);
     // Blocks until a message arrives or the deadline passes (none: until a message arrives).
     void wait_for_messages(std::optional<std::chrono::steady_clock::time_point> deadline);
     // A PointerLeft when the pointer is no longer over the window (after the capture ends).
@@ -231,8 +182,6 @@ private:
     HWND window_ = nullptr;
     BackBuffer buffer_;
     HANDLE frame_timer_ = nullptr;
-    HICON big_icon_ = nullptr;
-    HICON small_icon_ = nullptr;
     DragTest drag_test_;
     Cursor cursor_ = Cursor::Arrow;
     float scale_ = 1;
@@ -247,7 +196,8 @@ HCURSOR system_cursor(Cursor cursor) { return LoadCursorW(nullptr, cursor == Cur
 
 HINSTANCE this_module() { return GetModuleHandleW(nullptr); }
 
-// The class is registered once per process; its icon is the executable's icon resource 1.
+// The class is registered once per process. Its icon is the executable's icon resource 1, the
+// artwork's icon set at every size (WindowOptions::icons is for desktops that take pixels).
 void register_window_class(WNDPROC procedure)
 {
     static std::once_flag registered;
@@ -285,8 +235,6 @@ Result<std::unique_ptr<Win32Window>> Win32Window::create(const WindowOptions& op
     // WM_NCCREATE stored the window already; the procedure may have run with it since.
     self->window_ = window;
     self->scale_ = static_cast<float>(window_dpi(window)) / base_dpi;
-    if (!LoadIconW(this_module(), MAKEINTRESOURCEW(1)))
-        self->set_icons(options.icons);
     {
         std::lock_guard lock(self->wake_->mutex);
         self->wake_->window = window;
@@ -306,22 +254,6 @@ Win32Window::~Win32Window()
     buffer_.release();
     if (frame_timer_)
         CloseHandle(frame_timer_);
-    if (big_icon_)
-        DestroyIcon(big_icon_);
-    if (small_icon_)
-        DestroyIcon(small_icon_);
-}
-
-void Win32Window::set_icons(const std::vector<WindowIcon>& icons)
-{
-    if (const WindowIcon* big = closest_icon(icons, GetSystemMetrics(SM_CXICON)))
-        big_icon_ = icon_from_pixels(*big);
-    if (const WindowIcon* small = closest_icon(icons, GetSystemMetrics(SM_CXSMICON)))
-        small_icon_ = icon_from_pixels(*small);
-    if (big_icon_)
-        SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big_icon_));
-    if (small_icon_)
-        SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_icon_));
 }
 
 LRESULT CALLBACK Win32Window::procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
