@@ -38,7 +38,9 @@ protected:
     {
         wchar_t temp[MAX_PATH];
         GetTempPathW(MAX_PATH, temp);
-        root_ = fs::path(temp) / (L"torvane-process-" + std::to_wstring(GetCurrentProcessId()));
+        // A folder of each test's own: a started program may hold its files for a moment after.
+        std::string test = testing::UnitTest::GetInstance()->current_test_info()->name();
+        root_ = fs::path(temp) / ("torvane-process-" + std::to_string(GetCurrentProcessId()) + "-" + test);
         fs::create_directories(root_);
     }
     void TearDown() override
@@ -104,10 +106,16 @@ TEST_F(ProcessTest, StartsAClientHeldWithReadSharingOnly)
     CloseHandle(held);
     ASSERT_TRUE(started) << started.error();
     EXPECT_TRUE(wait_until([&] { return read_text(record) == utf8_of(root_) + "\n-launcher\n"; })) << read_text(record);
+    // The started copy ends right after it wrote the record; then it can go.
+    EXPECT_TRUE(wait_until([&] {
+        std::error_code error;
+        return fs::remove(client, error) || !fs::exists(client);
+    }));
 }
 
 TEST_F(ProcessTest, FailuresCarryTheSystemsText)
 {
+    ASSERT_FALSE(fs::exists(root_ / "Main.exe"));
     Status missing = start_detached({.program = root_ / "Main.exe", .arguments = {"-launcher"}, .working_folder = root_});
     ASSERT_FALSE(missing);
     EXPECT_TRUE(missing.error().ends_with(" (os error 2)")) << missing.error();
