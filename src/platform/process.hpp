@@ -26,7 +26,8 @@ struct ProgramLaunch {
 // Starts the program and returns once it runs (or its start failed). Failures carry the system's
 // text and " (os error N)": a program found nowhere, not executable or of no known format, a
 // missing working folder, a descriptor that is not open. The environment is the launcher's;
-// signal dispositions and the signal mask are reset to the defaults.
+// signal dispositions and the signal mask are reset to the defaults. A start the user declined
+// (Windows: the elevation prompt refused) fails with cancelled_text, which the caller never shows.
 Status start_detached(const ProgramLaunch& launch);
 
 // How a client executable is started: a native program (ELF or "#!") directly, a Windows program

@@ -70,7 +70,9 @@ void launch_game(AppState& app)
 
     Status started = kind ? app.services.start_process(launch) : Status(failure(kind.error()));
     if (!started) {
-        queue_start_failure(app, started.error());
+        // A start the player declined (the elevation prompt) shows nothing.
+        if (started.error() != cancelled_text)
+            queue_start_failure(app, started.error());
         restore_play_button(app);
         return;
     }
