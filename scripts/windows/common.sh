@@ -1,0 +1,50 @@
+# Shared by scripts/windows/build-libs and scripts/windows-prefix: where the cross-built libraries
+# live and the key that names one build of them. Sourced, not run.
+
+mingw_root=/opt/torvane-mingw
+mingw_src_cache=/var/cache/torvane-mingw-src
+mingw_host=x86_64-w64-mingw32
+mingw_recipe_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+mingw_apt_sources=/etc/apt/sources.list.d/torvane-bookworm-src.sources
+
+# Debian source packages built from source, taken from the bookworm suite.
+mingw_source_packages=(libpng1.6 pixman cairo harfbuzz libwebp openssl curl cpp-httplib)
+# Installed Debian packages whose files go into the prefix or build it; their versions are part
+# of the key too.
+mingw_tool_packages=(gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
+  libz-mingw-w64-dev googletest nlohmann-json3-dev)
+
+# "package version" of each source package as the bookworm suite serves it, from apt's lists
+# (no download). Fails when the deb-src entry or its lists are missing.
+mingw_source_versions() {
+  local uris
+  uris="$(apt-get source --print-uris -qq "${mingw_source_packages[@]/%//bookworm}" 2>/dev/null)" || return 1
+  local p dsc
+  for p in "${mingw_source_packages[@]}"; do
+    dsc="$(printf '%s\n' "$uris" | awk -v p="$p" '{ f = $2; if (index(f, p "_") == 1 && f ~ /\.dsc$/) print f }' | head -n 1)"
+    [ -n "$dsc" ] || return 1
+    dsc="${dsc%.dsc}"
+    printf '%s %s\n' "$p" "${dsc#"${p}"_}"
+  done
+}
+
+mingw_tool_versions() {
+  local p v
+  for p in "${mingw_tool_packages[@]}"; do
+    v="$(dpkg-query -W -f='${Version}' "$p" 2>/dev/null)" || return 1
+    printf '%s %s\n' "$p" "$v"
+  done
+}
+
+# Everything the key covers: the versions, then a hash of each recipe file.
+mingw_key_material() {
+  mingw_source_versions || return 1
+  mingw_tool_versions || return 1
+  (cd "$mingw_recipe_dir" && find . -type f | LC_ALL=C sort | xargs sha256sum)
+}
+
+mingw_prefix_path() {
+  local material
+  material="$(mingw_key_material)" || return 1
+  printf '%s/%s\n' "$mingw_root" "$(printf '%s\n' "$material" | sha256sum | cut -c1-16)"
+}
