@@ -38,6 +38,5 @@ while(torvane_windows_tests)
   gtest_discover_tests(torvane_${layer}_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 PROPERTIES TIMEOUT 300)
 endwhile()
 
-if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/platform/windows/tests.cmake)
-  include(${CMAKE_CURRENT_SOURCE_DIR}/platform/windows/tests.cmake)
-endif()
+include(${CMAKE_CURRENT_SOURCE_DIR}/platform/windows/tests.cmake)
+include(${CMAKE_CURRENT_SOURCE_DIR}/platform/windows/window/tests.cmake)

@@ -2,6 +2,7 @@
 
 #include "build_config.hpp"
 #include "platform/files.hpp"
+#include "platform/system_roots.hpp"
 #include "platform/unicode.hpp"
 
 #include <curl/curl.h>
@@ -431,6 +432,14 @@ X509_STORE* trusted_roots(std::string_view extra_root_pem)
         if (bundle_folder)
             (void)X509_STORE_load_path(store, bundle_folder);
         curl_easy_cleanup(probe);
+    }
+    // The system's own store, where it has one (Windows).
+    for (const std::string& der : platform::system_root_certificates()) {
+        const auto* bytes = reinterpret_cast<const unsigned char*>(der.data());
+        if (X509* certificate = d2i_X509(nullptr, &bytes, static_cast<long>(der.size()))) {
+            (void)X509_STORE_add_cert(store, certificate);
+            X509_free(certificate);
+        }
     }
     if (BIO* bio = BIO_new_mem_buf(extra_root_pem.data(), static_cast<int>(extra_root_pem.size()))) {
         while (X509* certificate = PEM_read_bio_X509(bio, nullptr, nullptr, nullptr)) {

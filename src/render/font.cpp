@@ -1,6 +1,7 @@
 #include "render/font.hpp"
 
 #include "platform/result.hpp"
+#include "platform/system_fonts.hpp"
 #include "platform/files.hpp"
 
 #include <hb-ot.h>
@@ -200,16 +201,7 @@ const Path* glyph_outline(const Font& font, std::uint16_t glyph_id)
     return found->second ? &*found->second : nullptr;
 }
 
-std::span<const std::filesystem::path> fallback_font_paths()
-{
-    static const std::filesystem::path paths[] = {
-        "/usr/share/fonts/truetype/msttcorefonts/Arial.ttf",
-        "/usr/share/fonts/truetype/msttcorefonts/arial.ttf",
-        "/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf",
-        "/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf",
-    };
-    return paths;
-}
+std::span<const std::filesystem::path> fallback_font_paths() { return platform::arial_compatible_font_paths(); }
 
 std::optional<Font> load_fallback_font(std::span<const std::filesystem::path> candidates)
 {
