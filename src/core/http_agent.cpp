@@ -312,7 +312,9 @@ struct HttpAgentState {
         curl_easy_setopt(e, CURLOPT_ERRORBUFFER, t->error_buffer);
         curl_easy_setopt(e, CURLOPT_USERAGENT, http_user_agent);
         curl_easy_setopt(e, CURLOPT_PROXY, ""); // no proxy, whatever the environment says
-        curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
+        // Only TLS, on the first request and on every hop: get() refuses plain http by name first.
+        curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "https");
+        curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "https");
         curl_easy_setopt(e, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
         curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, static_cast<long>(connect_seconds));
         curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L); // redirects are followed by get()
@@ -395,6 +397,20 @@ namespace {
 
 HttpError transport_error(std::string text) { return HttpError {HttpError::Kind::Transport, 0, std::move(text)}; }
 
+// A plain http address, first or reached by a redirect, would carry the request and its answer
+// unprotected: such a request is never made.
+bool is_plain_http(const std::string& origin)
+{
+    constexpr std::string_view scheme = "http://";
+    return origin.size() >= scheme.size()
+           && platform::equal_ignoring_ascii_case(std::string_view(origin).substr(0, scheme.size()), scheme);
+}
+
+HttpError insecure_request_error(const std::string& url)
+{
+    return transport_error(url + ": Insecure request attempted with https_only set");
+}
+
 bool is_followed_redirect(int status)
 {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
@@ -453,6 +469,8 @@ std::expected<HttpResponse, HttpError> HttpAgent::get(std::string_view address) 
     auto origin = origin_of(url);
     if (!origin)
         return std::unexpected(transport_error(url + ": Bad URL"));
+    if (is_plain_http(*origin))
+        return std::unexpected(insecure_request_error(url));
     std::unique_ptr<HttpTransfer> t = state_->acquire(*origin);
     if (!t)
         return std::unexpected(transport_error(url + ": Network Error: out of memory"));
@@ -482,6 +500,8 @@ std::expected<HttpResponse, HttpError> HttpAgent::get(std::string_view address) 
             auto next = resolve_location(url, *location);
             if (!next || !(origin = origin_of(*next)))
                 return std::unexpected(transport_error(url + ": Bad URL: redirect to " + *location));
+            if (is_plain_http(*origin))
+                return std::unexpected(insecure_request_error(*next));
             // The redirect's own body is not wanted; a connection left mid-body is closed.
             url = *next;
             continue;

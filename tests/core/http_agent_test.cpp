@@ -1,4 +1,5 @@
 #include "core/http_agent.hpp"
+#include "support/plain_http_server.hpp"
 #include "support/raw_tls_server.hpp"
 #include "support/tls_test_server.hpp"
 
@@ -339,6 +340,55 @@ TEST_F(HttpAgentTest, TransportErrorsNameTheAddressAndTheKind)
         EXPECT_EQ(response.error().status, 0);
         EXPECT_TRUE(response.error().text.starts_with(c.expected_start)) << response.error().text;
     }
+}
+
+TEST(HttpAgentHttpsOnly, PlainHttpIsNeverRequestedFirstOrAfterARedirect)
+{
+    test::PlainHttpServer plain;
+    plain.routes().Get("/ok", [](const httplib::Request&, httplib::Response& res) { res.set_content("às claras", "text/plain"); });
+    plain.start();
+    test::TlsTestServer tls;
+    auto redirect = [&](const char* path, std::string location) {
+        tls.routes().Get(path, [location](const httplib::Request&, httplib::Response& res) {
+            res.status = 302;
+            res.set_header("Location", location);
+        });
+    };
+    const std::string plain_ok = plain.url("/ok");
+    redirect("/to-plain", plain_ok);
+    redirect("/to-plain-upper-case", "HTTP" + plain_ok.substr(4));
+    redirect("/hop", "/to-plain");
+    redirect("/to-tls", "/ok");
+    tls.routes().Get("/ok", [](const httplib::Request&, httplib::Response& res) { res.set_content("cifrado", "text/plain"); });
+    tls.start();
+    auto agent = http_agent(10, 10, tls.ca_pem());
+    ASSERT_TRUE(agent) << agent.error();
+
+    struct Case {
+        const char* name;
+        std::string url;
+        std::string refused; // the plain address named by the error
+    };
+    const Case cases[] = {
+        {"a redirect to http", tls.url("/to-plain"), plain_ok},
+        {"a redirect with an upper-case scheme", tls.url("/to-plain-upper-case"), plain_ok},
+        {"a second hop to http", tls.url("/hop"), plain_ok},
+        {"a plain first address", plain_ok, plain_ok},
+        {"a plain first address in upper case", "HTTP" + plain_ok.substr(4), "HTTP" + plain_ok.substr(4)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto response = agent->get(c.url);
+        ASSERT_FALSE(response);
+        EXPECT_EQ(response.error().kind, HttpError::Kind::Transport);
+        EXPECT_EQ(response.error().text, c.refused + ": Insecure request attempted with https_only set");
+    }
+    EXPECT_EQ(plain.requests(), 0);
+
+    // A redirect that stays on https is followed as before.
+    auto followed = agent->get(tls.url("/to-tls"));
+    ASSERT_TRUE(followed) << followed.error().text;
+    EXPECT_EQ(followed->read_up_to(100), "cifrado");
 }
 
 TEST(HttpAgentReplies, RepliesWithoutAStatusLineAreBadStatus)
