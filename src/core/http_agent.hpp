@@ -44,8 +44,10 @@ struct HttpAgentState;
 struct HttpTransfer;
 
 // A response whose status is below 400. Move-only; used by one thread at a time. Reaching the end
-// of the body returns the connection to the agent's pool; dropping the response before that closes
-// the connection.
+// of the body returns the connection to the agent's pool, unless bytes past that end are waiting on
+// it; dropping the response before that closes the connection. A request on a pooled connection
+// whose reply begins with bytes that are no HTTP answer (a late tail of the one before) is sent
+// once more on a new connection.
 class HttpResponse {
 public:
     HttpResponse(HttpResponse&&) noexcept;

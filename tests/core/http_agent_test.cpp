@@ -415,6 +415,44 @@ TEST(HttpAgentReplies, RepliesWithoutAStatusLineAreBadStatus)
     }
 }
 
+TEST(HttpAgentReplies, BytesPastTheEndOfABodyKeepItsConnectionOutOfThePool)
+{
+    const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\n";
+    const std::string chunked_head = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+    struct Case {
+        const char* name;
+        std::vector<std::string> pieces;
+        std::string held_back;
+    };
+    const Case cases[] = {
+        {"extra bytes in a record of their own", {head + "hello", "EXTRA"}},
+        {"extra bytes in the body's record", {head + "helloEXTRA"}},
+        {"a whole second answer nobody asked for", {head + "hello", head + "extra"}},
+        {"bytes after the last chunk", {chunked_head + "5\r\nhello\r\n0\r\n\r\n", "EXTRA"}},
+        // Sent so late that they come after the next request: that request goes again.
+        {"extra bytes that come after the next request", {head + "hello"}, "EXTRA"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::RawTlsReplyServer server(c.pieces, test::RawTlsReplyServer::Connection::KeepOpen, c.held_back);
+        auto agent = http_agent(10, 10, server.ca_pem());
+        ASSERT_TRUE(agent) << agent.error();
+        auto fetch = [&](const std::string& url) -> std::string {
+            auto response = agent->get(url);
+            if (!response)
+                return "erro: " + response.error().text;
+            auto body = response->read_up_to(1000);
+            return body ? *body : "erro: " + body.error();
+        };
+        for (int request = 0; request < 3; ++request) {
+            // Every byte of the replies so far has reached the client's socket before the next request.
+            for (int i = 0; i < 5000 && server.replies() < request; ++i)
+                std::this_thread::sleep_for(1ms);
+            EXPECT_EQ(fetch(server.url("/" + std::to_string(request))), "hello") << request;
+        }
+    }
+}
+
 TEST_F(HttpAgentTest, AServerOutsideTheTrustedRootsIsRefused)
 {
     // Without the test CA the server's certificate is not trusted.
