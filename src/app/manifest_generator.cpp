@@ -156,12 +156,17 @@ bool installed_only_if_missing(std::string_view relative_path)
                                [&](std::string_view file) { return platform::equal_ignoring_ascii_case(relative_path, file); });
 }
 
-Result<UpdateManifest> build_folder_manifest(const fs::path& folder, std::int64_t system_ticks)
+Result<UpdateManifest> build_folder_manifest(const fs::path& folder, std::int64_t system_ticks,
+                                             const fs::path& left_out)
 {
     std::vector<GeneratorFile> files = TRY(find_files(folder));
     UpdateManifest manifest {.version = manifest_version_text(system_ticks), .files = std::vector<ManifestFile> {}};
     for (const GeneratorFile& file : files) {
         if (excluded_from_manifest(file.relative_path))
+            continue;
+        // A previous run's output inside the folder would be listed with its old digest, which the
+        // file the clients then fetch (the new output) never matches.
+        if (!left_out.empty() && platform::same_file(file.full_path, left_out))
             continue;
         // A '\' inside a name would read as a folder separator wherever the manifest is followed.
         if (file.native_relative_path.find('\\') != std::string::npos)
@@ -184,7 +189,7 @@ Result<UpdateManifest> build_folder_manifest(const fs::path& folder, std::int64_
 int generate_manifest(const fs::path& folder, const fs::path& output, bool show)
 {
     Status written = [&]() -> Status {
-        UpdateManifest manifest = TRY(build_folder_manifest(folder, platform::system_time_ticks()));
+        UpdateManifest manifest = TRY(build_folder_manifest(folder, platform::system_time_ticks(), output));
         std::string text = format_update_manifest(manifest);
         TRY(platform::write_file(output, text));
         if (show)

@@ -31,7 +31,10 @@ bool excluded_from_manifest(std::string_view relative_path);
 bool installed_only_if_missing(std::string_view relative_path);
 
 // The manifest of the folder: its files in order of their lower-cased relative paths, versioned
-// with the given time. Fails with the I/O error's text of the folder or of a file being hashed.
-Result<UpdateManifest> build_folder_manifest(const fs::path& folder, std::int64_t system_ticks);
+// with the given time. The file at left_out (the manifest's own output, whatever its name) is not
+// listed: it is told by its identity (platform::same_file), not by its name. Fails with the I/O
+// error's text of the folder or of a file being hashed.
+Result<UpdateManifest> build_folder_manifest(const fs::path& folder, std::int64_t system_ticks,
+                                             const fs::path& left_out = {});
 
 } // namespace torvane

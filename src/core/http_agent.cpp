@@ -134,6 +134,8 @@ struct HttpTransfer {
     CURL* easy = nullptr;
     bool attached = false;
     std::string origin; // the origin of the last request, for the per-origin limit
+    // The socket of the connection kept after the last request, while it idles in the pool.
+    curl_socket_t idle_socket = CURL_SOCKET_BAD;
 
     // State of the current request.
     std::string url;
@@ -171,9 +173,31 @@ struct HttpTransfer {
 
     std::size_t buffered() const { return body.size() - body_start; }
 
+    // Whether the idle connection has bytes waiting although its last response has ended: more
+    // than that response announced, or the server's close. The next request on it would read
+    // those bytes as its answer, so such a connection is never used again.
+    bool has_input_waiting()
+    {
+        if (idle_socket == CURL_SOCKET_BAD)
+            return false;
+        curl_waitfd socket {idle_socket, CURL_WAIT_POLLIN, 0};
+        int ready = 0;
+        if (curl_multi_wait(multi, &socket, 1, 0, &ready) != CURLM_OK)
+            return true;
+        return (socket.revents & CURL_WAIT_POLLIN) != 0;
+    }
+
+    // Whether the last request went out on a connection kept from an earlier one.
+    bool reused_connection() const
+    {
+        long made = 0;
+        return curl_easy_getinfo(easy, CURLINFO_NUM_CONNECTS, &made) == CURLE_OK && made == 0;
+    }
+
     void begin(const std::string& address)
     {
         detach();
+        idle_socket = CURL_SOCKET_BAD;
         url = address;
         status = 0;
         headers_done = false;
@@ -313,7 +337,9 @@ struct HttpAgentState {
         curl_easy_setopt(e, CURLOPT_ERRORBUFFER, t->error_buffer);
         curl_easy_setopt(e, CURLOPT_USERAGENT, http_user_agent);
         curl_easy_setopt(e, CURLOPT_PROXY, ""); // no proxy, whatever the environment says
-        curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
+        // Only TLS, on the first request and on every hop: get() refuses plain http by name first.
+        curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "https");
+        curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "https");
         curl_easy_setopt(e, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
         curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, static_cast<long>(connect_seconds));
         curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L); // redirects are followed by get()
@@ -333,26 +359,38 @@ struct HttpAgentState {
         return t;
     }
 
-    // A pooled transfer, preferably one whose connection goes to the same origin.
+    // A pooled transfer, preferably one whose connection goes to the same origin. One whose
+    // connection received bytes while it idled is dropped, and its connection closes.
     std::unique_ptr<HttpTransfer> acquire(const std::string& origin)
     {
-        {
-            std::lock_guard lock(pool_mutex);
-            auto same = std::find_if(idle.rbegin(), idle.rend(), [&](auto& t) { return t->origin == origin; });
-            auto chosen = same != idle.rend() ? same : idle.rbegin();
-            if (chosen != idle.rend()) {
-                auto t = std::move(*chosen);
+        for (;;) {
+            std::unique_ptr<HttpTransfer> t;
+            {
+                std::lock_guard lock(pool_mutex);
+                auto same = std::find_if(idle.rbegin(), idle.rend(), [&](auto& t) { return t->origin == origin; });
+                auto chosen = same != idle.rend() ? same : idle.rbegin();
+                if (chosen == idle.rend())
+                    break;
+                t = std::move(*chosen);
                 idle.erase(std::next(chosen).base());
-                return t;
             }
+            if (!t->has_input_waiting())
+                return t;
         }
         return make_transfer();
     }
 
     // Takes a transfer back after its body was read whole; the connection stays open for the next
-    // request unless the pool already holds enough.
+    // request unless bytes beyond the response are waiting on it or the pool already holds enough.
     void release(std::unique_ptr<HttpTransfer> t)
     {
+        // Asked while the transfer is still attached: the connection is found through its multi.
+        curl_socket_t socket = CURL_SOCKET_BAD;
+        if (curl_easy_getinfo(t->easy, CURLINFO_ACTIVESOCKET, &socket) != CURLE_OK)
+            socket = CURL_SOCKET_BAD;
+        t->idle_socket = socket;
+        if (t->has_input_waiting())
+            return; // dropped: its connection closes
         t->detach();
         std::lock_guard lock(pool_mutex);
         auto same = std::count_if(idle.begin(), idle.end(), [&](auto& other) { return other->origin == t->origin; });
@@ -395,6 +433,26 @@ struct HttpAgentState {
 namespace {
 
 HttpError transport_error(std::string text) { return HttpError {HttpError::Kind::Transport, 0, std::move(text)}; }
+
+// A plain http address, first or reached by a redirect, would carry the request and its answer
+// unprotected: such a request is never made.
+bool is_plain_http(const std::string& origin)
+{
+    constexpr std::string_view scheme = "http://";
+    return origin.size() >= scheme.size()
+           && platform::equal_ignoring_ascii_case(std::string_view(origin).substr(0, scheme.size()), scheme);
+}
+
+HttpError insecure_request_error(const std::string& url)
+{
+    return transport_error(url + ": Insecure request attempted with https_only set");
+}
+
+// A reply that does not begin as an HTTP answer.
+bool is_not_http(CURLcode code, bool connected)
+{
+    return code == CURLE_WEIRD_SERVER_REPLY || (code == CURLE_UNSUPPORTED_PROTOCOL && connected);
+}
 
 bool is_followed_redirect(int status)
 {
@@ -462,10 +520,13 @@ std::expected<HttpResponse, HttpError> HttpAgent::get(std::string_view address) 
     auto origin = origin_of(url);
     if (!origin)
         return std::unexpected(transport_error(url + ": Bad URL"));
+    if (is_plain_http(*origin))
+        return std::unexpected(insecure_request_error(url));
     std::unique_ptr<HttpTransfer> t = state_->acquire(*origin);
     if (!t)
         return std::unexpected(transport_error(url + ": Network Error: out of memory"));
 
+    bool retried = false;
     for (int redirects = 0;; ++redirects) {
         t->origin = *origin;
         t->begin(url);
@@ -476,6 +537,16 @@ std::expected<HttpResponse, HttpError> HttpAgent::get(std::string_view address) 
             // The transfer ended without a final response.
             CURLcode code = t->result == CURLE_OK ? CURLE_GOT_NOTHING : t->result;
             t->result = code;
+            if (!retried && t->reused_connection() && is_not_http(code, t->connected)) {
+                // Bytes left over from the kept connection's last answer (sent after it went idle)
+                // came before this answer: the request goes once more on a new connection.
+                retried = true;
+                t = state_->make_transfer();
+                if (!t)
+                    return std::unexpected(transport_error(url + ": Network Error: out of memory"));
+                --redirects;
+                continue;
+            }
             return std::unexpected(
                 transport_error(t->transport_text(transport_kind_text(code, t->connected), t->curl_message())));
         }
@@ -491,6 +562,8 @@ std::expected<HttpResponse, HttpError> HttpAgent::get(std::string_view address) 
             auto next = resolve_location(url, *location);
             if (!next || !(origin = origin_of(*next)))
                 return std::unexpected(transport_error(url + ": Bad URL: redirect to " + *location));
+            if (is_plain_http(*origin))
+                return std::unexpected(insecure_request_error(*next));
             // The redirect's own body is not wanted; a connection left mid-body is closed.
             url = *next;
             continue;

@@ -1,6 +1,7 @@
 // The launcher's HTTPS client: blocking GET requests with connect and read time-outs, at most five
 // redirects, a connection pool shared by the threads of one run, and the launcher's "User-Agent"
-// on every request.
+// on every request. Only https is spoken: a plain http address, given or redirected to, fails
+// before anything is sent to it.
 #pragma once
 
 #include "platform/result.hpp"
@@ -34,7 +35,8 @@ struct HttpError {
     Kind kind = Kind::Transport;
     int status = 0; // the status code of a Status error, 0 otherwise
     // "<url>: status code 404" or "<url>: <kind text>[: <message>]", kind texts such as "Dns Failed",
-    // "Connection Failed", "Too Many Redirects", "Network Error".
+    // "Connection Failed", "Too Many Redirects", "Network Error", "Insecure request attempted with
+    // https_only set" (a plain http address).
     std::string text;
 };
 
@@ -42,8 +44,10 @@ struct HttpAgentState;
 struct HttpTransfer;
 
 // A response whose status is below 400. Move-only; used by one thread at a time. Reaching the end
-// of the body returns the connection to the agent's pool; dropping the response before that closes
-// the connection.
+// of the body returns the connection to the agent's pool, unless bytes past that end are waiting on
+// it; dropping the response before that closes the connection. A request on a pooled connection
+// whose reply begins with bytes that are no HTTP answer (a late tail of the one before) is sent
+// once more on a new connection.
 class HttpResponse {
 public:
     HttpResponse(HttpResponse&&) noexcept;

@@ -42,6 +42,16 @@ bool starts_with_https(std::string_view address)
     return address.size() >= scheme.size() && platform::equal_ignoring_ascii_case(address.substr(0, scheme.size()), scheme);
 }
 
+// A control character in a name (U+0000 to U+001F, U+007F) cuts it short at the system's calls
+// (NUL) or splits a line of the hash cache (line feed), so the file written is not the one named.
+bool holds_control_character(std::string_view path)
+{
+    return std::ranges::any_of(path, [](char c) {
+        auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7F;
+    });
+}
+
 bool is_blank(const std::optional<std::string>& text)
 {
     return !text || platform::trim_unicode_white_space(*text).empty();
@@ -201,7 +211,8 @@ std::vector<ManifestFile> sanitize_manifest_paths(std::vector<ManifestFile> entr
             continue;
         std::string path = std::move(*entry.path);
         std::replace(path.begin(), path.end(), '\\', '/');
-        if (path.starts_with('/') || path.find("..") != std::string::npos || path.find(':') != std::string::npos)
+        if (path.starts_with('/') || path.find("..") != std::string::npos || path.find(':') != std::string::npos
+            || holds_control_character(path))
             continue;
         entry.path = std::move(path);
         kept.push_back(std::move(entry));

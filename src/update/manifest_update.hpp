@@ -70,7 +70,8 @@ std::string percent_encode_path(std::string_view path);
 std::string manifest_download_url(std::string_view files_base_url, std::string_view path, std::string_view sha256);
 
 // The entries whose paths are safe below the base folder, in order, with every '\' turned into
-// '/'. Dropped: no path, a blank one, a leading slash, any ".." and any ':'.
+// '/'. Dropped: no path, a blank one, a leading slash, any "..", any ':' and any control
+// character (below U+0020, or U+007F).
 std::vector<ManifestFile> sanitize_manifest_paths(std::vector<ManifestFile> entries);
 
 // Removes the entries whose target below base_folder is the file at path (platform::same_file).

@@ -171,6 +171,39 @@ TEST_F(ManifestGeneratorTest, AnEmptyFolderGivesAnEmptyListAndTheMessageSaysSo)
     EXPECT_EQ(shown_, "0 arquivos no manifesto:\n" + output.string() + "\n");
 }
 
+TEST_F(ManifestGeneratorTest, TheOutputInsideTheFolderIsLeftOutWhateverItsName)
+{
+    write("Main.exe", "executável");
+    write("sub/lista.json", "outro arquivo de mesmo nome");
+    fs::create_directory_symlink(game(), dir_.path() / "alias");
+    struct Case {
+        const char* name;
+        fs::path output;
+        std::string listed_as; // the manifest path the output would have
+    };
+    const Case cases[] = {
+        {"at the top", game() / "lista.json", "lista.json"},
+        {"in a sub-folder, without a manifest's extension", game() / "Data" / "saida.txt", "Data/saida.txt"},
+        {"named through a link to the folder", dir_.path() / "alias" / "gerado.json", "gerado.json"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::create_directories(c.output.parent_path());
+        ASSERT_EQ(generate(game(), c.output, false), 0) << shown_error_;
+        UpdateManifest first = read_manifest(c.output);
+        ASSERT_EQ(generate(game(), c.output, false), 0) << shown_error_;
+        UpdateManifest second = read_manifest(c.output);
+        ASSERT_TRUE(second.files);
+        EXPECT_EQ(second.files, first.files);
+        std::vector<std::string> paths;
+        for (const ManifestFile& file : *second.files)
+            paths.push_back(file.path.value_or(""));
+        // A file elsewhere that only shares the output's name stays listed.
+        EXPECT_EQ(paths, (std::vector<std::string> {"Main.exe", "sub/lista.json"})) << c.listed_as;
+        fs::remove(c.output);
+    }
+}
+
 TEST_F(ManifestGeneratorTest, ARelativeFolderPathIsResolved)
 {
     write("Data/a.txt", "a");

@@ -1,4 +1,5 @@
 #include "core/http_agent.hpp"
+#include "support/plain_http_server.hpp"
 #include "support/raw_tls_server.hpp"
 #include "support/tls_test_server.hpp"
 
@@ -341,6 +342,55 @@ TEST_F(HttpAgentTest, TransportErrorsNameTheAddressAndTheKind)
     }
 }
 
+TEST(HttpAgentHttpsOnly, PlainHttpIsNeverRequestedFirstOrAfterARedirect)
+{
+    test::PlainHttpServer plain;
+    plain.routes().Get("/ok", [](const httplib::Request&, httplib::Response& res) { res.set_content("às claras", "text/plain"); });
+    plain.start();
+    test::TlsTestServer tls;
+    auto redirect = [&](const char* path, std::string location) {
+        tls.routes().Get(path, [location](const httplib::Request&, httplib::Response& res) {
+            res.status = 302;
+            res.set_header("Location", location);
+        });
+    };
+    const std::string plain_ok = plain.url("/ok");
+    redirect("/to-plain", plain_ok);
+    redirect("/to-plain-upper-case", "HTTP" + plain_ok.substr(4));
+    redirect("/hop", "/to-plain");
+    redirect("/to-tls", "/ok");
+    tls.routes().Get("/ok", [](const httplib::Request&, httplib::Response& res) { res.set_content("cifrado", "text/plain"); });
+    tls.start();
+    auto agent = http_agent(10, 10, tls.ca_pem());
+    ASSERT_TRUE(agent) << agent.error();
+
+    struct Case {
+        const char* name;
+        std::string url;
+        std::string refused; // the plain address named by the error
+    };
+    const Case cases[] = {
+        {"a redirect to http", tls.url("/to-plain"), plain_ok},
+        {"a redirect with an upper-case scheme", tls.url("/to-plain-upper-case"), plain_ok},
+        {"a second hop to http", tls.url("/hop"), plain_ok},
+        {"a plain first address", plain_ok, plain_ok},
+        {"a plain first address in upper case", "HTTP" + plain_ok.substr(4), "HTTP" + plain_ok.substr(4)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto response = agent->get(c.url);
+        ASSERT_FALSE(response);
+        EXPECT_EQ(response.error().kind, HttpError::Kind::Transport);
+        EXPECT_EQ(response.error().text, c.refused + ": Insecure request attempted with https_only set");
+    }
+    EXPECT_EQ(plain.requests(), 0);
+
+    // A redirect that stays on https is followed as before.
+    auto followed = agent->get(tls.url("/to-tls"));
+    ASSERT_TRUE(followed) << followed.error().text;
+    EXPECT_EQ(followed->read_up_to(100), "cifrado");
+}
+
 TEST(HttpAgentReplies, RepliesWithoutAStatusLineAreBadStatus)
 {
     struct Case {
@@ -362,6 +412,44 @@ TEST(HttpAgentReplies, RepliesWithoutAStatusLineAreBadStatus)
         ASSERT_FALSE(response);
         EXPECT_EQ(response.error().kind, HttpError::Kind::Transport);
         EXPECT_TRUE(response.error().text.starts_with(server.url("/x") + ": " + c.kind)) << response.error().text;
+    }
+}
+
+TEST(HttpAgentReplies, BytesPastTheEndOfABodyKeepItsConnectionOutOfThePool)
+{
+    const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\n";
+    const std::string chunked_head = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+    struct Case {
+        const char* name;
+        std::vector<std::string> pieces;
+        std::string held_back;
+    };
+    const Case cases[] = {
+        {"extra bytes in a record of their own", {head + "hello", "EXTRA"}},
+        {"extra bytes in the body's record", {head + "helloEXTRA"}},
+        {"a whole second answer nobody asked for", {head + "hello", head + "extra"}},
+        {"bytes after the last chunk", {chunked_head + "5\r\nhello\r\n0\r\n\r\n", "EXTRA"}},
+        // Sent so late that they come after the next request: that request goes again.
+        {"extra bytes that come after the next request", {head + "hello"}, "EXTRA"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::RawTlsReplyServer server(c.pieces, test::RawTlsReplyServer::Connection::KeepOpen, c.held_back);
+        auto agent = http_agent(10, 10, server.ca_pem());
+        ASSERT_TRUE(agent) << agent.error();
+        auto fetch = [&](const std::string& url) -> std::string {
+            auto response = agent->get(url);
+            if (!response)
+                return "erro: " + response.error().text;
+            auto body = response->read_up_to(1000);
+            return body ? *body : "erro: " + body.error();
+        };
+        for (int request = 0; request < 3; ++request) {
+            // Every byte of the replies so far has reached the client's socket before the next request.
+            for (int i = 0; i < 5000 && server.replies() < request; ++i)
+                std::this_thread::sleep_for(1ms);
+            EXPECT_EQ(fetch(server.url("/" + std::to_string(request))), "hello") << request;
+        }
     }
 }
 

@@ -2,10 +2,13 @@
 // published with its generated manifest over TLS on loopback brings an empty folder to the same
 // content.
 #include "core/update_manifest.hpp"
+#include "digest.hpp"
 #include "platform/files.hpp"
 #include "support/nginx_server.hpp"
+#include "support/plain_http_server.hpp"
 #include "support/temp_dir.hpp"
 #include "support/tls_test_server.hpp"
+#include "test_launcher.hpp"
 #include "update/sha256.hpp"
 
 #include <gtest/gtest.h>
@@ -163,6 +166,72 @@ TEST(ManifestEndToEnd, GeneratedManifestBringsAnEmptyFolderToTheSameContent)
     lines = log_lines(platform::read_file(log_path).value_or(""));
     ASSERT_FALSE(lines.empty());
     EXPECT_TRUE(lines.back().starts_with("ERRO: " + nginx->origin() + "/manifest.json?t=")) << lines.back();
+}
+
+TEST(ManifestEndToEnd, ARedirectToPlainHttpReplacesNothing)
+{
+    test::TempDir work;
+    const std::string script = "#!/bin/sh\necho trocado\n";
+    // The plain server would hand out a manifest that replaces the launcher with a script.
+    test::PlainHttpServer plain;
+    UpdateManifest replacing {.version = "202612110000",
+                              .files = std::vector<ManifestFile> {{.path = "torvane",
+                                                                   .size = static_cast<std::int64_t>(script.size()),
+                                                                   .sha256 = test::sha256_hex(script)}}};
+    const std::string replacing_text = format_update_manifest(replacing);
+    plain.routes().Get("/manifest.json", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_content(replacing_text, "application/json");
+    });
+    plain.routes().Get("/files/torvane", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_content(script, "application/octet-stream");
+    });
+    plain.start();
+
+    // The https service redirects either the manifest or the file to the plain one.
+    test::TlsTestServer tls;
+    auto to_plain = [&](const httplib::Request& req, httplib::Response& res) {
+        res.status = 302;
+        res.set_header("Location", plain.url(req.target)); // the same path and query
+    };
+    tls.routes().Get("/redirected/manifest.json", to_plain);
+    tls.routes().Get("/direct/manifest.json", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_content(replacing_text, "application/json");
+    });
+    tls.routes().Get("/files/torvane", to_plain);
+    tls.start();
+    ASSERT_TRUE(platform::write_file(TORVANE_E2E_CA, tls.ca_pem()));
+
+    struct Case {
+        const char* name;
+        std::string manifest_path;
+        std::string refused; // the plain address the log names, without the time query
+    };
+    const Case cases[] = {
+        {"the manifest redirected", "/redirected/manifest.json", plain.url("/redirected/manifest.json") + "?t="},
+        {"the file redirected", "/direct/manifest.json", plain.url("/files/torvane") + "?h="},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path client = work.path() / "client";
+        fs::remove_all(client);
+        fs::create_directories(client);
+        test::copy_test_launcher(client / "torvane");
+        auto before = sha256_file(client / "torvane");
+        ASSERT_TRUE(before);
+        work.write("client/Data/Launcher/launcher.json",
+                   R"({"ServerName":"Teste","Update":{"Enabled":true,"ManifestUrl":")" + tls.url(c.manifest_path)
+                       + R"(","FilesBaseUrl":")" + tls.url("/files/") + R"("}})");
+        ProgramRun run = run_program({(client / "torvane").string(), "--testar-atualizacao"}, work.path() / "update.out");
+        EXPECT_EQ(run.exit_code, 1) << run.output;
+        EXPECT_EQ(sha256_file(client / "torvane"), before);
+        EXPECT_FALSE(fs::exists(client / "torvane.old"));
+        std::vector<std::string> lines =
+            log_lines(platform::read_file(client / "Data" / "Launcher" / "atualizacao_teste.log").value_or(""));
+        ASSERT_FALSE(lines.empty());
+        EXPECT_TRUE(lines.back().starts_with("ERRO: " + c.refused)) << lines.back();
+        EXPECT_TRUE(lines.back().ends_with(": Insecure request attempted with https_only set")) << lines.back();
+    }
+    EXPECT_EQ(plain.requests(), 0);
 }
 
 } // namespace

@@ -6,10 +6,12 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <memory>
 #include <stdexcept>
 
@@ -47,7 +49,13 @@ std::unique_ptr<SSL_CTX, ContextDeleter> server_context(const TestCertificates& 
 } // namespace
 
 RawTlsReplyServer::RawTlsReplyServer(std::string reply)
-    : certificates_(make_test_certificates()), reply_(std::move(reply))
+    : RawTlsReplyServer(std::vector<std::string> {std::move(reply)}, Connection::Close)
+{
+}
+
+RawTlsReplyServer::RawTlsReplyServer(std::vector<std::string> pieces, Connection connection, std::string held_back)
+    : certificates_(make_test_certificates()), pieces_(std::move(pieces)), connection_(connection),
+      held_back_(std::move(held_back))
 {
     listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address {};
@@ -76,6 +84,8 @@ std::string RawTlsReplyServer::url(std::string_view path) const
 
 void RawTlsReplyServer::serve()
 {
+    // A client may close while a reply is still being written: a failed write, not the end of the tests.
+    ::signal(SIGPIPE, SIG_IGN);
     auto context = server_context(certificates_);
     while (!stopping_) {
         pollfd waiting {listener_, POLLIN, 0};
@@ -84,18 +94,41 @@ void RawTlsReplyServer::serve()
         int connection = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
         if (connection < 0)
             continue;
+        // Each piece leaves at once, not held until the client acknowledges the one before.
+        int no_delay = 1;
+        ::setsockopt(connection, IPPROTO_TCP, TCP_NODELAY, &no_delay, sizeof no_delay);
         std::unique_ptr<SSL, SslDeleter> ssl(SSL_new(context.get()));
         SSL_set_fd(ssl.get(), connection);
         if (SSL_accept(ssl.get()) == 1) {
-            std::string request;
+            std::string received;
             char buffer[4096];
-            while (request.find("\r\n\r\n") == std::string::npos) {
-                int got = SSL_read(ssl.get(), buffer, sizeof buffer);
-                if (got <= 0)
-                    break;
-                request.append(buffer, static_cast<std::size_t>(got));
+            bool open = true;
+            for (int reply = 0; open; ++reply) {
+                // The request's head (requests carry no body); what follows it begins the next one.
+                std::size_t head_end = std::string::npos;
+                while (open && (head_end = received.find("\r\n\r\n")) == std::string::npos) {
+                    pollfd readable {connection, POLLIN, 0};
+                    if (SSL_pending(ssl.get()) == 0 && ::poll(&readable, 1, 50) <= 0) {
+                        open = !stopping_;
+                        continue;
+                    }
+                    int got = SSL_read(ssl.get(), buffer, sizeof buffer);
+                    if (got <= 0)
+                        open = false;
+                    else
+                        received.append(buffer, static_cast<std::size_t>(got));
+                }
+                if (!open && connection_ == Connection::KeepOpen)
+                    break; // the client closed its kept connection
+                if (open)
+                    received.erase(0, head_end + 4);
+                if (reply > 0 && !held_back_.empty())
+                    SSL_write(ssl.get(), held_back_.data(), static_cast<int>(held_back_.size()));
+                for (const std::string& piece : pieces_)
+                    SSL_write(ssl.get(), piece.data(), static_cast<int>(piece.size()));
+                ++replies_;
+                open = open && connection_ == Connection::KeepOpen;
             }
-            SSL_write(ssl.get(), reply_.data(), static_cast<int>(reply_.size()));
             SSL_shutdown(ssl.get());
         }
         ssl.reset();

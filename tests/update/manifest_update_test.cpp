@@ -76,6 +76,34 @@ TEST(SanitizeManifestPaths, KeepsOnlySafeRelativePaths)
     EXPECT_EQ(kept, (std::vector<std::string> {"sub/file.txt", " spaced.txt ", "Data/Macro.txt"}));
 }
 
+TEST(SanitizeManifestPaths, AControlCharacterMakesAPathUnsafe)
+{
+    using namespace std::string_literals;
+    struct Case {
+        const char* name;
+        std::string path;
+        bool kept;
+    };
+    const Case cases[] = {
+        {"NUL", "Data/Custom/config.ini\0.txt"s, false},
+        {"line feed", "a\nb.txt", false},
+        {"carriage return", "a.txt\r", false},
+        {"tab inside", "a\tb.txt", false},
+        {"unit separator", "a\x1F.txt", false},
+        {"DEL", "a\x7F.txt", false},
+        {"space", "a b.txt", true},
+        {"tilde", "a~.txt", true},
+        {"non-ASCII", "é\u00A0ü.txt", true}, // U+00A0 is no control character of the rule
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto kept = sanitize_manifest_paths({{.path = c.path, .size = 1}});
+        ASSERT_EQ(kept.size(), c.kept ? 1u : 0u);
+        if (c.kept)
+            EXPECT_EQ(*kept[0].path, c.path);
+    }
+}
+
 // A file the test server publishes.
 struct Published {
     std::string path;
@@ -313,6 +341,21 @@ TEST_F(ManifestUpdateTest, UnsafePathsAreDroppedAndNothingIsWrittenOutside)
     for (const auto& entry : fs::directory_iterator(dir_.path()))
         beside.insert(entry.path().filename().string());
     EXPECT_EQ(beside, std::set<std::string> {"game"});
+}
+
+TEST_F(ManifestUpdateTest, NamesWithControlCharactersAreNeitherFetchedNorWritten)
+{
+    using namespace std::string_literals;
+    dir_.write("game/Data/Custom/config.ini", "do jogador");
+    // The NUL would end the name at "config.ini"; the line feed would split a line of the hash cache.
+    publish({{"Data/Custom/config.ini\0.txt"s, "do servidor"}, {"a\nb.txt", "quebra"}, {"ok.txt", "certo"}});
+    ASSERT_TRUE(run()) << run().error();
+    EXPECT_EQ(requests(), std::vector<std::string> {"ok.txt"});
+    EXPECT_EQ(read("Data/Custom/config.ini"), "do jogador");
+    EXPECT_EQ(files_below_base(),
+              (std::set<std::string> {"Data/Custom/config.ini", "ok.txt", "Data/Launcher/hashes.cache"}));
+    for (const auto& [key, value] : load_hash_cache(base()))
+        EXPECT_TRUE(key.starts_with("ok.txt|")) << key;
 }
 
 TEST_F(ManifestUpdateTest, ALinkUnderThePartNameIsReplacedNotWrittenThrough)
