@@ -1,7 +1,8 @@
 # Shared by scripts/windows/build-libs and scripts/windows-prefix: where the cross-built libraries
 # live and the key that names one build of them. Sourced, not run.
 
-mingw_root=/opt/torvane-mingw
+# TORVANE_MINGW_ROOT moves the prefixes elsewhere (to try the recipe without touching the cache).
+mingw_root="${TORVANE_MINGW_ROOT:-/opt/torvane-mingw}"
 mingw_src_cache=/var/cache/torvane-mingw-src
 mingw_host=x86_64-w64-mingw32
 mingw_recipe_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"

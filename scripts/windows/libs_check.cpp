@@ -1,11 +1,13 @@
 // Links every cross-built library of the Windows prefix and uses each once, under GoogleTest.
+// Winsock before windows.h, which cairo-win32.h brings in.
+#include <curl/curl.h>
+#include <httplib.h>
+
 #include <cairo-win32.h>
 #include <cairo.h>
-#include <curl/curl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <harfbuzz/hb.h>
-#include <httplib.h>
 #include <nlohmann/json.hpp>
 #include <openssl/evp.h>
 #include <openssl/ssl.h>
@@ -15,6 +17,7 @@
 #include <zlib.h>
 
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -121,7 +124,7 @@ TEST(Prefix, HttplibServerAndCurlClientOnLoopback) {
   const int port = server.bind_to_any_port("127.0.0.1");
   ASSERT_GT(port, 0);
   std::thread thread([&] { server.listen_after_bind(); });
-  server.wait_until_ready();
+  while (!server.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
 
   httplib::Client client("127.0.0.1", port);
   auto res = client.Get("/hello");
@@ -165,7 +168,9 @@ TEST(Prefix, CurlTlsWithGivenRootAndNativeStore) {
     });
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
     EXPECT_EQ(curl_easy_perform(curl), c.expected) << "with root: " << c.with_root;
-    if (c.with_root) EXPECT_THAT(body, ::testing::HasSubstr("ola"));
+    if (c.with_root) {
+      EXPECT_THAT(body, ::testing::HasSubstr("ola"));
+    }
     curl_easy_cleanup(curl);
   }
 }
