@@ -1,14 +1,15 @@
 # Shared by scripts/windows/build-libs and scripts/windows-prefix: where the cross-built libraries
 # live and the key that names one build of them. Sourced, not run.
 
-mingw_root=/opt/torvane-mingw
+# TORVANE_MINGW_ROOT moves the prefixes elsewhere (to try the recipe without touching the cache).
+mingw_root="${TORVANE_MINGW_ROOT:-/opt/torvane-mingw}"
 mingw_src_cache=/var/cache/torvane-mingw-src
 mingw_host=x86_64-w64-mingw32
 mingw_recipe_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 mingw_apt_sources=/etc/apt/sources.list.d/torvane-bookworm-src.sources
 
 # Debian source packages built from source, taken from the bookworm suite.
-mingw_source_packages=(libpng1.6 pixman cairo harfbuzz libwebp openssl curl cpp-httplib)
+mingw_source_packages=(libpng1.6 pixman cairo harfbuzz libwebp openssl curl cpp-httplib benchmark)
 # Installed Debian packages whose files go into the prefix or build it; their versions are part
 # of the key too.
 mingw_tool_packages=(gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
@@ -36,11 +37,14 @@ mingw_tool_versions() {
   done
 }
 
+# The files whose content decides what the prefix holds.
+mingw_recipe_files=(common.sh build-libs)
+
 # Everything the key covers: the versions, then a hash of each recipe file.
 mingw_key_material() {
   mingw_source_versions || return 1
   mingw_tool_versions || return 1
-  (cd "$mingw_recipe_dir" && find . -type f | LC_ALL=C sort | xargs sha256sum)
+  (cd "$mingw_recipe_dir" && sha256sum "${mingw_recipe_files[@]}")
 }
 
 mingw_prefix_path() {
