@@ -17,11 +17,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# pkg-config sees only the prefix's .pc files, with their static dependencies.
-set(ENV{PKG_CONFIG_LIBDIR} ${TORVANE_MINGW_PREFIX}/lib/pkgconfig:${TORVANE_MINGW_PREFIX}/share/pkgconfig)
-set(ENV{PKG_CONFIG_PATH} "")
-set(ENV{PKG_CONFIG_SYSROOT_DIR} "")
-set(PKG_CONFIG_ARGN --static)
-
 # Tests and tools discovered at build time run under Wine.
 set(CMAKE_CROSSCOMPILING_EMULATOR wine)

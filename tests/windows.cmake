@@ -13,11 +13,11 @@ target_compile_definitions(torvane_test_support PUBLIC
   TORVANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}" TORVANE_BINARY_DIR="${CMAKE_BINARY_DIR}")
 
 set(torvane_windows_tests
-  core     "config_json;json_text;launcher_config_cache;service_endpoints;ui_message;update_manifest;util"
-  update   "asset_index;digest;release_list;sha256;sizes;path_safety"
-  render   "blur;color;font;glyph_raster;icons;images;path;picture;primitives_picture;shapes;shaping;window_icons"
-  ui       "backdrop;countdown;frame;layout;main_screen;motion;settings_dialog;settings_overlay;stage;ui_state;widgets"
-  app      "launch_mode;capture_mode"
+  core     "config_json,json_text,launcher_config_cache,service_endpoints,ui_message,update_manifest,util"
+  update   "asset_index,digest,sha256,sizes,path_safety"
+  render   "blur,color,font,icons,images,path,primitives_picture,shapes,shaping,window_icons"
+  ui       "backdrop,countdown,frame,layout,main_screen,motion,settings_dialog,settings_overlay,stage,ui_state,widgets"
+  app      "launch_mode,capture_mode"
 )
 set(torvane_test_library_core torvane_core)
 set(torvane_test_library_update torvane_update)
@@ -27,6 +27,7 @@ set(torvane_test_library_app torvane_app)
 
 while(torvane_windows_tests)
   list(POP_FRONT torvane_windows_tests layer names)
+  string(REPLACE "," ";" names "${names}")
   set(sources "")
   foreach(name ${names})
     list(APPEND sources ${CMAKE_CURRENT_SOURCE_DIR}/${layer}/${name}_test.cpp)

@@ -1,6 +1,8 @@
 #include "support/temp_dir.hpp"
 
+#include <cstdio>
 #include <cstdlib>
+#include <random>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -9,10 +11,20 @@ namespace torvane::test {
 
 TempDir::TempDir()
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / "torvane-test-XXXXXX").string();
-    if (!::mkdtemp(pattern.data()))
-        throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
+    // A new folder of a random name, open to its owner only (as mkdtemp makes it, on every system).
+    std::random_device random;
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char name[32];
+        std::snprintf(name, sizeof name, "torvane-test-%08x%04x", random(), random() & 0xFFFF);
+        std::error_code error;
+        if (std::filesystem::create_directory(base / name, error)) {
+            path_ = base / name;
+            std::filesystem::permissions(path_, std::filesystem::perms::owner_all, error);
+            return;
+        }
+    }
+    throw std::runtime_error("no temporary folder could be made");
 }
 
 TempDir::~TempDir()
