@@ -168,6 +168,8 @@ TEST(LowercaseText, LowerCasesEveryScript)
 
 TEST(CanonicalPathKey, SameFileGivesEqualKeysWhateverTheSpelling)
 {
+    if (!test::posix_file_system())
+        GTEST_SKIP() << "Linux's file-system rules and error texts";
     test::TempDir dir;
     auto file = dir.write("Jogo/Data/Main.exe", "x");
     std::filesystem::create_directory(dir.path() / "Outra");

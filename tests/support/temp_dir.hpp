@@ -23,6 +23,10 @@ private:
     std::filesystem::path path_;
 };
 
+// Whether the file system follows Linux's rules (case-sensitive names, "/" as the root, symbolic
+// links for anyone, strerror texts): false in the Windows build's run under Wine.
+inline bool posix_file_system() { return std::filesystem::path::preferred_separator == '/'; }
+
 // The project's source folder and the build folder, for fixtures and built programs.
 std::filesystem::path source_dir();
 std::filesystem::path binary_dir();
