@@ -61,11 +61,8 @@ void launch_game(AppState& app)
     Result<platform::ExecutableKind> kind = verified ? platform::executable_kind(*verified) : platform::executable_kind(executable);
     if (kind && *kind == platform::ExecutableKind::Windows) {
         launch.program = "wine";
-        // Wine takes a name without an extension for one that lacks ".exe"; the final dot says,
-        // by Windows' own rule, that the descriptor's path has no extension and is used as it is.
-        const std::string started = verified ? platform::inherited_descriptor_path(verified->descriptor()).string() + "."
-                                             : executable.string();
-        launch.arguments = {started, "-launcher"};
+        const std::filesystem::path started = verified ? platform::inherited_descriptor_path(verified->descriptor()) : executable;
+        launch.arguments = {started.string(), "-launcher"};
     } else {
         launch.program = executable;
         launch.arguments = {"-launcher"};

@@ -623,9 +623,8 @@ TEST_F(WindowProcTest, GameStartsVerifiedInItsFolderWithTheLockInherited)
 TEST_F(WindowProcTest, TheVerifiedClientRunsWhenAnotherFileIsRenamedOverIt)
 {
     SKIP_UNLESS_BUILT_WITH_DEV_KEY();
-    // wine's stand-in copies the program it is given into "iniciado" in the game folder. Like wine,
-    // it drops a final dot from the name (Windows' mark of a name without an extension).
-    auto wine = dir.write("bin/wine", "#!/bin/sh\ncat \"${1%.}\" > iniciado.parte && mv iniciado.parte iniciado\n");
+    // wine's stand-in copies the program it is given into "iniciado" in the game folder.
+    auto wine = dir.write("bin/wine", "#!/bin/sh\ncat \"$1\" > iniciado.parte && mv iniciado.parte iniciado\n");
     std::filesystem::permissions(wine, std::filesystem::perms::owner_all);
     const std::string saved_path = std::getenv("PATH");
     ::setenv("PATH", ((dir.path() / "bin").string() + ":" + saved_path).c_str(), 1);
