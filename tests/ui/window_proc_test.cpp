@@ -5,6 +5,7 @@
 #include "core/config_json.hpp"
 #include "core/launcher_config_cache.hpp"
 #include "game/game_settings.hpp"
+#include "platform/files.hpp"
 #include "platform/registry.hpp"
 #include "recording_window.hpp"
 #include "release_keys.hpp"
@@ -662,6 +663,41 @@ TEST_F(WindowProcTest, TheVerifiedClientRunsWhenAnotherFileIsRenamedOverIt)
         EXPECT_EQ(dir.read("iniciado"), c.started);
     }
     ::setenv("PATH", saved_path.c_str(), 1);
+}
+
+// The same with wine itself and real Windows programs: the verified client runs, from the game
+// folder and with "-launcher".
+TEST_F(WindowProcTest, UnderWineTheVerifiedClientRunsWhenAnotherFileIsRenamedOverIt)
+{
+#ifndef TORVANE_WINE_CLIENTS
+    GTEST_SKIP() << "needs wine and a Windows cross compiler";
+#else
+    SKIP_UNLESS_BUILT_WITH_DEV_KEY();
+    const std::filesystem::path clients = TORVANE_WINE_CLIENTS;
+    auto bytes_of = [](const std::filesystem::path& file) {
+        return platform::read_file(file, platform::document_read_limit).value();
+    };
+    write_signed_client(bytes_of(clients / "verificado.exe"));
+    const std::string impostor = bytes_of(clients / "impostor.exe");
+    // A prefix of the test's own (wine makes it at its first start), with wine's messages off.
+    const std::string prefix = (dir.path() / "wine").string();
+    ::setenv("WINEPREFIX", prefix.c_str(), 1);
+    ::setenv("WINEDEBUG", "-all", 1);
+    app().game_dir = dir.path();
+    app().services.start_process = [&](const platform::ProgramLaunch& launch) {
+        std::filesystem::rename(dir.write("outro.exe", impostor), dir.path() / "Main.exe");
+        return platform::start_detached(launch);
+    };
+    launch_game(app());
+    EXPECT_EQ(app().actions.size(), 2u);
+    const bool started = test::wait_until([&] { return std::filesystem::exists(dir.path() / "iniciado.txt"); }, 180s);
+    // The prefix's wine server ends before the test's folder goes.
+    (void)std::system("wineserver -k; wineserver -w");
+    ::unsetenv("WINEPREFIX");
+    ::unsetenv("WINEDEBUG");
+    ASSERT_TRUE(started);
+    EXPECT_EQ(dir.read("iniciado.txt"), "verificado -launcher\n");
+#endif
 }
 
 TEST_F(WindowProcTest, GameStartFailuresShowTheErrorAndMakePlayReadyAgain)
