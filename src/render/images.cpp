@@ -271,7 +271,7 @@ std::vector<std::uint8_t> load_media_asset(const std::filesystem::path& base_dir
     std::span<const std::uint8_t> built_in)
 {
     std::filesystem::path file = base_dir / "Data" / "LauncherWeb" / "media" / std::filesystem::path(std::string(name));
-    if (auto bytes = platform::read_file(file); bytes && !bytes->empty())
+    if (auto bytes = platform::read_file(file, platform::image_read_limit); bytes && !bytes->empty())
         return std::vector<std::uint8_t>(bytes->begin(), bytes->end());
     return std::vector<std::uint8_t>(built_in.begin(), built_in.end());
 }
