@@ -3,6 +3,7 @@
 #include "platform/result.hpp"
 #include "platform/files.hpp"
 #include "render/canvas.hpp"
+#include "render/compositing.hpp"
 
 #include <png.h>
 #include <webp/decode.h>
@@ -36,9 +37,6 @@ namespace torvane {
 
 namespace {
 
-constexpr std::uint32_t low_mask = 0x00FF00FF;  // blue and red
-constexpr std::uint32_t high_mask = 0xFF00FF00; // green and alpha
-
 // Float to signed 32-bit the saturating way: NaN gives 0.
 std::int64_t saturating_int(float value)
 {
@@ -49,39 +47,6 @@ std::int64_t saturating_int(float value)
     if (value >= static_cast<float>(std::numeric_limits<std::int32_t>::max()))
         return std::numeric_limits<std::int32_t>::max();
     return static_cast<std::int64_t>(value);
-}
-
-// Source-over of a premultiplied pixel onto a destination pixel, 1/255 approximated as
-// (inv + (inv >> 7)) >> 8. A transparent source leaves the destination, an opaque one replaces it.
-inline std::uint32_t source_over(std::uint32_t source, std::uint32_t destination)
-{
-    std::uint32_t alpha = source >> 24;
-    if (alpha == 0)
-        return destination;
-    if (alpha == 255)
-        return source;
-    std::uint32_t inv = 255 - alpha;
-    std::uint32_t k = inv + (inv >> 7);
-    std::uint32_t rb = (source & low_mask) + ((((destination & low_mask) * k) >> 8) & low_mask);
-    std::uint32_t ag = ((source >> 8) & low_mask) + (((((destination >> 8) & low_mask) * k) >> 8) & low_mask);
-    return (rb & low_mask) | ((ag & low_mask) << 8);
-}
-
-// Every channel times n / 256 (n at most 256).
-inline std::uint32_t scale_channels(std::uint32_t pixel, std::uint32_t n)
-{
-    std::uint32_t rb = (((pixel & low_mask) * n) >> 8) & low_mask;
-    std::uint32_t ag = ((((pixel >> 8) & low_mask) * n) >> 8) & low_mask;
-    return rb | ag << 8;
-}
-
-// (a * (256 - f) + b * f) >> 8 per channel.
-inline std::uint32_t mix(std::uint32_t a, std::uint32_t b, std::uint32_t f)
-{
-    std::uint32_t g = 256 - f;
-    std::uint32_t rb = ((((a & low_mask) * g) + ((b & low_mask) * f)) >> 8) & low_mask;
-    std::uint32_t ag = (((((a >> 8) & low_mask) * g) + (((b >> 8) & low_mask) * f)) >> 8) & low_mask;
-    return rb | ag << 8;
 }
 
 struct Span {
@@ -394,29 +359,31 @@ void draw_image_scaled(const Pixmap& source, Pixmap& destination, float x, float
         return;
     std::vector<Sample> column_samples = samples_for(columns, x, scale_x, source.width());
     std::vector<Sample> row_samples = samples_for(rows, y, scale_y, source.height());
+    // The columns' sources and weights, laid out for the row kernel; the opacity and the edge
+    // coverage fold into one factor per pixel: n = o256 inside, ((cc * rc >> 8) * o256) >> 8
+    // where a column or the row is partly covered.
+    const std::size_t count = column_samples.size();
+    std::vector<std::uint32_t> column0(count), column1(count), fraction(count), inside(count), edge(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const Sample& column = column_samples[i];
+        column0[i] = column.index0;
+        column1[i] = column.index1;
+        fraction[i] = column.fraction;
+        inside[i] = column.coverage < 256 ? (((column.coverage * 256) >> 8) * o256) >> 8 : o256;
+    }
     auto out = destination.pixels();
     const std::size_t stride = destination.width();
     for (std::int64_t Y = rows.begin; Y < rows.end; ++Y) {
         const Sample& row = row_samples[static_cast<std::size_t>(Y - rows.begin)];
-        const std::uint32_t* top = source.row(row.index0);
-        const std::uint32_t* bottom = source.row(row.index1);
-        std::uint32_t* line = out.data() + static_cast<std::size_t>(Y) * stride;
-        for (std::int64_t X = columns.begin; X < columns.end; ++X) {
-            const Sample& column = column_samples[static_cast<std::size_t>(X - columns.begin)];
-            std::uint32_t upper = mix(top[column.index0], top[column.index1], column.fraction);
-            std::uint32_t lower = mix(bottom[column.index0], bottom[column.index1], column.fraction);
-            std::uint32_t pixel = mix(upper, lower, row.fraction);
-            std::uint32_t n = o256;
-            if (column.coverage < 256 || row.coverage < 256)
-                n = (((column.coverage * row.coverage) >> 8) * o256) >> 8;
-            if (n <= 255)
-                pixel = scale_channels(pixel, n);
-            std::uint32_t& target = line[X];
-            if (blend == ImageBlend::Replace)
-                target = pixel;
-            else if (pixel != 0)
-                target = source_over(pixel, target);
+        const std::uint32_t* coverage = inside.data();
+        if (row.coverage < 256) {
+            for (std::size_t i = 0; i < count; ++i)
+                edge[i] = (((column_samples[i].coverage * row.coverage) >> 8) * o256) >> 8;
+            coverage = edge.data();
         }
+        const BilinearRow kernel{source.row(row.index0), source.row(row.index1), column0.data(), column1.data(),
+            fraction.data(), coverage, row.fraction, blend == ImageBlend::Replace};
+        bilinear_row(kernel, out.data() + static_cast<std::size_t>(Y) * stride + columns.begin, count);
     }
 }
 
@@ -435,14 +402,7 @@ void blend_pixmap_at(Pixmap& destination, const Pixmap& source, float opacity, s
     for (std::int64_t Y = y_begin; Y < y_end; ++Y) {
         const std::uint32_t* from = source.row(static_cast<std::uint32_t>(Y - y)) + (x_begin - x);
         std::uint32_t* to = out.data() + static_cast<std::size_t>(Y) * destination.width() + x_begin;
-        for (std::int64_t X = x_begin; X < x_end; ++X, ++from, ++to) {
-            std::uint32_t pixel = *from;
-            if (pixel == 0)
-                continue;
-            if (o256 < 256)
-                pixel = scale_channels(pixel, o256);
-            *to = source_over(pixel, *to);
-        }
+        source_over_row(to, from, static_cast<std::size_t>(x_end - x_begin), o256);
     }
 }
 
