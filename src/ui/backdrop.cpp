@@ -66,9 +66,16 @@ Pixmap render_background_job(BackgroundWorker& worker, const BackgroundWorkerSta
         worker.frosted_panels = job.panels;
         worker.frosted_time = job.time;
     }
-    Pixmap composed = worker.backdrop.clone();
     for (const PanelLayer& layer : worker.layers)
-        blend_pixmap_at(composed, layer.pixmap, 1, layer.x, layer.y);
+        blend_pixmap_at(worker.backdrop, layer.pixmap, 1, layer.x, layer.y);
+    const std::uint32_t width = worker.backdrop.width();
+    const std::uint32_t height = worker.backdrop.height();
+    Pixmap composed = std::move(worker.backdrop);
+    if (worker.spare && worker.spare->width() == width && worker.spare->height() == height)
+        worker.backdrop = std::move(*worker.spare);
+    else
+        worker.backdrop = Pixmap::create_or_die(width, height);
+    worker.spare.reset();
     return composed;
 }
 
@@ -79,6 +86,8 @@ void background_render_worker(BackgroundWorkerStart start)
         return;
     BackgroundWorker worker{std::move(*backdrop)};
     while (std::optional<RenderJob> job = start.jobs.receive()) {
+        if (job->spare)
+            worker.spare = std::move(job->spare);
         if (!start.frames.send(render_background_job(worker, start, *job)))
             return;
     }

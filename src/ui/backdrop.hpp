@@ -173,13 +173,14 @@ struct BackgroundWorkerStart {
     float hero_y = 0;
 };
 
-// The worker's memory between jobs: its backdrop, the panels it last frosted, when, and the
-// layers it made then.
+// The worker's memory between jobs: the pixmap the next backdrop is drawn into, the panels it
+// last frosted, when, the layers it made then, and a spent backdrop handed back by the UI.
 struct BackgroundWorker {
     Pixmap backdrop;
     std::vector<PanelRect> frosted_panels;
     float frosted_time = -100;
     std::vector<PanelLayer> layers;
+    std::optional<Pixmap> spare;
 };
 
 // Whether a job may reuse the remembered glass: the same panels, and less than 1 s since it was
@@ -187,7 +188,9 @@ struct BackgroundWorker {
 bool can_reuse_panels(const BackgroundWorker& worker, const RenderJob& job);
 
 // Renders one job: the backdrop at the job's time, the glass made again unless it can be reused,
-// and a copy of the backdrop with the glass composited on it.
+// and the backdrop with the glass composited on it. The glass is made from the bare backdrop
+// before it is composited, so the result is drawn in place and handed over whole; the worker's
+// next backdrop is its spare when it has one of the size, else a new pixmap.
 Pixmap render_background_job(BackgroundWorker& worker, const BackgroundWorkerStart& start, const RenderJob& job);
 
 // The thread body: renders each job it receives and sends the result back, until the job channel

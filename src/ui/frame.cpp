@@ -99,7 +99,7 @@ void feed_background_worker(UiState& state)
     if (!state.job_in_flight
         && (state.clock - state.last_background_request >= background_interval || panels != state.last_panels)) {
         // A worker that has ended refuses the job; it is dropped and offered again later.
-        if (state.render_job_tx->send(RenderJob{state.clock + 0.03f, panels})) {
+        if (state.render_job_tx->send(RenderJob{state.clock + 0.03f, panels, std::exchange(state.spare_backdrop, std::nullopt)})) {
             state.job_in_flight = true;
             state.last_panels = std::move(panels);
             state.last_background_request = state.clock;
@@ -108,6 +108,7 @@ void feed_background_worker(UiState& state)
     if (arrived) {
         if (arrived->width() != state.frame_canvas.width() || arrived->height() != state.frame_canvas.height())
             fatal("canvas sizes differ");
+        state.spare_backdrop = std::move(state.background_composite);
         state.background_composite = std::move(*arrived);
         state.worker_frame_ready = true;
     }

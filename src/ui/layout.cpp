@@ -231,6 +231,7 @@ void apply_scale(UiState& state, float scale)
     state.frame_canvas = Pixmap::create_or_die(width, height);
     state.backdrop_canvas = Pixmap::create_or_die(width, height);
     state.background_composite = Pixmap::create_or_die(width, height);
+    state.spare_backdrop.reset();
     state.scene_canvas = Pixmap::create_or_die(width, height);
     state.top_bar_layer.reset();
     state.right_column_layer.reset();

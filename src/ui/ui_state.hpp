@@ -270,6 +270,7 @@ struct UiState {
     Pixmap frame_canvas = Pixmap::create_or_die(1, 1); // presented
     Pixmap backdrop_canvas = Pixmap::create_or_die(1, 1); // the intro's synchronous slideshow
     Pixmap background_composite = Pixmap::create_or_die(1, 1); // backdrop plus frosted panels
+    std::optional<Pixmap> spare_backdrop; // the composite last replaced, going back to the worker
     Pixmap scene_canvas = Pixmap::create_or_die(1, 1); // composite plus the panel layers
     // The shade gradients and the ambient glow over the hero: the backdrop's top layer.
     Pixmap background_layer = Pixmap::create_or_die(1, 1);

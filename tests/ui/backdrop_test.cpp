@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <thread>
 
@@ -118,6 +119,41 @@ TEST(BackgroundWorkerTest, ThreadAnswersJobsAndEndsWhenSenderDropped)
     { auto dropped = std::move(job_tx); }
     // The worker ends, dropping its frame sender: the receive returns instead of waiting.
     EXPECT_FALSE(frame_rx.receive());
+    thread.join();
+}
+
+TEST(BackgroundWorkerTest, DrawsIntoTheSpareBackdropItIsHandedBack)
+{
+    auto [job_tx, job_rx] = make_channel<RenderJob>();
+    auto [frame_tx, frame_rx] = make_channel<Pixmap>();
+    std::thread thread(background_render_worker, small_worker_start(std::move(job_rx), std::move(frame_tx)));
+
+    ASSERT_TRUE(job_tx.send({0.5f, four_panels()}));
+    std::optional<Pixmap> first = frame_rx.receive();
+    ASSERT_TRUE(first);
+    const std::uint32_t* first_memory = first->pixels().data();
+    // Whatever the UI left in it is drawn over.
+    first->fill(pixel_word(1, 2, 3, 4));
+    ASSERT_TRUE(job_tx.send({0.7f, four_panels(), std::move(*first)}));
+    std::optional<Pixmap> second = frame_rx.receive();
+    ASSERT_TRUE(job_tx.send({0.9f, four_panels()}));
+    std::optional<Pixmap> third = frame_rx.receive();
+    ASSERT_TRUE(second && third);
+    EXPECT_NE(second->pixels().data(), first_memory);
+    EXPECT_EQ(third->pixels().data(), first_memory);
+
+    // The same pictures as a worker that never got anything back.
+    auto [unused_tx, unused_rx] = make_channel<RenderJob>();
+    auto [reference_tx, reference_rx] = make_channel<Pixmap>();
+    BackgroundWorkerStart start = small_worker_start(std::move(unused_rx), std::move(reference_tx));
+    BackgroundWorker reference{Pixmap::create_or_die(110, 66)};
+    render_background_job(reference, start, {0.5f, four_panels()});
+    Pixmap expected_second = render_background_job(reference, start, {0.7f, four_panels()});
+    Pixmap expected_third = render_background_job(reference, start, {0.9f, four_panels()});
+    EXPECT_TRUE(std::ranges::equal(second->pixels(), expected_second.pixels()));
+    EXPECT_TRUE(std::ranges::equal(third->pixels(), expected_third.pixels()));
+
+    { auto dropped = std::move(job_tx); }
     thread.join();
 }
 
