@@ -54,7 +54,16 @@ bool can_reuse_panels(const BackgroundWorker& worker, const RenderJob& job)
 
 Pixmap render_background_job(BackgroundWorker& worker, const BackgroundWorkerStart& start, const RenderJob& job)
 {
-    draw_background_slideshow(worker.backdrop, start.hero, start.scale, start.hero_x, start.hero_y, start.shade, job.time);
+    // The last backdrop went out whole; this one is drawn into the spare the UI gave back, or
+    // into a new pixmap when there is none of the size.
+    if (worker.backdrop.width() == 0) {
+        if (worker.spare && worker.spare->width() == start.width && worker.spare->height() == start.height)
+            worker.backdrop = std::move(*worker.spare);
+        else
+            worker.backdrop = Pixmap::create_or_die(start.width, start.height);
+        worker.spare.reset();
+    }
+    draw_background_slideshow(worker.backdrop, *start.hero, start.scale, start.hero_x, start.hero_y, *start.shade, job.time);
     if (!can_reuse_panels(worker, job)) {
         worker.layers.clear();
         for (const PanelRect& panel : job.panels) {
@@ -68,15 +77,7 @@ Pixmap render_background_job(BackgroundWorker& worker, const BackgroundWorkerSta
     }
     for (const PanelLayer& layer : worker.layers)
         blend_pixmap_at(worker.backdrop, layer.pixmap, 1, layer.x, layer.y);
-    const std::uint32_t width = worker.backdrop.width();
-    const std::uint32_t height = worker.backdrop.height();
-    Pixmap composed = std::move(worker.backdrop);
-    if (worker.spare && worker.spare->width() == width && worker.spare->height() == height)
-        worker.backdrop = std::move(*worker.spare);
-    else
-        worker.backdrop = Pixmap::create_or_die(width, height);
-    worker.spare.reset();
-    return composed;
+    return std::move(worker.backdrop);
 }
 
 void background_render_worker(BackgroundWorkerStart start)

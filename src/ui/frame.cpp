@@ -82,8 +82,8 @@ void feed_background_worker(UiState& state)
         auto [frame_tx, frame_rx] = make_channel<Pixmap>();
         if (!state.images.hero_scaled)
             fatal("hero image missing");
-        BackgroundWorkerStart start{std::move(job_rx), std::move(frame_tx), state.images.hero_scaled->clone(),
-            state.background_layer.clone(), state.frame_canvas.width(), state.frame_canvas.height(), state.scale,
+        BackgroundWorkerStart start{std::move(job_rx), std::move(frame_tx), state.images.hero_scaled,
+            state.background_layer, state.frame_canvas.width(), state.frame_canvas.height(), state.scale,
             state.hero_x, state.hero_y};
         spawn_background_render_worker(std::move(start));
         state.render_job_tx = std::move(job_tx);
@@ -143,7 +143,7 @@ void draw_backdrop_now(UiState& state)
     StageTimer timer(RenderStage::Background);
     if (state.images.hero_scaled)
         draw_background_slideshow(state.backdrop_canvas, *state.images.hero_scaled, state.scale, state.hero_x,
-            state.hero_y, state.background_layer, state.clock);
+            state.hero_y, *state.background_layer, state.clock);
 }
 
 } // namespace

@@ -64,8 +64,8 @@ void fit_hero(UiState& state)
     state.hero_x = (logical_width - fit * iw) * 0.5f;
     state.hero_y = (logical_height - fit * ih) * 0.3f;
     float zoom = fit * 1.08f;
-    state.images.hero_scaled
-        = resized_copy(hero, scaled_pixels(iw * zoom, state.scale), scaled_pixels(ih * zoom, state.scale));
+    state.images.hero_scaled = std::make_shared<const Pixmap>(
+        resize_pixmap(hero, scaled_pixels(iw * zoom, state.scale), scaled_pixels(ih * zoom, state.scale)));
 }
 
 Color with_alpha8(Color color, std::uint8_t alpha)
@@ -105,7 +105,7 @@ void build_background_layer(UiState& state)
         draw_image_scaled(*glow, layer, -240 * s, -240 * s, 8, 8, 1, ImageBlend::SourceOver,
             ClipRect{0, 0, static_cast<std::int32_t>(layer.width()), static_cast<std::int32_t>(layer.height())});
     }
-    state.background_layer = std::move(layer);
+    state.background_layer = std::make_shared<const Pixmap>(std::move(layer));
 }
 
 void build_image_copies(UiState& state)

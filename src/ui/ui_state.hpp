@@ -52,7 +52,9 @@ struct ImageSet {
     Pixmap hero = Pixmap::create_or_die(1, 1); // the background, as decoded
     Pixmap logo = Pixmap::create_or_die(1, 1);
     Pixmap crest = Pixmap::create_or_die(1, 1);
-    std::optional<Pixmap> hero_scaled; // cover-fit at zoom 1.08, in pixels of the scale
+    // Cover-fit at zoom 1.08, in pixels of the scale. Never changed once made (a new scale makes a
+    // new one), so the background render worker reads the same pixels instead of a copy.
+    std::shared_ptr<const Pixmap> hero_scaled;
     std::optional<Pixmap> logo_scaled; // 430 units wide
     std::optional<Pixmap> logo_glow;   // logo_scaled with its halo, padded by logo_glow_pad pixels
     std::optional<Pixmap> crest_scaled; // 34 units square
@@ -272,8 +274,9 @@ struct UiState {
     Pixmap background_composite = Pixmap::create_or_die(1, 1); // backdrop plus frosted panels
     std::optional<Pixmap> spare_backdrop; // the composite last replaced, going back to the worker
     Pixmap scene_canvas = Pixmap::create_or_die(1, 1); // composite plus the panel layers
-    // The shade gradients and the ambient glow over the hero: the backdrop's top layer.
-    Pixmap background_layer = Pixmap::create_or_die(1, 1);
+    // The shade gradients and the ambient glow over the hero: the backdrop's top layer. Shared
+    // with the background render worker as the scaled hero is.
+    std::shared_ptr<const Pixmap> background_layer = std::make_shared<const Pixmap>(Pixmap::create_or_die(1, 1));
     float hero_x = 0; // cover-fit offset of the hero at zoom 1, logical units
     float hero_y = 0;
     std::optional<Pixmap> spark_sprite;  // ceil(30 s) + 1 square

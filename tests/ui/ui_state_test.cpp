@@ -114,8 +114,8 @@ TEST_F(ApplyScaleTest, CanvasesFollowTheScale)
     for (const Case& c : cases) {
         state().redraw_all = false;
         apply_scale(state(), c.scale);
-        for (const Pixmap* canvas : {&state().frame_canvas, &state().backdrop_canvas, &state().background_composite,
-                 &state().scene_canvas, &state().background_layer}) {
+        for (const Pixmap* canvas : std::initializer_list<const Pixmap*>{&state().frame_canvas, &state().backdrop_canvas, &state().background_composite,
+                 &state().scene_canvas, state().background_layer.get()}) {
             EXPECT_EQ(canvas->width(), c.width) << c.scale;
             EXPECT_EQ(canvas->height(), c.height) << c.scale;
         }
