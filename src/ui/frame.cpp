@@ -141,6 +141,10 @@ void make_glass(UiState& state, float p1, float o1, float p2, float o2)
 void draw_backdrop_now(UiState& state)
 {
     StageTimer timer(RenderStage::Background);
+    // Released once the worker took over (see below); a later need makes it anew.
+    if (state.backdrop_canvas.width() != state.frame_canvas.width()
+        || state.backdrop_canvas.height() != state.frame_canvas.height())
+        state.backdrop_canvas = Pixmap::create_or_die(state.frame_canvas.width(), state.frame_canvas.height());
     if (state.images.hero_scaled)
         draw_background_slideshow(state.backdrop_canvas, *state.images.hero_scaled, state.scale, state.hero_x,
             state.hero_y, *state.background_layer, state.clock);
@@ -296,10 +300,18 @@ std::vector<DirtyRect> render_frame(UiState& state)
             // After the intro the worker's backdrop is used. Until its first one arrives (right
             // after a start past the intro, or a change of scale) the glass is made here, so that
             // no frame shows an empty background.
-            if (!worker_frame && (!after_intro || state.glass_patches.empty())) {
+            if (!worker_frame && (!after_intro || (state.glass_patches.empty() && !state.worker_backdrop_shown))) {
                 if (after_intro)
                     draw_backdrop_now(state);
                 make_glass(state, p1, o1, p2, o2);
+            }
+            if (worker_frame && !state.worker_backdrop_shown) {
+                // From now on every backdrop comes from the worker: the synchronous slideshow's
+                // canvas and glass are not read again until a change of scale.
+                state.worker_backdrop_shown = true;
+                state.backdrop_canvas = Pixmap::create_or_die(1, 1);
+                state.glass_patches.clear();
+                state.glass_patches.shrink_to_fit();
             }
         }
         {

@@ -237,6 +237,7 @@ void apply_scale(UiState& state, float scale)
     state.right_column_layer.reset();
     state.bottom_bar_layer.reset();
     state.glass_patches.clear();
+    state.worker_backdrop_shown = false;
 
     // The worker's size and scale are fixed for its life: let it go, the next frame starts another.
     state.render_job_tx.reset();

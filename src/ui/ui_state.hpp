@@ -352,6 +352,9 @@ struct UiState {
     bool server_known = false; // a probe result has arrived
     float online_since = 0;
     bool main_dirty = true;
+    // A worker backdrop has been composed since the last change of scale; the intro's canvas
+    // and glass are given back then.
+    bool worker_backdrop_shown = false;
     bool texts_dirty = true;
     bool top_bar_dirty = true;
     bool right_column_dirty = true;
