@@ -241,6 +241,34 @@ std::vector<std::uint8_t> load_media_asset(const std::filesystem::path& base_dir
     return std::vector<std::uint8_t>(built_in.begin(), built_in.end());
 }
 
+namespace {
+
+// Straight RGBA bytes to a premultiplied word, each colour channel becoming (c * a + 127) / 255.
+inline std::uint32_t premultiplied_word(const std::uint8_t* p)
+{
+    std::uint32_t a = p[3];
+    std::uint32_t r = (p[0] * a + 127) / 255;
+    std::uint32_t g = (p[1] * a + 127) / 255;
+    std::uint32_t b = (p[2] * a + 127) / 255;
+    return pixel_word(r, g, b, a);
+}
+
+// A pixmap whose words hold straight RGBA bytes (as a decoder wrote them) made premultiplied
+// words in place: a decoder writes straight into the pixmap, with no second image in memory.
+void premultiply_in_place(Pixmap& pixmap)
+{
+    std::span<std::uint32_t> words = pixmap.pixels();
+    for (std::uint32_t& word : words) {
+        std::uint8_t bytes[4];
+        std::memcpy(bytes, &word, 4);
+        word = premultiplied_word(bytes);
+    }
+}
+
+std::uint8_t* pixel_bytes(Pixmap& pixmap) { return reinterpret_cast<std::uint8_t*>(pixmap.pixels().data()); }
+
+} // namespace
+
 std::optional<Pixmap> pixmap_from_rgba(std::uint32_t width, std::uint32_t height, std::span<const std::uint8_t> rgba)
 {
     auto pixmap = Pixmap::create(width, height);
@@ -248,14 +276,8 @@ std::optional<Pixmap> pixmap_from_rgba(std::uint32_t width, std::uint32_t height
         return std::nullopt;
     auto out = pixmap->pixels();
     std::size_t count = std::min(out.size(), rgba.size() / 4);
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::uint8_t* p = rgba.data() + i * 4;
-        std::uint32_t a = p[3];
-        std::uint32_t r = (p[0] * a + 127) / 255;
-        std::uint32_t g = (p[1] * a + 127) / 255;
-        std::uint32_t b = (p[2] * a + 127) / 255;
-        out[i] = pixel_word(r, g, b, a);
-    }
+    for (std::size_t i = 0; i < count; ++i)
+        out[i] = premultiplied_word(rgba.data() + i * 4);
     return pixmap;
 }
 
@@ -272,10 +294,13 @@ std::optional<Pixmap> decode_webp(std::span<const std::uint8_t> bytes)
     if (__builtin_mul_overflow(std::size_t{width} * 4, std::size_t{height}, &size) || width > Pixmap::max_width)
         return std::nullopt;
     // Images without alpha decode with alpha 255.
-    std::vector<std::uint8_t> rgba(size);
-    if (!WebPDecodeRGBAInto(bytes.data(), bytes.size(), rgba.data(), rgba.size(), static_cast<int>(width * 4)))
+    std::optional<Pixmap> pixmap = Pixmap::create(width, height);
+    if (!pixmap)
         return std::nullopt;
-    return pixmap_from_rgba(width, height, rgba);
+    if (!WebPDecodeRGBAInto(bytes.data(), bytes.size(), pixel_bytes(*pixmap), size, static_cast<int>(width * 4)))
+        return std::nullopt;
+    premultiply_in_place(*pixmap);
+    return pixmap;
 }
 
 std::optional<Pixmap> decode_png(std::span<const std::uint8_t> bytes)
@@ -292,12 +317,17 @@ std::optional<Pixmap> decode_png(std::span<const std::uint8_t> bytes)
         png_image_free(&image);
         return std::nullopt;
     }
-    std::vector<std::uint8_t> rgba(size);
-    if (!png_image_finish_read(&image, nullptr, rgba.data(), static_cast<png_int_32>(image.width * 4), nullptr)) {
+    std::optional<Pixmap> pixmap = Pixmap::create(image.width, image.height);
+    if (!pixmap) {
         png_image_free(&image);
         return std::nullopt;
     }
-    return pixmap_from_rgba(image.width, image.height, rgba);
+    if (!png_image_finish_read(&image, nullptr, pixel_bytes(*pixmap), static_cast<png_int_32>(image.width * 4), nullptr)) {
+        png_image_free(&image);
+        return std::nullopt;
+    }
+    premultiply_in_place(*pixmap);
+    return pixmap;
 }
 
 std::vector<std::uint8_t> encode_png(const Pixmap& pixmap)

@@ -101,11 +101,14 @@ std::uint64_t hover_key(std::int32_t id, std::int32_t data)
 UiState build_ui_state(float scale, const std::filesystem::path& base_dir)
 {
     UiState state;
-    // The hero decodes while the fonts and the other images load.
+    // The three images decode beside each other and the fonts.
     std::thread hero([&state, &base_dir] { state.images.hero = load_hero(base_dir); });
+    std::thread logo([&state, &base_dir] {
+        state.images.logo = load_png_asset(base_dir, logo_image_name, built_in_logo_image());
+    });
     state.fonts = load_font_set();
-    state.images.logo = load_png_asset(base_dir, logo_image_name, built_in_logo_image());
     state.images.crest = load_png_asset(base_dir, crest_image_name, built_in_crest_image());
+    logo.join();
     hero.join();
     state.start_instant = std::chrono::steady_clock::now();
 
