@@ -1,5 +1,7 @@
 #include "ui/backdrop.hpp"
 
+#include "render/images.hpp"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -42,6 +44,41 @@ TEST(SlideshowTest, BaseColourHeroThenShade)
     Pixmap black_shade = solid(110, 66, pixel_word(0, 0, 0, 255));
     draw_background_slideshow(target, hero, 0.1f, 0, 0, black_shade, 0);
     EXPECT_EQ(target.at(50, 30), pixel_word(0, 0, 0, 255));
+}
+
+TEST(SlideshowTest, BandsGiveTheSamePixelsAsWholeLayers)
+{
+    // A hero with detail, a shade with varying alpha, and targets taller than one band of rows,
+    // at a scale that reaches the edges and one that leaves the base colour showing.
+    Pixmap hero = Pixmap::create_or_die(90, 70);
+    Pixmap shade = Pixmap::create_or_die(120, 100);
+    for (std::uint32_t y = 0; y < hero.height(); ++y)
+        for (std::uint32_t x = 0; x < hero.width(); ++x)
+            hero.at(x, y) = pixel_word((x * 7) & 0xFF, (y * 5) & 0xFF, (x * y) & 0xFF, 255);
+    for (std::uint32_t y = 0; y < shade.height(); ++y)
+        for (std::uint32_t x = 0; x < shade.width(); ++x) {
+            const std::uint32_t a = (x + 2 * y) & 0xFF;
+            shade.at(x, y) = pixel_word(a / 3, a / 4, a / 5, a);
+        }
+    struct Case {
+        std::uint32_t width, height;
+        float scale, time;
+    };
+    const Case cases[] = {{120, 100, 0.12f, 4.5f}, {120, 77, 0.05f, 20}, {100, 130, 0.1f, 0}};
+    for (const Case& c : cases) {
+        Pixmap banded = Pixmap::create_or_die(c.width, c.height);
+        draw_background_slideshow(banded, hero, c.scale, -30, -10, shade, c.time);
+
+        Pixmap whole = Pixmap::create_or_die(c.width, c.height);
+        whole.fill(pixel_word(6, 10, 9, 255));
+        const float zoom = slideshow_zoom(c.time);
+        const float x = (-30 * zoom + 550 * (1 - zoom)) * c.scale;
+        const float y = (-10 * zoom + 330 * (1 - zoom)) * c.scale;
+        draw_image_scaled(hero, whole, x, y, zoom / 1.08f, zoom / 1.08f, 0.55f, ImageBlend::SourceOver,
+            ClipRect{0, 0, static_cast<std::int32_t>(c.width), static_cast<std::int32_t>(c.height)});
+        blend_pixmap_at(whole, shade, 1, 0, 0);
+        EXPECT_TRUE(std::ranges::equal(banded.pixels(), whole.pixels())) << c.width << "x" << c.height;
+    }
 }
 
 BackgroundWorkerStart small_worker_start(ChannelReceiver<RenderJob> jobs, ChannelSender<Pixmap> frames)
