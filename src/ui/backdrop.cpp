@@ -17,7 +17,7 @@ namespace {
 constexpr float slideshow_half_period = 18;
 constexpr float stored_hero_zoom = 1.08f;
 constexpr float panel_reuse_seconds = 1.0f;
-constexpr std::uint32_t slideshow_band_rows = 32;
+constexpr std::uint32_t slideshow_band_rows = 64;
 
 ClipRect whole(const Pixmap& pixmap)
 {

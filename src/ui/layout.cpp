@@ -57,6 +57,7 @@ std::uint32_t rounded_pixels(float value)
 // The hero's cover fit: where its top-left lies at zoom 1 and its copy at zoom 1.08 in pixels.
 void fit_hero(UiState& state)
 {
+    ensure_decoded_hero(state);
     const Pixmap& hero = state.images.hero;
     float iw = static_cast<float>(hero.width());
     float ih = static_cast<float>(hero.height());

@@ -50,6 +50,10 @@ ShapedText shape_text(const FontSet& fonts, TextFace face, float size, float ext
 // The decoded images and their copies for the current scale.
 struct ImageSet {
     Pixmap hero = Pixmap::create_or_die(1, 1); // the background, as decoded
+    // The hero was let go once scaled (release_decoded_hero); the next scale decodes it again
+    // from the launcher's folder it was read from.
+    bool hero_released = false;
+    std::filesystem::path media_dir;
     Pixmap logo = Pixmap::create_or_die(1, 1);
     Pixmap crest = Pixmap::create_or_die(1, 1);
     // Cover-fit at zoom 1.08, in pixels of the scale. Never changed once made (a new scale makes a
@@ -374,5 +378,11 @@ UiState build_ui_state(float scale, const std::filesystem::path& base_dir);
 
 // Releases the state with its canvases and caches; dropping the worker's channel ends it.
 void drop_ui_state(UiState& state);
+
+// Lets the decoded hero go: only its copy for the current scale is drawn. A later change of scale
+// decodes it again (ensure_decoded_hero).
+void release_decoded_hero(UiState& state);
+// Decodes the hero again when it was released.
+void ensure_decoded_hero(UiState& state);
 
 } // namespace torvane
