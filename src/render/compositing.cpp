@@ -4,6 +4,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <emmintrin.h>
+#endif
+
 // The vector forms return vectors wider than the baseline's registers from inlined helpers;
 // nothing of them crosses a call boundary, so the ABI note does not apply.
 #pragma GCC diagnostic ignored "-Wpsabi"
@@ -287,6 +291,27 @@ const std::vector<SimdLevel>& levels()
 } // namespace
 
 std::span<const SimdLevel> available_simd_levels() { return levels(); }
+
+void opaque_copy_row(std::uint32_t* destination, const std::uint32_t* source, std::size_t count)
+{
+    std::size_t i = 0;
+#ifdef TORVANE_HAS_X86_VECTORS
+    // Streaming stores need 16-byte aligned targets: the words before the first such address go
+    // one by one.
+    for (; i < count && (reinterpret_cast<std::uintptr_t>(destination + i) & 15) != 0; ++i)
+        destination[i] = source[i] | 0xFF000000u;
+    const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    for (; i + 8 <= count; i += 8) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i + 4));
+        _mm_stream_si128(reinterpret_cast<__m128i*>(destination + i), _mm_or_si128(a, opaque));
+        _mm_stream_si128(reinterpret_cast<__m128i*>(destination + i + 4), _mm_or_si128(b, opaque));
+    }
+    _mm_sfence();
+#endif
+    for (; i < count; ++i)
+        destination[i] = source[i] | 0xFF000000u;
+}
 
 SimdLevel chosen_simd_level()
 {

@@ -47,4 +47,9 @@ inline void bilinear_row(const BilinearRow& row, std::uint32_t* destination, std
     bilinear_row(chosen_simd_level(), row, destination, count);
 }
 
+// Copies `count` words with their top byte set to 0xFF: a frame handed to the screen. The copy
+// goes past the processor's caches where it can, since the display server reads it and this
+// process does not.
+void opaque_copy_row(std::uint32_t* destination, const std::uint32_t* source, std::size_t count);
+
 } // namespace torvane

@@ -123,5 +123,22 @@ TEST(CompositingRows, BilinearRowsAreTheSameInEveryForm)
     }
 }
 
+TEST(CompositingRows, OpaqueCopiesSetTheTopByteAtEveryOffsetAndLength)
+{
+    // Offsets that start the copy off and on the 16-byte grid, lengths with and without a tail.
+    const std::vector<std::uint32_t> source = mixed_words(64, 9);
+    for (std::size_t offset = 0; offset < 8; ++offset) {
+        for (const std::size_t length : {0, 1, 3, 4, 7, 8, 9, 15, 16, 17, 33, 50}) {
+            std::vector<std::uint32_t> target(70, 0x12345678u);
+            opaque_copy_row(target.data() + offset, source.data() + offset, length);
+            for (std::size_t i = 0; i < target.size(); ++i) {
+                const bool copied = i >= offset && i < offset + length;
+                const std::uint32_t expected = copied ? (source[i] | 0xFF000000u) : 0x12345678u;
+                ASSERT_EQ(target[i], expected) << "offset " << offset << ", length " << length << ", word " << i;
+            }
+        }
+    }
+}
+
 } // namespace
 } // namespace torvane
