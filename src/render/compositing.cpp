@@ -168,7 +168,8 @@ TORVANE_INLINE typename Vectors<N>::Words scale_words(typename Vectors<N>::Words
 }
 
 template <int N>
-TORVANE_INLINE typename Vectors<N>::Words over_words(typename Vectors<N>::Words source, typename Vectors<N>::Words destination)
+TORVANE_INLINE typename Vectors<N>::Words over_words(
+    typename Vectors<N>::Words source, typename Vectors<N>::Words destination)
 {
     using Words = typename Vectors<N>::Words;
     using Halves = typename Vectors<N>::Halves;
@@ -187,8 +188,8 @@ TORVANE_INLINE typename Vectors<N>::Words over_words(typename Vectors<N>::Words 
 }
 
 template <int N>
-TORVANE_INLINE typename Vectors<N>::Words mix_words(
-    typename Vectors<N>::Words a, typename Vectors<N>::Words b, typename Vectors<N>::Halves f, typename Vectors<N>::Halves g)
+TORVANE_INLINE typename Vectors<N>::Words mix_words(typename Vectors<N>::Words a, typename Vectors<N>::Words b,
+    typename Vectors<N>::Halves f, typename Vectors<N>::Halves g)
 {
     using Words = typename Vectors<N>::Words;
     using Halves = typename Vectors<N>::Halves;
@@ -198,7 +199,8 @@ TORVANE_INLINE typename Vectors<N>::Words mix_words(
 }
 
 template <int N>
-TORVANE_INLINE void source_over_vector(std::uint32_t* destination, const std::uint32_t* source, std::size_t count, std::uint32_t o256)
+TORVANE_INLINE void source_over_vector(
+    std::uint32_t* destination, const std::uint32_t* source, std::size_t count, std::uint32_t o256)
 {
     using Words = typename Vectors<N>::Words;
     const typename Vectors<N>::Halves n = both_lanes<N>(Words{} + o256);
@@ -264,7 +266,8 @@ __attribute__((target("avx2"))) void source_over_avx2(
     source_over_vector<8>(destination, source, count, o256);
 }
 
-__attribute__((target("avx2"))) void bilinear_avx2(const BilinearRow& row, std::uint32_t* destination, std::size_t count)
+__attribute__((target("avx2"))) void bilinear_avx2(
+    const BilinearRow& row, std::uint32_t* destination, std::size_t count)
 {
     bilinear_vector<8>(row, destination, count);
 }

@@ -322,7 +322,8 @@ std::optional<Pixmap> decode_png(std::span<const std::uint8_t> bytes)
         png_image_free(&image);
         return std::nullopt;
     }
-    if (!png_image_finish_read(&image, nullptr, pixel_bytes(*pixmap), static_cast<png_int_32>(image.width * 4), nullptr)) {
+    const auto row_bytes = static_cast<png_int_32>(image.width * 4);
+    if (!png_image_finish_read(&image, nullptr, pixel_bytes(*pixmap), row_bytes, nullptr)) {
         png_image_free(&image);
         return std::nullopt;
     }

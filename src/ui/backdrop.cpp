@@ -81,7 +81,8 @@ Pixmap render_background_job(BackgroundWorker& worker, const BackgroundWorkerSta
             worker.backdrop = Pixmap::create_or_die(start.width, start.height);
         worker.spare.reset();
     }
-    draw_background_slideshow(worker.backdrop, *start.hero, start.scale, start.hero_x, start.hero_y, *start.shade, job.time);
+    draw_background_slideshow(
+        worker.backdrop, *start.hero, start.scale, start.hero_x, start.hero_y, *start.shade, job.time);
     if (!can_reuse_panels(worker, job)) {
         worker.layers.clear();
         for (const PanelRect& panel : job.panels) {

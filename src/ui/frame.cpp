@@ -99,7 +99,9 @@ void feed_background_worker(UiState& state)
     if (!state.job_in_flight
         && (state.clock - state.last_background_request >= background_interval || panels != state.last_panels)) {
         // A worker that has ended refuses the job; it is dropped and offered again later.
-        if (state.render_job_tx->send(RenderJob{state.clock + 0.03f, panels, std::exchange(state.spare_backdrop, std::nullopt)})) {
+        // The composite replaced last goes back with the job, to be drawn into.
+        RenderJob job{state.clock + 0.03f, panels, std::exchange(state.spare_backdrop, std::nullopt)};
+        if (state.render_job_tx->send(std::move(job))) {
             state.job_in_flight = true;
             state.last_panels = std::move(panels);
             state.last_background_request = state.clock;

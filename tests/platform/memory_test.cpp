@@ -43,7 +43,8 @@ long huge_kib_at(const void* address)
 TEST(LargePages, AdvisedBuffersStayZeroedAndUsable)
 {
     // Sizes and offsets around the 2 MiB blocks: smaller than one, not aligned, several.
-    const std::size_t sizes[] = {4096, (std::size_t{2} << 20) - 1, (std::size_t{3} << 20) + 12345, std::size_t{9} << 20};
+    const std::size_t mib = std::size_t{1} << 20;
+    const std::size_t sizes[] = {4096, 2 * mib - 1, 3 * mib + 12345, 9 * mib};
     for (const std::size_t bytes : sizes) {
         auto* buffer = static_cast<unsigned char*>(std::calloc(bytes, 1));
         ASSERT_NE(buffer, nullptr);

@@ -132,8 +132,9 @@ TEST_F(ApplyScaleTest, CanvasesFollowTheScale)
     for (const Case& c : cases) {
         state().redraw_all = false;
         apply_scale(state(), c.scale);
-        for (const Pixmap* canvas : std::initializer_list<const Pixmap*>{&state().frame_canvas, &state().backdrop_canvas, &state().background_composite,
-                 &state().scene_canvas, state().background_layer.get()}) {
+        const std::initializer_list<const Pixmap*> canvases = {&state().frame_canvas, &state().backdrop_canvas,
+            &state().background_composite, &state().scene_canvas, state().background_layer.get()};
+        for (const Pixmap* canvas : canvases) {
             EXPECT_EQ(canvas->width(), c.width) << c.scale;
             EXPECT_EQ(canvas->height(), c.height) << c.scale;
         }
