@@ -13,9 +13,9 @@ target_compile_definitions(torvane_test_support PUBLIC
   TORVANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}" TORVANE_BINARY_DIR="${CMAKE_BINARY_DIR}")
 
 set(torvane_windows_tests
-  core     "config_json,json_text,launcher_config_cache,service_endpoints,ui_message,update_manifest,util"
+  core     "config_json,json_text,service_endpoints,ui_message,update_manifest,util"
   update   "asset_index,digest,sha256,sizes,path_safety"
-  render   "blur,color,font,icons,images,path,primitives_picture,shapes,shaping,window_icons"
+  render   "blur,color,font,icons,path,primitives_picture,shapes,shaping,window_icons"
   ui       "backdrop,countdown,frame,layout,main_screen,motion,settings_dialog,settings_overlay,stage,ui_state,widgets"
   app      "launch_mode,capture_mode"
 )

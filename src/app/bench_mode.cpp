@@ -5,6 +5,7 @@
 #include "app/offscreen_screen.hpp"
 #include "core/launcher_config_cache.hpp"
 #include "platform/files.hpp"
+#include "render/compositing.hpp"
 #include "ui/frame.hpp"
 #include "ui/layout.hpp"
 
@@ -48,8 +49,8 @@ void copy_for_present(std::vector<std::uint32_t>& buffer, const Pixmap& frame, c
     for (std::int32_t y = y0; y < y1; ++y) {
         const std::uint32_t* source = frame.row(static_cast<std::uint32_t>(y));
         std::uint32_t* out = buffer.data() + static_cast<std::size_t>(y) * frame.width();
-        for (std::int32_t x = x0; x < x1; ++x)
-            out[x] = source[x] | 0xFF000000u;
+        if (x0 < x1)
+            opaque_copy_row(out + x0, source + x0, static_cast<std::size_t>(x1 - x0));
     }
 }
 

@@ -19,7 +19,7 @@ namespace torvane {
 
 void apply_capture_data(LauncherConfig& config, const std::filesystem::path& data_file)
 {
-    Result<std::string> bytes = platform::read_file(data_file);
+    Result<std::string> bytes = platform::read_file(data_file, platform::document_read_limit);
     if (!bytes)
         return;
     std::string text = utf8_lossy(*bytes);

@@ -17,7 +17,7 @@ std::string join_log_lines(const std::vector<std::string>& lines)
 Status write_test_log(const std::filesystem::path& path, const std::vector<std::string>& lines)
 {
     (void)platform::create_folders(path.parent_path());
-    return platform::write_file_atomic(path, join_log_lines(lines));
+    return platform::write_file(path, join_log_lines(lines));
 }
 
 } // namespace torvane

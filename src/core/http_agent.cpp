@@ -669,7 +669,7 @@ Result<HttpAgent> http_agent(int connect_seconds, int read_seconds)
 {
     std::string extra_roots;
     if (build::extra_root_ca_file[0] != 0) {
-        auto pem = platform::read_file(build::extra_root_ca_file);
+        auto pem = platform::read_file(build::extra_root_ca_file, platform::document_read_limit);
         if (!pem)
             return failure(std::string(build::extra_root_ca_file) + ": " + pem.error());
         extra_roots = std::move(*pem);

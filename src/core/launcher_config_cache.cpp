@@ -101,7 +101,7 @@ LauncherConfig load_launcher_config(const std::filesystem::path& base_dir)
         (void)save_launcher_config(defaults, path);
         return defaults;
     }
-    auto bytes = platform::read_file(path);
+    auto bytes = platform::read_file(path, platform::document_read_limit);
     if (!bytes)
         return default_launcher_config();
     auto parsed = parse_launcher_config(*bytes);

@@ -153,7 +153,7 @@ std::vector<ResolutionEntry> scan_resolution_entries(std::string_view xml)
 
 std::vector<OptionChoice> resolution_choices(const fs::path& game_folder)
 {
-    auto bytes = platform::read_file(game_folder / game_client::resolutions_xml);
+    auto bytes = platform::read_file(game_folder / game_client::resolutions_xml, platform::document_read_limit);
     if (!bytes)
         return builtin_resolutions();
     std::vector<ResolutionEntry> entries = scan_resolution_entries(platform::utf8_lossy(*bytes));

@@ -67,7 +67,7 @@ std::optional<ServerTarget> parse_server_address(std::string_view file_bytes)
 
 std::optional<ServerTarget> read_server_address(const std::filesystem::path& game_folder)
 {
-    auto bytes = platform::read_file(game_folder / game_client::server_address_file);
+    auto bytes = platform::read_file(game_folder / game_client::server_address_file, platform::document_read_limit);
     if (!bytes)
         return std::nullopt;
     return parse_server_address(*bytes);

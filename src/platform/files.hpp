@@ -42,9 +42,24 @@ Result<FileInfo> file_info(const fs::path& path, FollowLinks follow);
 // file system. False when either cannot be read.
 bool same_file(const fs::path& a, const fs::path& b);
 
-// Whole-file reads and writes. Failures carry os_error_text.
-// Reads as FileHandle does: a folder fails at the open, a FIFO never blocks it.
-Result<std::string> read_file(const fs::path& path);
+// Upper bounds of whole-file reads, each far above any real file of its kind, so that a huge or
+// endless file costs no more memory than that.
+inline constexpr std::uint64_t document_read_limit = 16 * 1024 * 1024; // configuration, settings, game data
+inline constexpr std::uint64_t image_read_limit = 64 * 1024 * 1024;
+inline constexpr std::uint64_t font_read_limit = 64 * 1024 * 1024;
+
+// The failures of read_file that are no system error.
+inline constexpr char file_too_large_message[] = "arquivo grande demais";
+inline constexpr char not_regular_file_message[] = "não é um arquivo comum";
+
+// Whole-file reads and writes. Failures carry os_error_text unless said otherwise.
+// Reads a whole regular file of at most max_size bytes. The open never blocks (a FIFO or device
+// under the name is opened without waiting and refused): a folder fails with EISDIR's text, any
+// other file that is not a regular file with not_regular_file_message. A file of more than
+// max_size bytes fails with file_too_large_message; at most max_size + 1 bytes are read, so a file
+// that grows while it is read costs no more. With FollowLinks::No a symbolic link at the path
+// fails (ELOOP's text) instead of being followed.
+Result<std::string> read_file(const fs::path& path, std::uint64_t max_size, FollowLinks follow = FollowLinks::Yes);
 // Creates or truncates the file and writes all bytes.
 Status write_file(const fs::path& path, std::string_view bytes);
 // Writes a temporary beside the target, flushes it to disk and renames it over the target, so the

@@ -12,9 +12,10 @@ namespace torvane::platform {
 inline constexpr char instance_mutex_name[] = "Global\\OrnhaldOnline.Launcher";
 
 // A file-name-safe form of instance_mutex_name with ".lock" appended. The file lives in
-// $XDG_RUNTIME_DIR when that is an absolute path, else in "torvane-<uid>" under the temporary
-// folder, created with mode 0700. A folder that is not a real folder of this user's (another
-// user owns it, it is a symbolic link, or others may write into it) is not used.
+// $XDG_RUNTIME_DIR when that is an absolute path, else in /run/user/<uid> when that is a sound
+// folder of the user's, else in "torvane-<uid>" under the temporary folder, created with mode 0700.
+// A folder that is not a real folder of this user's (another user owns it, it is a symbolic link,
+// or others may write into it) is not used.
 std::string instance_lock_file_name();
 
 enum class InstanceLock {

@@ -185,7 +185,7 @@ std::optional<Font> load_font(std::span<const std::uint8_t> bytes)
 
 std::optional<Font> load_font_file(const std::filesystem::path& path)
 {
-    auto bytes = platform::read_file(path);
+    auto bytes = platform::read_file(path, platform::font_read_limit);
     if (!bytes)
         return std::nullopt;
     return font_from_owned_bytes(std::move(*bytes));
@@ -207,7 +207,7 @@ std::optional<Font> load_fallback_font(std::span<const std::filesystem::path> ca
 {
     for (const auto& path : candidates) {
         // The first readable file decides: one that is not a font means no fallback.
-        if (auto bytes = platform::read_file(path))
+        if (auto bytes = platform::read_file(path, platform::font_read_limit))
             return font_from_owned_bytes(std::move(*bytes));
     }
     return std::nullopt;

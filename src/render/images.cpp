@@ -3,6 +3,7 @@
 #include "platform/result.hpp"
 #include "platform/files.hpp"
 #include "render/canvas.hpp"
+#include "render/compositing.hpp"
 
 #include <png.h>
 #include <webp/decode.h>
@@ -36,9 +37,6 @@ namespace torvane {
 
 namespace {
 
-constexpr std::uint32_t low_mask = 0x00FF00FF;  // blue and red
-constexpr std::uint32_t high_mask = 0xFF00FF00; // green and alpha
-
 // Float to signed 32-bit the saturating way: NaN gives 0.
 std::int64_t saturating_int(float value)
 {
@@ -49,39 +47,6 @@ std::int64_t saturating_int(float value)
     if (value >= static_cast<float>(std::numeric_limits<std::int32_t>::max()))
         return std::numeric_limits<std::int32_t>::max();
     return static_cast<std::int64_t>(value);
-}
-
-// Source-over of a premultiplied pixel onto a destination pixel, 1/255 approximated as
-// (inv + (inv >> 7)) >> 8. A transparent source leaves the destination, an opaque one replaces it.
-inline std::uint32_t source_over(std::uint32_t source, std::uint32_t destination)
-{
-    std::uint32_t alpha = source >> 24;
-    if (alpha == 0)
-        return destination;
-    if (alpha == 255)
-        return source;
-    std::uint32_t inv = 255 - alpha;
-    std::uint32_t k = inv + (inv >> 7);
-    std::uint32_t rb = (source & low_mask) + ((((destination & low_mask) * k) >> 8) & low_mask);
-    std::uint32_t ag = ((source >> 8) & low_mask) + (((((destination >> 8) & low_mask) * k) >> 8) & low_mask);
-    return (rb & low_mask) | ((ag & low_mask) << 8);
-}
-
-// Every channel times n / 256 (n at most 256).
-inline std::uint32_t scale_channels(std::uint32_t pixel, std::uint32_t n)
-{
-    std::uint32_t rb = (((pixel & low_mask) * n) >> 8) & low_mask;
-    std::uint32_t ag = ((((pixel >> 8) & low_mask) * n) >> 8) & low_mask;
-    return rb | ag << 8;
-}
-
-// (a * (256 - f) + b * f) >> 8 per channel.
-inline std::uint32_t mix(std::uint32_t a, std::uint32_t b, std::uint32_t f)
-{
-    std::uint32_t g = 256 - f;
-    std::uint32_t rb = ((((a & low_mask) * g) + ((b & low_mask) * f)) >> 8) & low_mask;
-    std::uint32_t ag = (((((a >> 8) & low_mask) * g) + (((b >> 8) & low_mask) * f)) >> 8) & low_mask;
-    return rb | ag << 8;
 }
 
 struct Span {
@@ -271,10 +236,38 @@ std::vector<std::uint8_t> load_media_asset(const std::filesystem::path& base_dir
     std::span<const std::uint8_t> built_in)
 {
     std::filesystem::path file = base_dir / "Data" / "LauncherWeb" / "media" / std::filesystem::path(std::string(name));
-    if (auto bytes = platform::read_file(file); bytes && !bytes->empty())
+    if (auto bytes = platform::read_file(file, platform::image_read_limit); bytes && !bytes->empty())
         return std::vector<std::uint8_t>(bytes->begin(), bytes->end());
     return std::vector<std::uint8_t>(built_in.begin(), built_in.end());
 }
+
+namespace {
+
+// Straight RGBA bytes to a premultiplied word, each colour channel becoming (c * a + 127) / 255.
+inline std::uint32_t premultiplied_word(const std::uint8_t* p)
+{
+    std::uint32_t a = p[3];
+    std::uint32_t r = (p[0] * a + 127) / 255;
+    std::uint32_t g = (p[1] * a + 127) / 255;
+    std::uint32_t b = (p[2] * a + 127) / 255;
+    return pixel_word(r, g, b, a);
+}
+
+// A pixmap whose words hold straight RGBA bytes (as a decoder wrote them) made premultiplied
+// words in place: a decoder writes straight into the pixmap, with no second image in memory.
+void premultiply_in_place(Pixmap& pixmap)
+{
+    std::span<std::uint32_t> words = pixmap.pixels();
+    for (std::uint32_t& word : words) {
+        std::uint8_t bytes[4];
+        std::memcpy(bytes, &word, 4);
+        word = premultiplied_word(bytes);
+    }
+}
+
+std::uint8_t* pixel_bytes(Pixmap& pixmap) { return reinterpret_cast<std::uint8_t*>(pixmap.pixels().data()); }
+
+} // namespace
 
 std::optional<Pixmap> pixmap_from_rgba(std::uint32_t width, std::uint32_t height, std::span<const std::uint8_t> rgba)
 {
@@ -283,14 +276,8 @@ std::optional<Pixmap> pixmap_from_rgba(std::uint32_t width, std::uint32_t height
         return std::nullopt;
     auto out = pixmap->pixels();
     std::size_t count = std::min(out.size(), rgba.size() / 4);
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::uint8_t* p = rgba.data() + i * 4;
-        std::uint32_t a = p[3];
-        std::uint32_t r = (p[0] * a + 127) / 255;
-        std::uint32_t g = (p[1] * a + 127) / 255;
-        std::uint32_t b = (p[2] * a + 127) / 255;
-        out[i] = pixel_word(r, g, b, a);
-    }
+    for (std::size_t i = 0; i < count; ++i)
+        out[i] = premultiplied_word(rgba.data() + i * 4);
     return pixmap;
 }
 
@@ -307,10 +294,13 @@ std::optional<Pixmap> decode_webp(std::span<const std::uint8_t> bytes)
     if (__builtin_mul_overflow(std::size_t{width} * 4, std::size_t{height}, &size) || width > Pixmap::max_width)
         return std::nullopt;
     // Images without alpha decode with alpha 255.
-    std::vector<std::uint8_t> rgba(size);
-    if (!WebPDecodeRGBAInto(bytes.data(), bytes.size(), rgba.data(), rgba.size(), static_cast<int>(width * 4)))
+    std::optional<Pixmap> pixmap = Pixmap::create(width, height);
+    if (!pixmap)
         return std::nullopt;
-    return pixmap_from_rgba(width, height, rgba);
+    if (!WebPDecodeRGBAInto(bytes.data(), bytes.size(), pixel_bytes(*pixmap), size, static_cast<int>(width * 4)))
+        return std::nullopt;
+    premultiply_in_place(*pixmap);
+    return pixmap;
 }
 
 std::optional<Pixmap> decode_png(std::span<const std::uint8_t> bytes)
@@ -327,12 +317,18 @@ std::optional<Pixmap> decode_png(std::span<const std::uint8_t> bytes)
         png_image_free(&image);
         return std::nullopt;
     }
-    std::vector<std::uint8_t> rgba(size);
-    if (!png_image_finish_read(&image, nullptr, rgba.data(), static_cast<png_int_32>(image.width * 4), nullptr)) {
+    std::optional<Pixmap> pixmap = Pixmap::create(image.width, image.height);
+    if (!pixmap) {
         png_image_free(&image);
         return std::nullopt;
     }
-    return pixmap_from_rgba(image.width, image.height, rgba);
+    const auto row_bytes = static_cast<png_int_32>(image.width * 4);
+    if (!png_image_finish_read(&image, nullptr, pixel_bytes(*pixmap), row_bytes, nullptr)) {
+        png_image_free(&image);
+        return std::nullopt;
+    }
+    premultiply_in_place(*pixmap);
+    return pixmap;
 }
 
 std::vector<std::uint8_t> encode_png(const Pixmap& pixmap)
@@ -394,29 +390,31 @@ void draw_image_scaled(const Pixmap& source, Pixmap& destination, float x, float
         return;
     std::vector<Sample> column_samples = samples_for(columns, x, scale_x, source.width());
     std::vector<Sample> row_samples = samples_for(rows, y, scale_y, source.height());
+    // The columns' sources and weights, laid out for the row kernel; the opacity and the edge
+    // coverage fold into one factor per pixel: n = o256 inside, ((cc * rc >> 8) * o256) >> 8
+    // where a column or the row is partly covered.
+    const std::size_t count = column_samples.size();
+    std::vector<std::uint32_t> column0(count), column1(count), fraction(count), inside(count), edge(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const Sample& column = column_samples[i];
+        column0[i] = column.index0;
+        column1[i] = column.index1;
+        fraction[i] = column.fraction;
+        inside[i] = column.coverage < 256 ? (((column.coverage * 256) >> 8) * o256) >> 8 : o256;
+    }
     auto out = destination.pixels();
     const std::size_t stride = destination.width();
     for (std::int64_t Y = rows.begin; Y < rows.end; ++Y) {
         const Sample& row = row_samples[static_cast<std::size_t>(Y - rows.begin)];
-        const std::uint32_t* top = source.row(row.index0);
-        const std::uint32_t* bottom = source.row(row.index1);
-        std::uint32_t* line = out.data() + static_cast<std::size_t>(Y) * stride;
-        for (std::int64_t X = columns.begin; X < columns.end; ++X) {
-            const Sample& column = column_samples[static_cast<std::size_t>(X - columns.begin)];
-            std::uint32_t upper = mix(top[column.index0], top[column.index1], column.fraction);
-            std::uint32_t lower = mix(bottom[column.index0], bottom[column.index1], column.fraction);
-            std::uint32_t pixel = mix(upper, lower, row.fraction);
-            std::uint32_t n = o256;
-            if (column.coverage < 256 || row.coverage < 256)
-                n = (((column.coverage * row.coverage) >> 8) * o256) >> 8;
-            if (n <= 255)
-                pixel = scale_channels(pixel, n);
-            std::uint32_t& target = line[X];
-            if (blend == ImageBlend::Replace)
-                target = pixel;
-            else if (pixel != 0)
-                target = source_over(pixel, target);
+        const std::uint32_t* coverage = inside.data();
+        if (row.coverage < 256) {
+            for (std::size_t i = 0; i < count; ++i)
+                edge[i] = (((column_samples[i].coverage * row.coverage) >> 8) * o256) >> 8;
+            coverage = edge.data();
         }
+        const BilinearRow kernel{source.row(row.index0), source.row(row.index1), column0.data(), column1.data(),
+            fraction.data(), coverage, row.fraction, blend == ImageBlend::Replace};
+        bilinear_row(kernel, out.data() + static_cast<std::size_t>(Y) * stride + columns.begin, count);
     }
 }
 
@@ -435,14 +433,7 @@ void blend_pixmap_at(Pixmap& destination, const Pixmap& source, float opacity, s
     for (std::int64_t Y = y_begin; Y < y_end; ++Y) {
         const std::uint32_t* from = source.row(static_cast<std::uint32_t>(Y - y)) + (x_begin - x);
         std::uint32_t* to = out.data() + static_cast<std::size_t>(Y) * destination.width() + x_begin;
-        for (std::int64_t X = x_begin; X < x_end; ++X, ++from, ++to) {
-            std::uint32_t pixel = *from;
-            if (pixel == 0)
-                continue;
-            if (o256 < 256)
-                pixel = scale_channels(pixel, o256);
-            *to = source_over(pixel, *to);
-        }
+        source_over_row(to, from, static_cast<std::size_t>(x_end - x_begin), o256);
     }
 }
 

@@ -1,5 +1,6 @@
 #include "render/pixmap.hpp"
 
+#include "platform/memory.hpp"
 #include "platform/result.hpp"
 
 #include <cairo.h>
@@ -15,6 +16,8 @@ namespace {
 
 // cairo refuses image surfaces larger than this on either side.
 constexpr std::uint32_t cairo_max_side = 32767;
+
+constexpr std::size_t large_pixmap_bytes = std::size_t{2} << 20;
 
 bool byte_count(std::uint32_t width, std::uint32_t height, std::size_t& bytes)
 {
@@ -54,6 +57,10 @@ std::optional<Pixmap> Pixmap::create(std::uint32_t width, std::uint32_t height)
     auto* words = static_cast<std::uint32_t*>(std::calloc(bytes / 4, 4));
     if (!words)
         fatal("out of memory for a pixmap");
+    // Canvases and images of megabytes are touched whole soon after; faulting them in 4 KiB at a
+    // time costs more than drawing them.
+    if (bytes >= large_pixmap_bytes)
+        platform::advise_large_pages(words, bytes);
     return Pixmap(width, height, std::unique_ptr<std::uint32_t[], FreeWords>(words));
 }
 

@@ -1,6 +1,7 @@
 #include "ui/backdrop.hpp"
 
 #include "platform/result.hpp"
+#include "render/compositing.hpp"
 #include "render/images.hpp"
 #include "ui/motion.hpp"
 
@@ -16,6 +17,7 @@ namespace {
 constexpr float slideshow_half_period = 18;
 constexpr float stored_hero_zoom = 1.08f;
 constexpr float panel_reuse_seconds = 1.0f;
+constexpr std::uint32_t slideshow_band_rows = 64;
 
 ClipRect whole(const Pixmap& pixmap)
 {
@@ -38,13 +40,29 @@ void draw_background_slideshow(Pixmap& target, const Pixmap& hero, float scale, 
     const Pixmap& shade, float time)
 {
     float zoom = slideshow_zoom(time);
-    target.fill(pixel_word(6, 10, 9, 255));
     // The zoom is centred on the window's centre (550, 330).
     float x = (hero_x * zoom + 550 * (1 - zoom)) * scale;
     float y = (hero_y * zoom + 330 * (1 - zoom)) * scale;
     float factor = zoom / stored_hero_zoom;
-    draw_image_scaled(hero, target, x, y, factor, factor, 0.55f, ImageBlend::SourceOver, whole(target));
-    blend_pixmap_at(target, shade, 1, 0, 0);
+    // The three layers are laid a band of rows at a time, so that each band is still in the cache
+    // for the next layer; every pixel goes through the same steps in the same order as a whole
+    // fill, a whole draw and a whole blend would take it.
+    const std::uint32_t base = pixel_word(6, 10, 9, 255);
+    const std::uint32_t shade_width = std::min(target.width(), shade.width());
+    const std::uint32_t shade_height = std::min(target.height(), shade.height());
+    for (std::uint32_t top = 0; top < target.height(); top += slideshow_band_rows) {
+        const std::uint32_t bottom = std::min(target.height(), top + slideshow_band_rows);
+        for (std::uint32_t row = top; row < bottom; ++row)
+            std::fill_n(target.row(row), target.width(), base);
+        ClipRect band = whole(target);
+        band.y0 = static_cast<std::int32_t>(top);
+        band.y1 = static_cast<std::int32_t>(bottom);
+        draw_image_scaled(hero, target, x, y, factor, factor, 0.55f, ImageBlend::SourceOver, band);
+        for (std::uint32_t row = top; row < std::min(bottom, shade_height); ++row)
+            source_over_row(target.row(row), shade.row(row), shade_width, 256);
+    }
+    // The rows were written directly; cairo must not keep an older view of them.
+    (void)target.pixels();
 }
 
 bool can_reuse_panels(const BackgroundWorker& worker, const RenderJob& job)
@@ -54,7 +72,17 @@ bool can_reuse_panels(const BackgroundWorker& worker, const RenderJob& job)
 
 Pixmap render_background_job(BackgroundWorker& worker, const BackgroundWorkerStart& start, const RenderJob& job)
 {
-    draw_background_slideshow(worker.backdrop, start.hero, start.scale, start.hero_x, start.hero_y, start.shade, job.time);
+    // The last backdrop went out whole; this one is drawn into the spare the UI gave back, or
+    // into a new pixmap when there is none of the size.
+    if (worker.backdrop.width() == 0) {
+        if (worker.spare && worker.spare->width() == start.width && worker.spare->height() == start.height)
+            worker.backdrop = std::move(*worker.spare);
+        else
+            worker.backdrop = Pixmap::create_or_die(start.width, start.height);
+        worker.spare.reset();
+    }
+    draw_background_slideshow(
+        worker.backdrop, *start.hero, start.scale, start.hero_x, start.hero_y, *start.shade, job.time);
     if (!can_reuse_panels(worker, job)) {
         worker.layers.clear();
         for (const PanelRect& panel : job.panels) {
@@ -66,10 +94,9 @@ Pixmap render_background_job(BackgroundWorker& worker, const BackgroundWorkerSta
         worker.frosted_panels = job.panels;
         worker.frosted_time = job.time;
     }
-    Pixmap composed = worker.backdrop.clone();
     for (const PanelLayer& layer : worker.layers)
-        blend_pixmap_at(composed, layer.pixmap, 1, layer.x, layer.y);
-    return composed;
+        blend_pixmap_at(worker.backdrop, layer.pixmap, 1, layer.x, layer.y);
+    return std::move(worker.backdrop);
 }
 
 void background_render_worker(BackgroundWorkerStart start)
@@ -79,6 +106,8 @@ void background_render_worker(BackgroundWorkerStart start)
         return;
     BackgroundWorker worker{std::move(*backdrop)};
     while (std::optional<RenderJob> job = start.jobs.receive()) {
+        if (job->spare)
+            worker.spare = std::move(job->spare);
         if (!start.frames.send(render_background_job(worker, start, *job)))
             return;
     }

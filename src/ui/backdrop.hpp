@@ -164,8 +164,9 @@ void draw_background_slideshow(Pixmap& target, const Pixmap& hero, float scale, 
 struct BackgroundWorkerStart {
     ChannelReceiver<RenderJob> jobs;
     ChannelSender<Pixmap> frames;
-    Pixmap hero;
-    Pixmap shade;
+    // The UI's own scaled hero and shade layer: neither changes while the worker lives.
+    std::shared_ptr<const Pixmap> hero;
+    std::shared_ptr<const Pixmap> shade;
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     float scale = 1;
@@ -173,13 +174,15 @@ struct BackgroundWorkerStart {
     float hero_y = 0;
 };
 
-// The worker's memory between jobs: its backdrop, the panels it last frosted, when, and the
-// layers it made then.
+// The worker's memory between jobs: the pixmap the next backdrop is drawn into (empty once a
+// result went out), the panels it last frosted, when, the layers it made then, and a spent
+// backdrop handed back by the UI.
 struct BackgroundWorker {
     Pixmap backdrop;
     std::vector<PanelRect> frosted_panels;
     float frosted_time = -100;
     std::vector<PanelLayer> layers;
+    std::optional<Pixmap> spare;
 };
 
 // Whether a job may reuse the remembered glass: the same panels, and less than 1 s since it was
@@ -187,7 +190,9 @@ struct BackgroundWorker {
 bool can_reuse_panels(const BackgroundWorker& worker, const RenderJob& job);
 
 // Renders one job: the backdrop at the job's time, the glass made again unless it can be reused,
-// and a copy of the backdrop with the glass composited on it.
+// and the backdrop with the glass composited on it. The glass is made from the bare backdrop
+// before it is composited, so the result is drawn in place and handed over whole; the next job is
+// drawn into the worker's spare when it has one of the size, else into a new pixmap.
 Pixmap render_background_job(BackgroundWorker& worker, const BackgroundWorkerStart& start, const RenderJob& job);
 
 // The thread body: renders each job it receives and sends the result back, until the job channel

@@ -82,8 +82,8 @@ void feed_background_worker(UiState& state)
         auto [frame_tx, frame_rx] = make_channel<Pixmap>();
         if (!state.images.hero_scaled)
             fatal("hero image missing");
-        BackgroundWorkerStart start{std::move(job_rx), std::move(frame_tx), state.images.hero_scaled->clone(),
-            state.background_layer.clone(), state.frame_canvas.width(), state.frame_canvas.height(), state.scale,
+        BackgroundWorkerStart start{std::move(job_rx), std::move(frame_tx), state.images.hero_scaled,
+            state.background_layer, state.frame_canvas.width(), state.frame_canvas.height(), state.scale,
             state.hero_x, state.hero_y};
         spawn_background_render_worker(std::move(start));
         state.render_job_tx = std::move(job_tx);
@@ -99,7 +99,9 @@ void feed_background_worker(UiState& state)
     if (!state.job_in_flight
         && (state.clock - state.last_background_request >= background_interval || panels != state.last_panels)) {
         // A worker that has ended refuses the job; it is dropped and offered again later.
-        if (state.render_job_tx->send(RenderJob{state.clock + 0.03f, panels})) {
+        // The composite replaced last goes back with the job, to be drawn into.
+        RenderJob job{state.clock + 0.03f, panels, std::exchange(state.spare_backdrop, std::nullopt)};
+        if (state.render_job_tx->send(std::move(job))) {
             state.job_in_flight = true;
             state.last_panels = std::move(panels);
             state.last_background_request = state.clock;
@@ -108,6 +110,7 @@ void feed_background_worker(UiState& state)
     if (arrived) {
         if (arrived->width() != state.frame_canvas.width() || arrived->height() != state.frame_canvas.height())
             fatal("canvas sizes differ");
+        state.spare_backdrop = std::move(state.background_composite);
         state.background_composite = std::move(*arrived);
         state.worker_frame_ready = true;
     }
@@ -140,9 +143,13 @@ void make_glass(UiState& state, float p1, float o1, float p2, float o2)
 void draw_backdrop_now(UiState& state)
 {
     StageTimer timer(RenderStage::Background);
+    // Released once the worker took over (see below); a later need makes it anew.
+    if (state.backdrop_canvas.width() != state.frame_canvas.width()
+        || state.backdrop_canvas.height() != state.frame_canvas.height())
+        state.backdrop_canvas = Pixmap::create_or_die(state.frame_canvas.width(), state.frame_canvas.height());
     if (state.images.hero_scaled)
         draw_background_slideshow(state.backdrop_canvas, *state.images.hero_scaled, state.scale, state.hero_x,
-            state.hero_y, state.background_layer, state.clock);
+            state.hero_y, *state.background_layer, state.clock);
 }
 
 } // namespace
@@ -295,10 +302,18 @@ std::vector<DirtyRect> render_frame(UiState& state)
             // After the intro the worker's backdrop is used. Until its first one arrives (right
             // after a start past the intro, or a change of scale) the glass is made here, so that
             // no frame shows an empty background.
-            if (!worker_frame && (!after_intro || state.glass_patches.empty())) {
+            if (!worker_frame && (!after_intro || (state.glass_patches.empty() && !state.worker_backdrop_shown))) {
                 if (after_intro)
                     draw_backdrop_now(state);
                 make_glass(state, p1, o1, p2, o2);
+            }
+            if (worker_frame && !state.worker_backdrop_shown) {
+                // From now on every backdrop comes from the worker: the synchronous slideshow's
+                // canvas and glass are not read again until a change of scale.
+                state.worker_backdrop_shown = true;
+                state.backdrop_canvas = Pixmap::create_or_die(1, 1);
+                state.glass_patches.clear();
+                state.glass_patches.shrink_to_fit();
             }
         }
         {

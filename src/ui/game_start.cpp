@@ -55,15 +55,20 @@ void launch_game(AppState& app)
         verified = std::move(*checked);
     }
 
+    // A verified client starts from its open descriptor, never by its path again: a file renamed
+    // over the path after the check is not what runs.
     platform::ProgramLaunch launch;
     launch.working_folder = app.game_dir;
-    Result<platform::ExecutableKind> kind = platform::executable_kind(executable);
+    Result<platform::ExecutableKind> kind = verified ? platform::executable_kind(*verified) : platform::executable_kind(executable);
     if (kind && *kind == platform::ExecutableKind::Windows) {
         launch.program = "wine";
-        launch.arguments = {platform::path_utf8(executable), "-launcher"};
+        const std::filesystem::path started = verified ? platform::inherited_descriptor_path(verified->descriptor()) : executable;
+        launch.arguments = {platform::path_utf8(started), "-launcher"};
     } else {
         launch.program = executable;
         launch.arguments = {"-launcher"};
+        if (verified)
+            launch.run_from = platform::RunFrom::InheritedDescriptor;
     }
     if (verified)
         launch.inherited_descriptor = verified->descriptor();

@@ -57,6 +57,7 @@ std::uint32_t rounded_pixels(float value)
 // The hero's cover fit: where its top-left lies at zoom 1 and its copy at zoom 1.08 in pixels.
 void fit_hero(UiState& state)
 {
+    ensure_decoded_hero(state);
     const Pixmap& hero = state.images.hero;
     float iw = static_cast<float>(hero.width());
     float ih = static_cast<float>(hero.height());
@@ -64,8 +65,8 @@ void fit_hero(UiState& state)
     state.hero_x = (logical_width - fit * iw) * 0.5f;
     state.hero_y = (logical_height - fit * ih) * 0.3f;
     float zoom = fit * 1.08f;
-    state.images.hero_scaled
-        = resized_copy(hero, scaled_pixels(iw * zoom, state.scale), scaled_pixels(ih * zoom, state.scale));
+    state.images.hero_scaled = std::make_shared<const Pixmap>(
+        resize_pixmap(hero, scaled_pixels(iw * zoom, state.scale), scaled_pixels(ih * zoom, state.scale)));
 }
 
 Color with_alpha8(Color color, std::uint8_t alpha)
@@ -105,7 +106,7 @@ void build_background_layer(UiState& state)
         draw_image_scaled(*glow, layer, -240 * s, -240 * s, 8, 8, 1, ImageBlend::SourceOver,
             ClipRect{0, 0, static_cast<std::int32_t>(layer.width()), static_cast<std::int32_t>(layer.height())});
     }
-    state.background_layer = std::move(layer);
+    state.background_layer = std::make_shared<const Pixmap>(std::move(layer));
 }
 
 void build_image_copies(UiState& state)
@@ -231,11 +232,13 @@ void apply_scale(UiState& state, float scale)
     state.frame_canvas = Pixmap::create_or_die(width, height);
     state.backdrop_canvas = Pixmap::create_or_die(width, height);
     state.background_composite = Pixmap::create_or_die(width, height);
+    state.spare_backdrop.reset();
     state.scene_canvas = Pixmap::create_or_die(width, height);
     state.top_bar_layer.reset();
     state.right_column_layer.reset();
     state.bottom_bar_layer.reset();
     state.glass_patches.clear();
+    state.worker_backdrop_shown = false;
 
     // The worker's size and scale are fixed for its life: let it go, the next frame starts another.
     state.render_job_tx.reset();
@@ -246,11 +249,13 @@ void apply_scale(UiState& state, float scale)
     state.last_panels.clear();
     state.last_background_request = -1;
 
-    // The hero's resize is the costliest step and shares nothing with the others, so it runs beside
-    // them: the window shows its first frame that much sooner.
+    // The hero's resize, the logo and crest copies with their halos and the shade layer are the
+    // costly steps; each writes only its own members, so they run beside each other and the first
+    // frame comes that much sooner.
     std::thread hero([&state] { fit_hero(state); });
+    std::thread copies([&state] { build_image_copies(state); });
     build_background_layer(state);
-    build_image_copies(state);
+    copies.join();
     build_spark_sprite(state);
     build_emblem_layer(state);
     drop_scaled_sprites(state.stage);

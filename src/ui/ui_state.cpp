@@ -101,11 +101,15 @@ std::uint64_t hover_key(std::int32_t id, std::int32_t data)
 UiState build_ui_state(float scale, const std::filesystem::path& base_dir)
 {
     UiState state;
-    // The hero decodes while the fonts and the other images load.
+    // The three images decode beside each other and the fonts.
+    state.images.media_dir = base_dir;
     std::thread hero([&state, &base_dir] { state.images.hero = load_hero(base_dir); });
+    std::thread logo([&state, &base_dir] {
+        state.images.logo = load_png_asset(base_dir, logo_image_name, built_in_logo_image());
+    });
     state.fonts = load_font_set();
-    state.images.logo = load_png_asset(base_dir, logo_image_name, built_in_logo_image());
     state.images.crest = load_png_asset(base_dir, crest_image_name, built_in_crest_image());
+    logo.join();
     hero.join();
     state.start_instant = std::chrono::steady_clock::now();
 
@@ -119,6 +123,20 @@ UiState build_ui_state(float scale, const std::filesystem::path& base_dir)
     set_opening_date(state, default_opening_text);
     apply_scale(state, scale);
     return state;
+}
+
+void release_decoded_hero(UiState& state)
+{
+    state.images.hero = Pixmap::create_or_die(1, 1);
+    state.images.hero_released = true;
+}
+
+void ensure_decoded_hero(UiState& state)
+{
+    if (!state.images.hero_released)
+        return;
+    state.images.hero = load_hero(state.images.media_dir);
+    state.images.hero_released = false;
 }
 
 void drop_ui_state(UiState& state)

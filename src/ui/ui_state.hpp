@@ -50,9 +50,15 @@ ShapedText shape_text(const FontSet& fonts, TextFace face, float size, float ext
 // The decoded images and their copies for the current scale.
 struct ImageSet {
     Pixmap hero = Pixmap::create_or_die(1, 1); // the background, as decoded
+    // The hero was let go once scaled (release_decoded_hero); the next scale decodes it again
+    // from the launcher's folder it was read from.
+    bool hero_released = false;
+    std::filesystem::path media_dir;
     Pixmap logo = Pixmap::create_or_die(1, 1);
     Pixmap crest = Pixmap::create_or_die(1, 1);
-    std::optional<Pixmap> hero_scaled; // cover-fit at zoom 1.08, in pixels of the scale
+    // Cover-fit at zoom 1.08, in pixels of the scale. Never changed once made (a new scale makes a
+    // new one), so the background render worker reads the same pixels instead of a copy.
+    std::shared_ptr<const Pixmap> hero_scaled;
     std::optional<Pixmap> logo_scaled; // 430 units wide
     std::optional<Pixmap> logo_glow;   // logo_scaled with its halo, padded by logo_glow_pad pixels
     std::optional<Pixmap> crest_scaled; // 34 units square
@@ -270,9 +276,11 @@ struct UiState {
     Pixmap frame_canvas = Pixmap::create_or_die(1, 1); // presented
     Pixmap backdrop_canvas = Pixmap::create_or_die(1, 1); // the intro's synchronous slideshow
     Pixmap background_composite = Pixmap::create_or_die(1, 1); // backdrop plus frosted panels
+    std::optional<Pixmap> spare_backdrop; // the composite last replaced, going back to the worker
     Pixmap scene_canvas = Pixmap::create_or_die(1, 1); // composite plus the panel layers
-    // The shade gradients and the ambient glow over the hero: the backdrop's top layer.
-    Pixmap background_layer = Pixmap::create_or_die(1, 1);
+    // The shade gradients and the ambient glow over the hero: the backdrop's top layer. Shared
+    // with the background render worker as the scaled hero is.
+    std::shared_ptr<const Pixmap> background_layer = std::make_shared<const Pixmap>(Pixmap::create_or_die(1, 1));
     float hero_x = 0; // cover-fit offset of the hero at zoom 1, logical units
     float hero_y = 0;
     std::optional<Pixmap> spark_sprite;  // ceil(30 s) + 1 square
@@ -348,6 +356,9 @@ struct UiState {
     bool server_known = false; // a probe result has arrived
     float online_since = 0;
     bool main_dirty = true;
+    // A worker backdrop has been composed since the last change of scale; the intro's canvas
+    // and glass are given back then.
+    bool worker_backdrop_shown = false;
     bool texts_dirty = true;
     bool top_bar_dirty = true;
     bool right_column_dirty = true;
@@ -367,5 +378,11 @@ UiState build_ui_state(float scale, const std::filesystem::path& base_dir);
 
 // Releases the state with its canvases and caches; dropping the worker's channel ends it.
 void drop_ui_state(UiState& state);
+
+// Lets the decoded hero go: only its copy for the current scale is drawn. A later change of scale
+// decodes it again (ensure_decoded_hero).
+void release_decoded_hero(UiState& state);
+// Decodes the hero again when it was released.
+void ensure_decoded_hero(UiState& state);
 
 } // namespace torvane

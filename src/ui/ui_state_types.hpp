@@ -1,7 +1,10 @@
 // Small value types shared by the screens, the frame renderer and the background worker.
 #pragma once
 
+#include "render/pixmap.hpp"
+
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace torvane {
@@ -85,6 +88,9 @@ struct PanelRect {
 struct RenderJob {
     float time = 0;
     std::vector<PanelRect> panels;
+    // A backdrop the UI is done with, handed back so that the worker draws into memory it already
+    // has instead of fresh pages every job; none when the UI has none to give.
+    std::optional<Pixmap> spare = std::nullopt;
 };
 
 } // namespace torvane

@@ -134,6 +134,8 @@ int run_window(const std::filesystem::path& base_dir, bool test_flag)
     }
     run_window_actions(context, window);
     // What the start-up decoded and scaled for the first frame and no longer needs.
+    if (StateBorrow borrowed(context); borrowed)
+        release_decoded_hero(borrowed->ui);
     platform::release_unused_memory();
 
     using clock = std::chrono::steady_clock;

@@ -8,6 +8,7 @@
 #include "game/game_settings.hpp"
 #include "platform/instance_lock.hpp"
 #include "platform/unicode.hpp"
+#include "render/compositing.hpp"
 #include "ui/game_start.hpp"
 #include "ui/layout.hpp"
 #include "ui/main_actions.hpp"
@@ -215,27 +216,6 @@ StateBorrow::~StateBorrow()
     if (state_)
         context_.borrowed = false;
 }
-
-namespace {
-
-// Copies pixels with their top byte forced to 0xFF, eight at a time, then one by one.
-void copy_opaque(const std::uint32_t* source, std::uint32_t* target, std::size_t count)
-{
-    using Eight = std::uint32_t __attribute__((vector_size(32)));
-    constexpr Eight opaque = {0xFF000000u, 0xFF000000u, 0xFF000000u, 0xFF000000u, 0xFF000000u, 0xFF000000u,
-        0xFF000000u, 0xFF000000u};
-    std::size_t i = 0;
-    for (; i + 8 <= count; i += 8) {
-        Eight pixels;
-        std::memcpy(&pixels, source + i, sizeof pixels);
-        pixels |= opaque;
-        std::memcpy(target + i, &pixels, sizeof pixels);
-    }
-    for (; i < count; ++i)
-        target[i] = source[i] | 0xFF000000u;
-}
-
-} // namespace
 
 HitRegion main_hit_test(const UiState& ui, float x, float y)
 {
@@ -535,7 +515,7 @@ std::vector<platform::PixelRect> copy_frame_rects(const Pixmap& frame, const pla
         for (std::int64_t y = y0; y < y1; ++y) {
             const std::uint32_t* source = frame.row(static_cast<std::uint32_t>(y));
             auto* target = reinterpret_cast<std::uint32_t*>(reinterpret_cast<std::uint8_t*>(surface.pixels) + y * surface.pitch);
-            copy_opaque(source + x0, target + x0, static_cast<std::size_t>(x1 - x0));
+            opaque_copy_row(target + x0, source + x0, static_cast<std::size_t>(x1 - x0));
         }
         copied.push_back({static_cast<std::int32_t>(x0), static_cast<std::int32_t>(y0), static_cast<std::int32_t>(x1 - x0),
             static_cast<std::int32_t>(y1 - y0)});

@@ -23,7 +23,7 @@ std::string hash_cache_key(std::string_view relative_path, const platform::FileI
 HashCache load_hash_cache(const std::filesystem::path& base_folder)
 {
     HashCache cache;
-    auto text = platform::read_file(hash_cache_path(base_folder));
+    auto text = platform::read_file(hash_cache_path(base_folder), hash_cache_read_limit);
     if (!text)
         return cache;
     std::string_view rest = *text;

@@ -4,6 +4,7 @@
 
 #include "platform/files.hpp"
 
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -20,7 +21,12 @@ std::filesystem::path hash_cache_path(const std::filesystem::path& base_folder);
 // "<path with '/' separators>|<size>|<modification time in 100-ns ticks since 0001-01-01>".
 std::string hash_cache_key(std::string_view relative_path, const platform::FileInfo& info);
 
-// The cache file's entries; empty when the file is missing or unreadable. Lines are split at line
+// The most of the cache file that is read: one line per file of a manifest, and a manifest is at
+// most that long itself.
+inline constexpr std::uint64_t hash_cache_read_limit = 64 * 1024 * 1024;
+
+// The cache file's entries; empty when the file is missing or unreadable (also when it is larger
+// than hash_cache_read_limit or no regular file). Lines are split at line
 // feeds, trailing carriage returns dropped, key and value split at the first tab; lines without a
 // tab are skipped and a later line replaces an earlier one with the same key.
 HashCache load_hash_cache(const std::filesystem::path& base_folder);

@@ -8,9 +8,7 @@
 #include "update/release_list.hpp"
 
 #include <algorithm>
-#include <span>
 #include <system_error>
-#include <vector>
 
 namespace torvane {
 
@@ -20,13 +18,10 @@ namespace {
 
 bool is_release_id(std::string_view name) { return is_lower_hex(name, release_id_length); }
 
-// Reads a small file only when its own metadata shows a regular file, and then only through the
+// Reads a small file only when it is a regular file itself (no link), and then only through the
 // upper bound: the bytes read decide the size, not the metadata read a moment earlier.
 Result<std::string> read_checked(const fs::path& path, std::uint64_t min_size, std::uint64_t max_size)
 {
-    platform::FileInfo info = TRY(platform::file_info(path, platform::FollowLinks::No));
-    if (info.kind != platform::FileKind::Regular)
-        return failure("tamanho inesperado");
     std::string bytes = TRY(read_through_limit(path, max_size));
     if (bytes.size() < min_size)
         return failure("tamanho inesperado");
@@ -78,17 +73,10 @@ void sweep_folder(const fs::path& folder, int depth)
 
 Result<std::string> read_through_limit(const fs::path& path, std::uint64_t max_size)
 {
-    platform::FileHandle file = TRY(platform::FileHandle::open_for_reading(path));
-    std::string bytes;
-    std::vector<std::uint8_t> buffer(65'536);
-    while (bytes.size() <= max_size) {
-        auto room = static_cast<std::size_t>(std::min<std::uint64_t>(max_size + 1 - bytes.size(), buffer.size()));
-        std::size_t got = TRY(file.read(std::span(buffer.data(), room)));
-        if (got == 0)
-            return bytes;
-        bytes.append(reinterpret_cast<const char*>(buffer.data()), got);
-    }
-    return failure("tamanho inesperado");
+    auto bytes = platform::read_file(path, max_size, platform::FollowLinks::No);
+    if (!bytes && bytes.error() == platform::file_too_large_message)
+        return failure("tamanho inesperado");
+    return bytes;
 }
 
 Result<ReleaseList> read_installed_list(const fs::path& game_folder, const fs::path& release_folder)

@@ -34,7 +34,7 @@ std::filesystem::path release_folder_path(const std::filesystem::path& game_fold
 
 // A small file's bytes, read through the limit: at most max_size + 1 bytes are read, so a file that
 // grew (or was replaced) since its size was looked at costs no more than that. More than max_size
-// bytes fail.
+// bytes fail ("tamanho inesperado"), and so do a symbolic link and anything but a regular file.
 Result<std::string> read_through_limit(const std::filesystem::path& path, std::uint64_t max_size);
 
 // The release list stored in a release folder, when the file lies inside the game folder (no link

@@ -8,9 +8,11 @@
 //                                         mapped, for a display without a window manager), and
 //                                         prints "window <id>"; its title goes into _NET_WM_NAME
 //                                         and WM_NAME (--only-wm-name: WM_NAME alone)
+//   --user-runtime-root DIR               DIR in place of /run/user when $XDG_RUNTIME_DIR is unset
 #include "app/single_instance.hpp"
 #include "core/util.hpp"
 #include "platform/instance_lock.hpp"
+#include "platform/linux/lock_folder.hpp"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -92,6 +94,8 @@ int main(int argc, char** argv)
             hidden = true;
         else if (option == "--only-wm-name")
             only_wm_name = true;
+        else if (option == "--user-runtime-root" && i + 1 < argc)
+            torvane::platform::set_user_runtime_root(argv[++i]);
         else
             return 2;
     }

@@ -203,9 +203,13 @@ protected:
         return copy;
     }
 
+    // The probe's runtime root stands in for /run/user, so that no probe meets the machine's own.
+    fs::path user_runtime_root() const { return root_.path() / "run-user"; }
     std::unique_ptr<Child> start_probe(const std::vector<std::string>& arguments = {})
     {
-        return std::make_unique<Child>(probe(), arguments, environment_);
+        std::vector<std::string> words {"--user-runtime-root", user_runtime_root().string()};
+        words.insert(words.end(), arguments.begin(), arguments.end());
+        return std::make_unique<Child>(probe(), words, environment_);
     }
     // A probe that proceeded and holds the lock.
     std::unique_ptr<Child> first_instance(const std::vector<std::string>& arguments = {})

@@ -99,7 +99,7 @@ protected:
 
     UpdateManifest read_manifest(const fs::path& path) const
     {
-        auto manifest = parse_update_manifest(platform::read_file(path).value_or(""));
+        auto manifest = parse_update_manifest(platform::read_file(path, platform::document_read_limit).value_or(""));
         EXPECT_TRUE(manifest) << manifest.error();
         return manifest.value_or(UpdateManifest {});
     }

@@ -166,6 +166,36 @@ TEST_F(SingleInstance, ARefusedLockFolderLeavesTheLauncherUnprotected)
     }
 }
 
+// A session that sets $XDG_RUNTIME_DIR and one that does not share the user's runtime folder: a
+// launcher started from either finds the lock of one started from the other.
+TEST_F(SingleInstance, StartsWithAndWithoutTheRuntimeVariableShareOneLock)
+{
+    const fs::path user_runtime = user_runtime_root() / std::to_string(::geteuid());
+    fs::create_directories(user_runtime);
+    fs::permissions(user_runtime, fs::perms::owner_all, fs::perm_options::replace);
+    fs::create_directories(root_.path() / "tmp");
+    environment_["TMPDIR"] = (root_.path() / "tmp").string();
+    for (bool first_has_variable : {true, false}) {
+        SCOPED_TRACE(first_has_variable ? "the first start has the variable" : "the second start has it");
+        auto set_variable = [&](bool set) {
+            if (set)
+                environment_["XDG_RUNTIME_DIR"] = user_runtime.string();
+            else
+                environment_.erase("XDG_RUNTIME_DIR");
+        };
+        set_variable(first_has_variable);
+        auto first = first_instance();
+        set_variable(!first_has_variable);
+        auto second = start_probe();
+        EXPECT_EQ(second->line(), "activated");
+        EXPECT_EQ(second->ended_within(10s), 0);
+        first->close_input();
+        EXPECT_EQ(first->wait(), 0);
+    }
+    EXPECT_TRUE(fs::is_regular_file(user_runtime / platform::instance_lock_file_name()));
+    EXPECT_FALSE(fs::exists(root_.path() / "tmp" / ("torvane-" + std::to_string(::geteuid()))));
+}
+
 TEST(DeleteOldExeWorker, DeletesWithinItsAttemptsOrLeavesTheFileForTheNextStart)
 {
     const InstanceTimes quick {.handover_wait = 0ms, .delete_attempts = 5, .delete_pause = 20ms};

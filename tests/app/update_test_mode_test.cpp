@@ -6,7 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <functional>
 #include <regex>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
+#include <unistd.h>
 
 namespace torvane {
 namespace {
@@ -91,6 +99,83 @@ TEST_F(RunUpdateTestMode, AnAddressWithoutTlsEndsTheLogWithTheError)
     configure({.enabled = true, .manifest_url = "http://127.0.0.1:1/manifest.json", .files_base_url = "https://127.0.0.1:1/files"});
     EXPECT_EQ(run_update_test(dir_.path(), false), 1);
     EXPECT_EQ(log(), "ERRO: endereço de atualização inválido (precisa ser https).\r\n");
+}
+
+// A 64 KiB tmpfs over a folder while it lives (only root may mount), so that a test can fill the
+// disk or make the folder take no new files.
+class SmallMount {
+public:
+    explicit SmallMount(const std::filesystem::path& folder) : folder_(folder)
+    {
+        std::filesystem::create_directories(folder);
+        mounted_ = ::geteuid() == 0 && ::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=64k") == 0;
+    }
+    ~SmallMount()
+    {
+        if (mounted_)
+            ::umount2(folder_.c_str(), MNT_DETACH);
+    }
+    SmallMount(const SmallMount&) = delete;
+    SmallMount& operator=(const SmallMount&) = delete;
+    bool mounted() const { return mounted_; }
+
+private:
+    std::filesystem::path folder_;
+    bool mounted_ = false;
+};
+
+// Sets or clears the immutable attribute: no file can be created, renamed or deleted in a folder
+// that carries it, whoever asks.
+bool set_immutable(const std::filesystem::path& folder, bool immutable)
+{
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int flags = 0;
+    bool done = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = immutable ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+    done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    return done;
+}
+
+// Fills the file system that holds the folder until not one more byte fits.
+void fill_up(const std::filesystem::path& folder)
+{
+    std::ofstream filler(folder / "enchimento", std::ios::binary);
+    const std::string block(4096, 'x');
+    while (filler.write(block.data(), static_cast<std::streamsize>(block.size())))
+        filler.flush();
+    filler.clear();
+    for (int i = 0; i < 4096 && filler.put('x'); ++i)
+        filler.flush();
+}
+
+// A failed run must not leave the previous run's "OK" behind, even where no new file fits in the
+// log's folder: the log is truncated and written in place.
+TEST_F(RunUpdateTestMode, AFailedRunReplacesAnOkLogWhereNoNewFileFits)
+{
+    const std::filesystem::path folder = dir_.path() / "Data/Launcher";
+    struct Case {
+        const char* name;
+        std::function<bool()> obstruct;
+        std::function<void()> clear;
+    };
+    const Case cases[] = {
+        {"the disk is full", [&] { fill_up(folder); return true; }, [&] { std::filesystem::remove(folder / "enchimento"); }},
+        {"the folder takes no new files", [&] { return set_immutable(folder, true); }, [&] { set_immutable(folder, false); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SmallMount mount(folder);
+        if (!mount.mounted())
+            GTEST_SKIP() << "needs root to mount a small tmpfs";
+        configure({.enabled = true, .manifest_url = "http://127.0.0.1:1/manifest.json", .files_base_url = "https://127.0.0.1:1/files"});
+        dir_.write("Data/Launcher/atualizacao_teste.log", "Verificando arquivos...\r\nOK em 0,8 s\r\n");
+        ASSERT_TRUE(c.obstruct());
+        EXPECT_EQ(run_update_test(dir_.path(), false), 1);
+        EXPECT_EQ(log(), "ERRO: endereço de atualização inválido (precisa ser https).\r\n");
+        c.clear();
+    }
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 
 #include "build_config.hpp"
 #include "core/config_json.hpp"
+#include "platform/files.hpp"
+#include "support/file_shapes.hpp"
 #include "support/temp_dir.hpp"
 
 #include <gtest/gtest.h>
@@ -156,6 +158,22 @@ TEST(LoadLauncherConfig, UnusableCacheYieldsTheBuiltInDocumentAndStays)
     std::filesystem::create_directories(base.path() / cache_relative);
     EXPECT_EQ(load_launcher_config(base.path()), default_launcher_config());
     EXPECT_TRUE(std::filesystem::is_directory(base.path() / cache_relative));
+}
+
+// An endless, blocking or oversized cache is an unusable one: the built-in document, at once and
+// without running out of memory.
+TEST(LoadLauncherConfig, ACacheThatIsNoPlainFileOrTooLargeYieldsTheBuiltInDocument)
+{
+    test::TempDir base;
+    LauncherConfig cached = default_launcher_config();
+    cached.server_name = "Servidor em cache";
+    const std::string text = format_launcher_config(cached);
+    for (test::FileShape shape : test::all_file_shapes) {
+        SCOPED_TRACE(test::file_shape_name(shape));
+        test::PlantedFile planted(base.path() / cache_relative, shape, text, platform::document_read_limit, ' ');
+        EXPECT_EQ(load_launcher_config(base.path()).server_name,
+                  shape == test::FileShape::Regular ? "Servidor em cache" : "Torvane");
+    }
 }
 
 TEST(SaveLauncherConfig, CreatesFoldersAndReportsWriteFailures)

@@ -8,6 +8,7 @@
 #include "update/asset_workers.hpp"
 #include "update/digest.hpp"
 #include "update/install_folders.hpp"
+#include "update/self_update.hpp"
 
 #include <gtest/gtest.h>
 
@@ -166,7 +167,7 @@ TEST_F(ClientDownloadTest, ReplacesItselfWithThePublishedLinuxLauncher)
 {
     auto published = publish();
     // The "new" launcher: the same program with a trailing mark, which an ELF file ignores.
-    std::string old_bytes = platform::read_file(launcher_.path()).value();
+    std::string old_bytes = platform::read_file(launcher_.path(), launcher_max_size).value();
     std::string new_bytes = old_bytes + "\nnew build\n";
     std::string sha = hex_lower(sha256_bytes(new_bytes));
     platform::create_folders(service_->root() / "files").value();
@@ -182,8 +183,8 @@ TEST_F(ClientDownloadTest, ReplacesItselfWithThePublishedLinuxLauncher)
     auto lines = log_lines(game_.path());
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(lines[2], "launcher trocado: true");
-    EXPECT_TRUE(platform::read_file(launcher_.path()).value() == new_bytes);
-    EXPECT_TRUE(platform::read_file(launcher_.path().string() + ".old").value() == old_bytes);
+    EXPECT_TRUE(platform::read_file(launcher_.path(), launcher_max_size).value() == new_bytes);
+    EXPECT_TRUE(platform::read_file(launcher_.path().string() + ".old", launcher_max_size).value() == old_bytes);
     EXPECT_EQ(::access(launcher_.path().c_str(), X_OK), 0);
     EXPECT_EQ(lines.back(), "assinatura do Main: OK");
 

@@ -63,7 +63,7 @@ ProgramRun run_program(const std::vector<std::string>& arguments, const fs::path
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.output = platform::read_file(output_file).value_or("");
+    run.output = platform::read_file(output_file, platform::document_read_limit).value_or("");
     return run;
 }
 
@@ -109,7 +109,7 @@ TEST(ManifestEndToEnd, GeneratedManifestBringsAnEmptyFolderToTheSameContent)
                                        work.path() / "generator.out");
     ASSERT_EQ(generated.exit_code, 0) << generated.output;
     EXPECT_EQ(generated.output, ""); // an output path was given: no message
-    auto manifest = parse_update_manifest(platform::read_file(manifest_path).value_or(""));
+    auto manifest = parse_update_manifest(platform::read_file(manifest_path, platform::document_read_limit).value_or(""));
     ASSERT_TRUE(manifest) << manifest.error();
     ASSERT_TRUE(manifest->files);
     ASSERT_EQ(manifest->files->size(), files.size());
@@ -135,7 +135,7 @@ TEST(ManifestEndToEnd, GeneratedManifestBringsAnEmptyFolderToTheSameContent)
     const std::regex ok_line("OK em [0-9]+,[0-9] s");
 
     ProgramRun first = update();
-    std::string first_log = platform::read_file(log_path).value_or("");
+    std::string first_log = platform::read_file(log_path, platform::document_read_limit).value_or("");
     ASSERT_EQ(first.exit_code, 0) << first.output << first_log;
     for (const auto& [path, bytes] : files)
         EXPECT_EQ(sha256_file(client / path), sha256_file(published / path)) << path;
@@ -151,7 +151,7 @@ TEST(ManifestEndToEnd, GeneratedManifestBringsAnEmptyFolderToTheSameContent)
 
     // Run again: everything is up to date and the log says so.
     ProgramRun second = update();
-    std::string second_log = platform::read_file(log_path).value_or("");
+    std::string second_log = platform::read_file(log_path, platform::document_read_limit).value_or("");
     ASSERT_EQ(second.exit_code, 0) << second.output << second_log;
     lines = log_lines(second_log);
     ASSERT_EQ(lines.size(), 4u) << second_log;
@@ -163,7 +163,7 @@ TEST(ManifestEndToEnd, GeneratedManifestBringsAnEmptyFolderToTheSameContent)
     ASSERT_TRUE(platform::write_file(TORVANE_E2E_CA, test::make_test_certificates().ca_pem));
     ProgramRun untrusted = run_program({(client / "torvane").string(), "--testar-atualizacao"}, work.path() / "untrusted.out");
     EXPECT_EQ(untrusted.exit_code, 1);
-    lines = log_lines(platform::read_file(log_path).value_or(""));
+    lines = log_lines(platform::read_file(log_path, platform::document_read_limit).value_or(""));
     ASSERT_FALSE(lines.empty());
     EXPECT_TRUE(lines.back().starts_with("ERRO: " + nginx->origin() + "/manifest.json?t=")) << lines.back();
 }

@@ -17,6 +17,7 @@
 #include "ui/settings_dialog.hpp"
 #include "ui/settings_overlay.hpp"
 #include "ui/ui_state.hpp"
+#include "update/self_update.hpp"
 
 #include <gtest/gtest.h>
 
@@ -170,7 +171,7 @@ protected:
         return std::make_unique<RunningLauncher>(launcher_path(), arguments, environment, game_.path() / "torvane.out");
     }
 
-    std::string launcher_output() const { return platform::read_file(game_.path() / "torvane.out").value_or(""); }
+    std::string launcher_output() const { return platform::read_file(game_.path() / "torvane.out", platform::document_read_limit).value_or(""); }
 
     // Waits for the launcher's window and returns where it lies.
     std::optional<Placed> wait_for_window(float scale = 1)
@@ -212,7 +213,7 @@ protected:
         display_->save_screenshot(shots_ / (std::string(info->name()) + "-" + name + ".png"));
     }
 
-    std::string read_text(const fs::path& file) const { return platform::read_file(file).value_or(""); }
+    std::string read_text(const fs::path& file) const { return platform::read_file(file, platform::document_read_limit).value_or(""); }
 
     test::TempDir game_;
     test::TempDir tools_;
@@ -439,7 +440,7 @@ TEST_F(WindowEndToEnd, ReplacesItselfAndTheNewLauncherTakesOver)
     start_service();
     publish_recording_client();
     // The published launcher: the same program with a trailing mark, which an ELF file ignores.
-    std::string old_bytes = platform::read_file(launcher_path()).value();
+    std::string old_bytes = platform::read_file(launcher_path(), launcher_max_size).value();
     std::string new_bytes = old_bytes + "\nnew build\n";
     ASSERT_TRUE(platform::create_folders(service_->root() / "files"));
     ASSERT_TRUE(platform::write_file(service_->root() / "files" / "torvane-linux-x86_64", new_bytes));
@@ -460,7 +461,7 @@ TEST_F(WindowEndToEnd, ReplacesItselfAndTheNewLauncherTakesOver)
     window_ = display_->windows_of_class(window_class).front();
     // The successor took the instance lock over and deleted the old executable.
     EXPECT_TRUE(test::wait_until([&] { return !fs::exists(launcher_path().string() + ".old"); }, 20s));
-    EXPECT_TRUE(platform::read_file(launcher_path()).value() == new_bytes);
+    EXPECT_TRUE(platform::read_file(launcher_path(), launcher_max_size).value() == new_bytes);
     EXPECT_EQ(::access(launcher_path().c_str(), X_OK), 0);
     std::this_thread::sleep_for(1s);
     screenshot("successor");

@@ -229,11 +229,11 @@ TEST_F(GameSettingsStore, DamagedStoreLoadsDefaultsAndSurvivesUntilSaved)
     ASSERT_TRUE(platform::write_file(file, damaged));
 
     EXPECT_EQ(load_game_settings(game), GameSettings{});
-    EXPECT_EQ(*platform::read_file(file), damaged);
+    EXPECT_EQ(*platform::read_file(file, platform::document_read_limit), damaged);
 
     GameSettings settings{.language = "Spn", .window_mode = 0, .volume = 9};
     ASSERT_TRUE(save_game_settings(game, settings));
-    EXPECT_NE(*platform::read_file(file), damaged);
+    EXPECT_NE(*platform::read_file(file, platform::document_read_limit), damaged);
     EXPECT_EQ(load_game_settings(game), settings);
 }
 

@@ -1,4 +1,6 @@
 #include "game/option_lists.hpp"
+#include "platform/files.hpp"
+#include "support/file_shapes.hpp"
 #include "support/temp_dir.hpp"
 
 #include <gtest/gtest.h>
@@ -63,6 +65,19 @@ TEST(ResolutionChoices, ReadsTheGamesListOrFallsBack)
         } else {
             EXPECT_EQ(choices, c.expected) << c.label;
         }
+    }
+}
+
+// A Resolutions.xml that is endless, blocks or is oversized is unreadable: the built-in list, at
+// once.
+TEST(ResolutionChoices, AFileThatIsNoPlainFileOrTooLargeGivesTheBuiltInList)
+{
+    test::TempDir dir;
+    for (test::FileShape shape : test::all_file_shapes) {
+        SCOPED_TRACE(test::file_shape_name(shape));
+        test::PlantedFile planted(dir.path() / "Data/Resolutions.xml", shape, "<Resolution index=\"3\" name=\"x\"/>",
+                                  platform::document_read_limit, '\n');
+        EXPECT_EQ(resolution_choices(dir.path()).size(), shape == test::FileShape::Regular ? 1u : 20u);
     }
 }
 

@@ -1,5 +1,7 @@
 #include "build_config.hpp"
 #include "game/server_status.hpp"
+#include "platform/files.hpp"
+#include "support/file_shapes.hpp"
 #include "support/temp_dir.hpp"
 
 #include <gtest/gtest.h>
@@ -142,6 +144,22 @@ TEST(ServerAddressFile, GivesTheTargetOnlyWhenComplete)
     };
     for (const auto& c : cases)
         EXPECT_EQ(parse_server_address(c.bytes), c.target) << c.label;
+}
+
+// A Connect.msil that is endless, blocks or is oversized gives no target, at once.
+TEST(ServerAddressFile, AFileThatIsNoPlainFileOrTooLargeGivesNoTarget)
+{
+    test::TempDir dir;
+    for (test::FileShape shape : test::all_file_shapes) {
+        SCOPED_TRACE(test::file_shape_name(shape));
+        test::PlantedFile planted(dir.path() / "Data/Local/Connect.msil", shape, connect_file("10.1.2.3", 5555),
+                                  platform::document_read_limit, '\0');
+        auto target = read_server_address(dir.path());
+        if (shape == test::FileShape::Regular)
+            EXPECT_EQ(target, (ServerTarget{"10.1.2.3", 5555}));
+        else
+            EXPECT_EQ(target, std::nullopt);
+    }
 }
 
 TEST(ServerTarget, ManagedModeUsesTheDeploymentsServer)

@@ -1,5 +1,6 @@
 #include "platform/clock.hpp"
 #include "platform/files.hpp"
+#include "support/file_shapes.hpp"
 #include "support/temp_dir.hpp"
 
 #include <gtest/gtest.h>
@@ -82,18 +83,18 @@ TEST(WholeFiles, WriteReadAndReplace)
     test::TempDir dir;
     auto path = dir.path() / "doc.txt";
     ASSERT_TRUE(write_file(path, std::string("a\0b", 3)));
-    EXPECT_EQ(*read_file(path), std::string("a\0b", 3));
+    EXPECT_EQ(*read_file(path, document_read_limit), std::string("a\0b", 3));
 
     ASSERT_TRUE(write_file_atomic(path, "novo"));
-    EXPECT_EQ(*read_file(path), "novo");
+    EXPECT_EQ(*read_file(path, document_read_limit), "novo");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1); // no temporary left
 
     auto other = dir.write("other", "outro");
     ASSERT_TRUE(replace_rename(other, path));
-    EXPECT_EQ(*read_file(path), "outro");
+    EXPECT_EQ(*read_file(path, document_read_limit), "outro");
     EXPECT_FALSE(std::filesystem::exists(other));
 
-    auto failed = read_file(dir.path() / "missing");
+    auto failed = read_file(dir.path() / "missing", document_read_limit);
     ASSERT_FALSE(failed);
     EXPECT_EQ(failed.error(), "No such file or directory (os error 2)");
 }
@@ -106,13 +107,46 @@ TEST(WholeFiles, ReadFileOfWhatIsNoPlainFile)
     large[0] = 'a';
     large[large.size() - 1] = 'z';
     auto path = dir.write("large", large);
-    EXPECT_EQ(*read_file(path), large);
+    EXPECT_EQ(*read_file(path, document_read_limit), large);
 
-    EXPECT_EQ(read_file(dir.path()).error(), "Is a directory (os error 21)");
-    // A FIFO without a writer ends at once instead of blocking the read.
+    EXPECT_EQ(read_file(dir.path(), document_read_limit).error(), "Is a directory (os error 21)");
+    // A FIFO without a writer is refused at once instead of blocking the read.
     auto fifo = dir.path() / "fifo";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    EXPECT_EQ(read_file(fifo), std::string());
+    EXPECT_EQ(read_file(fifo, document_read_limit).error(), not_regular_file_message);
+}
+
+// Whatever lies under the name, a whole-file read neither blocks nor reads past its limit.
+TEST(WholeFiles, ReadFileReadsOnlyRegularFilesWithinTheLimit)
+{
+    test::TempDir dir;
+    const std::string content = "[FPS]\nLimit=144\n";
+    const std::uint64_t limit = 4096;
+    for (test::FileShape shape : test::all_file_shapes) {
+        SCOPED_TRACE(test::file_shape_name(shape));
+        const std::filesystem::path path = dir.path() / "arquivo";
+        test::PlantedFile planted(path, shape, content, limit, '\n');
+        auto bytes = read_file(path, limit);
+        switch (shape) {
+        case test::FileShape::Regular:
+            EXPECT_EQ(bytes.value_or("?"), content);
+            break;
+        case test::FileShape::LinkToDevZero:
+        case test::FileShape::EndlessFifo:
+            EXPECT_EQ(bytes.error(), not_regular_file_message);
+            break;
+        case test::FileShape::OverLimit:
+            EXPECT_EQ(bytes.error(), file_too_large_message);
+            break;
+        }
+    }
+
+    // Exactly at the limit is still whole; without following links a link is refused.
+    auto at_limit = dir.write("no-limite", std::string(limit, 'x'));
+    EXPECT_EQ(read_file(at_limit, limit).value_or("").size(), limit);
+    std::filesystem::create_symlink(at_limit, dir.path() / "link");
+    EXPECT_EQ(read_file(dir.path() / "link", limit).value_or("").size(), limit);
+    EXPECT_EQ(read_file(dir.path() / "link", limit, FollowLinks::No).error(), "Too many levels of symbolic links (os error 40)");
 }
 
 TEST(WholeFiles, AtomicWritesFromSeveralThreadsLeaveOneWholeFile)
@@ -131,7 +165,7 @@ TEST(WholeFiles, AtomicWritesFromSeveralThreadsLeaveOneWholeFile)
     for (auto& thread : threads)
         thread.join();
     EXPECT_EQ(failures, 0);
-    std::string final_content = *read_file(path);
+    std::string final_content = *read_file(path, document_read_limit);
     ASSERT_GE(final_content.size(), 4096u);
     int t = static_cast<int>(final_content.size()) - 4096;
     EXPECT_EQ(final_content, std::string(4096 + t, static_cast<char>('a' + t)));
@@ -153,8 +187,8 @@ TEST(WholeFiles, AtomicWriteNeverWritesThroughWhatIsAtItsTemporaryName)
             std::filesystem::create_symlink(outside, prefix + std::to_string(n));
     }
     ASSERT_TRUE(write_file_atomic(path, "novo"));
-    EXPECT_EQ(*read_file(path), "novo");
-    EXPECT_EQ(*read_file(outside), "fora");
+    EXPECT_EQ(*read_file(path, document_read_limit), "novo");
+    EXPECT_EQ(*read_file(outside, document_read_limit), "fora");
 }
 
 TEST(WholeFiles, AtomicWriteRemovesStaleTemporariesOfItsFileOnly)
@@ -192,7 +226,7 @@ TEST(WholeFiles, AtomicWriteRemovesStaleTemporariesOfItsFileOnly)
     for (const Case& c : cases)
         EXPECT_EQ(std::filesystem::exists(dir.path() / c.name), !c.removed) << c.name;
     EXPECT_FALSE(std::filesystem::is_symlink(dir.path() / "doc.txt.tmp-999999997-3"));
-    EXPECT_EQ(*read_file(outside), "fora");
+    EXPECT_EQ(*read_file(outside, document_read_limit), "fora");
     EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "doc.txt.tmp-999999996-1"));
 }
 

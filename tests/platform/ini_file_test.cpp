@@ -1,5 +1,6 @@
 #include "platform/files.hpp"
 #include "platform/ini_file.hpp"
+#include "support/file_shapes.hpp"
 #include "support/temp_dir.hpp"
 
 #include <gtest/gtest.h>
@@ -47,6 +48,18 @@ TEST(IniFile, ReadsIntegersAsTheGameDoes)
     }
 }
 
+// A config.ini that is endless, blocks or is oversized reads as missing: the default, at once.
+TEST(IniFile, AFileThatIsNoPlainFileOrTooLargeGivesTheDefault)
+{
+    test::TempDir dir;
+    const std::filesystem::path file = dir.path() / "Data/Custom/config.ini";
+    for (test::FileShape shape : test::all_file_shapes) {
+        SCOPED_TRACE(test::file_shape_name(shape));
+        test::PlantedFile planted(file, shape, "[FPS]\r\nLimit=144\r\n", document_read_limit, '\n');
+        EXPECT_EQ(ini_read_int(file, "FPS", "Limit", 300), shape == test::FileShape::Regular ? 144 : 300);
+    }
+}
+
 TEST(IniFile, WritesInPlaceAndKeepsEverythingElse)
 {
     struct Case {
@@ -75,7 +88,7 @@ TEST(IniFile, WritesInPlaceAndKeepsEverythingElse)
             ASSERT_TRUE(write_file(file, *c.before));
         }
         ASSERT_TRUE(ini_write_string(file, "FPS", "Limit", "360")) << c.label;
-        EXPECT_EQ(*read_file(file), c.after) << c.label;
+        EXPECT_EQ(*read_file(file, document_read_limit), c.after) << c.label;
         EXPECT_EQ(ini_read_int(file, "FPS", "Limit", 0), 360) << c.label;
     }
 }
@@ -92,7 +105,7 @@ TEST(IniFile, RefusesWhatWouldDamageTheFile)
     auto refused = ini_write_string(file, "FPS", "Limit", "60");
     ASSERT_FALSE(refused);
     EXPECT_EQ(refused.error(), "Permission denied (os error 13)");
-    EXPECT_EQ(*read_file(file), "[FPS]\nLimit=30\n");
+    EXPECT_EQ(*read_file(file, document_read_limit), "[FPS]\nLimit=30\n");
 
     EXPECT_FALSE(ini_write_string(dir.path() / "missing" / "config.ini", "FPS", "Limit", "60"));
 }
@@ -105,7 +118,7 @@ TEST(IniFile, WritesThroughASymbolicLink)
     fs::create_symlink(target, link);
     ASSERT_TRUE(ini_write_string(link, "FPS", "Limit", "144"));
     EXPECT_TRUE(fs::is_symlink(link));
-    EXPECT_EQ(*read_file(target), "[FPS]\nLimit=144\n");
+    EXPECT_EQ(*read_file(target, document_read_limit), "[FPS]\nLimit=144\n");
 }
 
 } // namespace

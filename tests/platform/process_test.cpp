@@ -147,6 +147,39 @@ TEST(StartDetached, RunsInItsFolderWithArgumentsInheritingOnlyTheOneDescriptor)
     EXPECT_TRUE(zombie_children().empty());
 }
 
+// A program checked through an open descriptor and started from it is the file that was checked,
+// even when another file was renamed over its path in between: native programs by the descriptor
+// itself, Windows programs through the descriptor's path.
+TEST(StartDetached, FromTheInheritedDescriptorTheCheckedFileRuns)
+{
+    test::TempDir dir;
+    fs::path record = dir.path() / "record";
+    auto script = [&](std::string_view who) {
+        return "#!/bin/sh\necho " + std::string(who) + " \"$@\" > '" + record.string() + "'\n";
+    };
+    fs::path program = write_executable(dir, "Main.exe", script("verificado"));
+    auto checked = FileHandle::open_for_reading(program);
+    ASSERT_TRUE(checked) << checked.error();
+    fs::path impostor = write_executable(dir, "outro", script("impostor"));
+    fs::rename(impostor, program);
+
+    auto started = start_detached(ProgramLaunch {.program = program, .arguments = {"-launcher"},
+        .inherited_descriptor = checked->descriptor(), .run_from = RunFrom::InheritedDescriptor});
+    ASSERT_TRUE(started) << started.error();
+    ASSERT_TRUE(test::wait_until([&] { return !lines_of(record).empty(); }));
+    EXPECT_EQ(lines_of(record), std::vector<std::string> {"verificado -launcher"});
+
+    // What the descriptor's path opens in a program that inherited it is the checked file too.
+    fs::remove(record);
+    std::string path_text = inherited_descriptor_path(checked->descriptor()).string();
+    fs::path reader = write_executable(dir, "leitor", "#!/bin/sh\nhead -n 2 \"$1\" | tail -n 1 > '" + record.string() + "'\n");
+    started = start_detached(ProgramLaunch {.program = reader, .arguments = {path_text},
+        .inherited_descriptor = checked->descriptor()});
+    ASSERT_TRUE(started) << started.error();
+    ASSERT_TRUE(test::wait_until([&] { return !lines_of(record).empty(); }));
+    EXPECT_EQ(lines_of(record), std::vector<std::string> {"echo verificado \"$@\" > '" + record.string() + "'"});
+}
+
 TEST(StartDetached, FindsABareNameOnPath)
 {
     test::TempDir dir;
@@ -167,6 +200,7 @@ TEST(StartDetached, StartFailuresCarryTheSystemText)
     fs::path no_interpreter_line = write_executable(dir, "data.bin", "just bytes\n");
     fs::path no_interpreter = write_executable(dir, "broken.sh", "#!/nonexistent/sh\n");
     fs::path runs = write_executable(dir, "runs.sh", "#!/bin/sh\n");
+    FileHandle not_executable_file = FileHandle::open_for_reading(not_executable).value();
     struct Case {
         const char* what;
         ProgramLaunch launch;
@@ -182,6 +216,11 @@ TEST(StartDetached, StartFailuresCarryTheSystemText)
         {"folder missing", {.program = runs, .working_folder = dir.path() / "gone"},
             "No such file or directory (os error 2)"},
         {"descriptor not open", {.program = runs, .inherited_descriptor = 1000}, "Bad file descriptor (os error 9)"},
+        {"run from no descriptor", {.program = runs, .run_from = RunFrom::InheritedDescriptor},
+            "Bad file descriptor (os error 9)"},
+        {"run from a descriptor of a file that may not run",
+            {.program = not_executable, .inherited_descriptor = not_executable_file.descriptor(), .run_from = RunFrom::InheritedDescriptor},
+            "Permission denied (os error 13)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -216,6 +255,13 @@ TEST(ExecutableKind, ByTheFirstBytes)
         auto kind = executable_kind(file);
         ASSERT_TRUE(kind) << kind.error();
         EXPECT_EQ(*kind, c.kind);
+        // Through an open handle, wherever its read position stands.
+        FileHandle handle = FileHandle::open_for_reading(file).value();
+        std::uint8_t skipped[1];
+        (void)handle.read(skipped);
+        auto by_handle = executable_kind(handle);
+        ASSERT_TRUE(by_handle) << by_handle.error();
+        EXPECT_EQ(*by_handle, c.kind);
     }
     EXPECT_EQ(executable_kind(dir.path() / "missing").error(), "No such file or directory (os error 2)");
     EXPECT_EQ(executable_kind(dir.path()).error(), "Is a directory (os error 21)");

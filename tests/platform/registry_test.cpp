@@ -1,5 +1,6 @@
 #include "platform/files.hpp"
 #include "platform/registry.hpp"
+#include "support/file_shapes.hpp"
 #include "support/temp_dir.hpp"
 
 #include <gtest/gtest.h>
@@ -43,11 +44,11 @@ TEST_F(RegistryStore, OpeningCreatesTheKeyFileAndLeavesAnExistingOneAlone)
     EXPECT_EQ(missing.error(), "No such file or directory (os error 2)");
 
     ASSERT_TRUE(key.set_dword("WindowMode", 2));
-    std::string stored = *read_file(key_file());
+    std::string stored = *read_file(key_file(), document_read_limit);
     // Key paths compare without case: another spelling opens the same key and rewrites nothing.
     auto again = RegistryKey::create_current_user("software\\QUENBY\\ornhald2\\config");
     ASSERT_TRUE(again);
-    EXPECT_EQ(*read_file(key_file()), stored);
+    EXPECT_EQ(*read_file(key_file(), document_read_limit), stored);
     EXPECT_EQ(again->query("windowmode")->bytes, std::string("\x02\0\0\0", 4));
 }
 
@@ -125,12 +126,27 @@ TEST(RegistryStrings, DecodeAsTheSystemStoresThem)
     EXPECT_EQ(registry_string_bytes("a\xff"), std::string("a\0\xfd\xff\0\0", 6)) << "invalid UTF-8 becomes U+FFFD";
 }
 
+// A key file that is endless, blocks or is oversized is unreadable: its values cannot be had, and
+// asking for them ends at once.
+TEST_F(RegistryStore, AKeyFileThatIsNoPlainFileOrTooLargeIsUnreadable)
+{
+    RegistryKey key = open_key();
+    ASSERT_TRUE(key.set_dword("WindowMode", 2));
+    const std::string complete = *read_file(key_file(), document_read_limit);
+    for (test::FileShape shape : test::all_file_shapes) {
+        SCOPED_TRACE(test::file_shape_name(shape));
+        test::PlantedFile planted(key_file(), shape, complete, document_read_limit, '\n');
+        auto value = key.query("WindowMode");
+        EXPECT_EQ(value.has_value(), shape == test::FileShape::Regular);
+    }
+}
+
 TEST_F(RegistryStore, DamagedFileReadsEmptyAndSurvivesUntilAWriteSucceeds)
 {
     RegistryKey key = open_key();
     ASSERT_TRUE(key.set_dword("WindowMode", 2));
     ASSERT_TRUE(key.set_dword("Resolution", 4));
-    std::string complete = *read_file(key_file());
+    std::string complete = *read_file(key_file(), document_read_limit);
 
     struct Case {
         const char* label;
@@ -152,7 +168,7 @@ TEST_F(RegistryStore, DamagedFileReadsEmptyAndSurvivesUntilAWriteSucceeds)
         refuse_registry_write("RenderState");
         EXPECT_FALSE(reopened->set_dword("RenderState", 1));
         clear_registry_refusals();
-        EXPECT_EQ(*read_file(key_file()), c.bytes) << c.label << ": the damaged file must stay until a save";
+        EXPECT_EQ(*read_file(key_file(), document_read_limit), c.bytes) << c.label << ": the damaged file must stay until a save";
 
         ASSERT_TRUE(reopened->set_dword("RenderState", 1)) << c.label;
         EXPECT_EQ(reopened->query("RenderState")->bytes, std::string("\x01\0\0\0", 4)) << c.label;

@@ -12,7 +12,7 @@ namespace {
 
 std::vector<std::uint8_t> dev_blob()
 {
-    std::string bytes = *read_file(test::source_dir() / "tests/fixtures/dev-release-key.blob");
+    std::string bytes = *read_file(test::source_dir() / "tests/fixtures/dev-release-key.blob", document_read_limit);
     return {bytes.begin(), bytes.end()};
 }
 

@@ -1,5 +1,7 @@
 #include "render/images.hpp"
 
+#include "platform/files.hpp"
+#include "support/file_shapes.hpp"
 #include "support/temp_dir.hpp"
 
 #include <gtest/gtest.h>
@@ -263,6 +265,23 @@ TEST(LoadMediaAsset, OverrideFileWinsUnlessEmptyOrUnreadable)
     EXPECT_EQ(load("empty.png"), (std::vector<std::uint8_t>{1, 2, 3}));
     std::filesystem::create_directories(base.path() / "Data/LauncherWeb/media/folder.png");
     EXPECT_EQ(load("folder.png"), (std::vector<std::uint8_t>{1, 2, 3}));
+}
+
+// An override that is endless, blocks or is oversized is unreadable: the built-in image, at once.
+TEST(LoadMediaAsset, AnOverrideThatIsNoPlainFileOrTooLargeGivesTheBuiltInBytes)
+{
+    test::TempDir base;
+    const std::uint8_t built_in[] = {1, 2, 3};
+    for (test::FileShape shape : test::all_file_shapes) {
+        SCOPED_TRACE(test::file_shape_name(shape));
+        test::PlantedFile planted(base.path() / "Data/LauncherWeb/media/hero-torvane.webp", shape, "xyz",
+                                  platform::image_read_limit, '\0');
+        auto bytes = load_media_asset(base.path(), "hero-torvane.webp", built_in);
+        if (shape == test::FileShape::Regular)
+            EXPECT_EQ(bytes, (std::vector<std::uint8_t>{'x', 'y', 'z'}));
+        else
+            EXPECT_EQ(bytes, (std::vector<std::uint8_t>{1, 2, 3}));
+    }
 }
 
 } // namespace

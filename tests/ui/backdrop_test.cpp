@@ -1,7 +1,10 @@
 #include "ui/backdrop.hpp"
 
+#include "render/images.hpp"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <thread>
 
@@ -43,10 +46,46 @@ TEST(SlideshowTest, BaseColourHeroThenShade)
     EXPECT_EQ(target.at(50, 30), pixel_word(0, 0, 0, 255));
 }
 
+TEST(SlideshowTest, BandsGiveTheSamePixelsAsWholeLayers)
+{
+    // A hero with detail, a shade with varying alpha, and targets taller than one band of rows,
+    // at a scale that reaches the edges and one that leaves the base colour showing.
+    Pixmap hero = Pixmap::create_or_die(90, 70);
+    Pixmap shade = Pixmap::create_or_die(120, 100);
+    for (std::uint32_t y = 0; y < hero.height(); ++y)
+        for (std::uint32_t x = 0; x < hero.width(); ++x)
+            hero.at(x, y) = pixel_word((x * 7) & 0xFF, (y * 5) & 0xFF, (x * y) & 0xFF, 255);
+    for (std::uint32_t y = 0; y < shade.height(); ++y)
+        for (std::uint32_t x = 0; x < shade.width(); ++x) {
+            const std::uint32_t a = (x + 2 * y) & 0xFF;
+            shade.at(x, y) = pixel_word(a / 3, a / 4, a / 5, a);
+        }
+    struct Case {
+        std::uint32_t width, height;
+        float scale, time;
+    };
+    const Case cases[] = {{120, 100, 0.12f, 4.5f}, {120, 77, 0.05f, 20}, {100, 130, 0.1f, 0}};
+    for (const Case& c : cases) {
+        Pixmap banded = Pixmap::create_or_die(c.width, c.height);
+        draw_background_slideshow(banded, hero, c.scale, -30, -10, shade, c.time);
+
+        Pixmap whole = Pixmap::create_or_die(c.width, c.height);
+        whole.fill(pixel_word(6, 10, 9, 255));
+        const float zoom = slideshow_zoom(c.time);
+        const float x = (-30 * zoom + 550 * (1 - zoom)) * c.scale;
+        const float y = (-10 * zoom + 330 * (1 - zoom)) * c.scale;
+        draw_image_scaled(hero, whole, x, y, zoom / 1.08f, zoom / 1.08f, 0.55f, ImageBlend::SourceOver,
+            ClipRect{0, 0, static_cast<std::int32_t>(c.width), static_cast<std::int32_t>(c.height)});
+        blend_pixmap_at(whole, shade, 1, 0, 0);
+        EXPECT_TRUE(std::ranges::equal(banded.pixels(), whole.pixels())) << c.width << "x" << c.height;
+    }
+}
+
 BackgroundWorkerStart small_worker_start(ChannelReceiver<RenderJob> jobs, ChannelSender<Pixmap> frames)
 {
-    return BackgroundWorkerStart{std::move(jobs), std::move(frames), solid(130, 80, pixel_word(200, 100, 50, 255)),
-        Pixmap::create_or_die(110, 66), 110, 66, 0.1f, 0, 0};
+    return BackgroundWorkerStart{std::move(jobs), std::move(frames),
+        std::make_shared<const Pixmap>(solid(130, 80, pixel_word(200, 100, 50, 255))),
+        std::make_shared<const Pixmap>(Pixmap::create_or_die(110, 66)), 110, 66, 0.1f, 0, 0};
 }
 
 std::vector<PanelRect> four_panels()
@@ -98,7 +137,7 @@ TEST(BackgroundWorkerTest, JobWithoutPanelsGivesBareBackdrop)
     BackgroundWorker worker{Pixmap::create_or_die(110, 66)};
     Pixmap result = render_background_job(worker, start, {3.0f, {}});
     Pixmap expected = Pixmap::create_or_die(110, 66);
-    draw_background_slideshow(expected, start.hero, start.scale, 0, 0, start.shade, 3.0f);
+    draw_background_slideshow(expected, *start.hero, start.scale, 0, 0, *start.shade, 3.0f);
     EXPECT_TRUE(std::equal(result.pixels().begin(), result.pixels().end(), expected.pixels().begin()));
     EXPECT_TRUE(worker.layers.empty());
 }
@@ -118,6 +157,42 @@ TEST(BackgroundWorkerTest, ThreadAnswersJobsAndEndsWhenSenderDropped)
     { auto dropped = std::move(job_tx); }
     // The worker ends, dropping its frame sender: the receive returns instead of waiting.
     EXPECT_FALSE(frame_rx.receive());
+    thread.join();
+}
+
+TEST(BackgroundWorkerTest, DrawsIntoTheSpareBackdropItIsHandedBack)
+{
+    auto [job_tx, job_rx] = make_channel<RenderJob>();
+    auto [frame_tx, frame_rx] = make_channel<Pixmap>();
+    std::thread thread(background_render_worker, small_worker_start(std::move(job_rx), std::move(frame_tx)));
+
+    ASSERT_TRUE(job_tx.send({0.5f, four_panels()}));
+    std::optional<Pixmap> first = frame_rx.receive();
+    ASSERT_TRUE(first);
+    const std::uint32_t* first_memory = first->pixels().data();
+    // Whatever the UI left in it is drawn over.
+    first->fill(pixel_word(1, 2, 3, 4));
+    ASSERT_TRUE(job_tx.send({0.7f, four_panels(), std::move(*first)}));
+    std::optional<Pixmap> second = frame_rx.receive();
+    ASSERT_TRUE(job_tx.send({0.9f, four_panels()}));
+    std::optional<Pixmap> third = frame_rx.receive();
+    ASSERT_TRUE(second && third);
+    // The job that brought the spare is drawn into it; one without gets memory of its own.
+    EXPECT_EQ(second->pixels().data(), first_memory);
+    EXPECT_NE(third->pixels().data(), first_memory);
+
+    // The same pictures as a worker that never got anything back.
+    auto [unused_tx, unused_rx] = make_channel<RenderJob>();
+    auto [reference_tx, reference_rx] = make_channel<Pixmap>();
+    BackgroundWorkerStart start = small_worker_start(std::move(unused_rx), std::move(reference_tx));
+    BackgroundWorker reference{Pixmap::create_or_die(110, 66)};
+    render_background_job(reference, start, {0.5f, four_panels()});
+    Pixmap expected_second = render_background_job(reference, start, {0.7f, four_panels()});
+    Pixmap expected_third = render_background_job(reference, start, {0.9f, four_panels()});
+    EXPECT_TRUE(std::ranges::equal(second->pixels(), expected_second.pixels()));
+    EXPECT_TRUE(std::ranges::equal(third->pixels(), expected_third.pixels()));
+
+    { auto dropped = std::move(job_tx); }
     thread.join();
 }
 

@@ -149,6 +149,39 @@ TEST(RenderFrame, OneJobInFlightAndMovedPanelsGoOutWithTheNextJob)
     EXPECT_EQ(state.background_composite.at(640, 520), pixel_word(10, 20, 30, 255));
 }
 
+TEST(RenderFrame, TheFirstWorkerBackdropGivesBackTheIntroCanvasAndGlass)
+{
+    // The test plays the worker from the first frame on, so no backdrop arrives unasked.
+    TempDir base;
+    UiState state = build_ui_state(1, base.path());
+    auto [job_tx, job_rx] = make_channel<RenderJob>();
+    auto [frame_tx, frame_rx] = make_channel<Pixmap>();
+    state.render_job_tx = std::move(job_tx);
+    state.render_frame_rx = std::move(frame_rx);
+    advance_clock(state, 3);
+    // Until the worker answers, the frames made their own backdrop and glass.
+    EXPECT_EQ(state.backdrop_canvas.width(), state.frame_canvas.width());
+    EXPECT_FALSE(state.glass_patches.empty());
+
+    Pixmap backdrop = Pixmap::create_or_die(state.frame_canvas.width(), state.frame_canvas.height());
+    backdrop.fill(pixel_word(10, 20, 30, 255));
+    ASSERT_TRUE(frame_tx.send(std::move(backdrop)));
+    render_frame(state);
+    EXPECT_EQ(state.backdrop_canvas.pixel_count(), 1u);
+    EXPECT_TRUE(state.glass_patches.empty());
+
+    // A later whole composition keeps the worker's backdrop instead of drawing one here.
+    state.main_dirty = true;
+    EXPECT_EQ(render_frame(state), std::vector<DirtyRect>{full_canvas(state)});
+    EXPECT_EQ(state.backdrop_canvas.pixel_count(), 1u);
+    EXPECT_EQ(state.background_composite.at(640, 520), pixel_word(10, 20, 30, 255));
+
+    // A new scale starts over with a canvas of its size.
+    apply_scale(state, 1.25f);
+    EXPECT_EQ(state.backdrop_canvas.width(), state.frame_canvas.width());
+    drop_ui_state(state);
+}
+
 TEST(RenderFrame, UnchangedPanelsWaitForTheInterval)
 {
     ScreenWithTestWorker screen;

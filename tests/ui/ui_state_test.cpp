@@ -60,6 +60,24 @@ TEST(UiStateTest, BuiltWithInitialValues)
     drop_ui_state(state);
 }
 
+TEST(UiStateTest, ReleasedHeroIsDecodedAgainForANewScale)
+{
+    test::TempDir base;
+    UiState kept = build_ui_state(1, base.path());
+    UiState released = build_ui_state(1, base.path());
+    release_decoded_hero(released);
+    EXPECT_EQ(released.images.hero.pixel_count(), 1u);
+    // The copy for the current scale stays.
+    EXPECT_TRUE(same_pixels(*released.images.hero_scaled, *kept.images.hero_scaled));
+
+    apply_scale(kept, 1.25f);
+    apply_scale(released, 1.25f);
+    EXPECT_TRUE(same_pixels(released.images.hero, kept.images.hero));
+    EXPECT_TRUE(same_pixels(*released.images.hero_scaled, *kept.images.hero_scaled));
+    drop_ui_state(kept);
+    drop_ui_state(released);
+}
+
 TEST(UiStateTest, BrokenOrEmptyOverridesFallBackToBuiltIn)
 {
     test::TempDir base;
@@ -114,8 +132,9 @@ TEST_F(ApplyScaleTest, CanvasesFollowTheScale)
     for (const Case& c : cases) {
         state().redraw_all = false;
         apply_scale(state(), c.scale);
-        for (const Pixmap* canvas : {&state().frame_canvas, &state().backdrop_canvas, &state().background_composite,
-                 &state().scene_canvas, &state().background_layer}) {
+        const std::initializer_list<const Pixmap*> canvases = {&state().frame_canvas, &state().backdrop_canvas,
+            &state().background_composite, &state().scene_canvas, state().background_layer.get()};
+        for (const Pixmap* canvas : canvases) {
             EXPECT_EQ(canvas->width(), c.width) << c.scale;
             EXPECT_EQ(canvas->height(), c.height) << c.scale;
         }

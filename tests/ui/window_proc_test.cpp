@@ -5,10 +5,12 @@
 #include "core/config_json.hpp"
 #include "core/launcher_config_cache.hpp"
 #include "game/game_settings.hpp"
+#include "platform/files.hpp"
 #include "platform/registry.hpp"
 #include "recording_window.hpp"
 #include "release_keys.hpp"
 #include "support/temp_dir.hpp"
+#include "support/xvfb_display.hpp"
 #include "ui/game_start.hpp"
 #include "ui/layout.hpp"
 #include "ui/main_actions.hpp"
@@ -18,6 +20,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/file.h>
 
@@ -614,6 +617,87 @@ TEST_F(WindowProcTest, GameStartsVerifiedInItsFolderWithTheLockInherited)
     EXPECT_TRUE(std::holds_alternative<window_action::ArmCloseTimer>(app().actions[1]));
     EXPECT_EQ(ui().play_label, "abrindo o jogo...");
     EXPECT_FALSE(ui().play_enabled);
+}
+
+// Another file renamed over Main.exe between the signature check and the start never runs: the
+// started client is the verified one, natively or through wine.
+TEST_F(WindowProcTest, TheVerifiedClientRunsWhenAnotherFileIsRenamedOverIt)
+{
+    SKIP_UNLESS_BUILT_WITH_DEV_KEY();
+    // wine's stand-in copies the program it is given into "iniciado" in the game folder.
+    auto wine = dir.write("bin/wine", "#!/bin/sh\ncat \"$1\" > iniciado.parte && mv iniciado.parte iniciado\n");
+    std::filesystem::permissions(wine, std::filesystem::perms::owner_all);
+    const std::string saved_path = std::getenv("PATH");
+    ::setenv("PATH", ((dir.path() / "bin").string() + ":" + saved_path).c_str(), 1);
+    const std::string native = "#!/bin/sh\necho verificado > iniciado.parte && mv iniciado.parte iniciado\n";
+    const std::string native_impostor = "#!/bin/sh\necho impostor > iniciado.parte && mv iniciado.parte iniciado\n";
+    struct Case {
+        const char* name;
+        std::string verified;
+        std::string impostor;
+        std::string started;
+    };
+    const Case cases[] = {
+        {"a native client", native, native_impostor, "verificado\n"},
+        {"a Windows client", "MZ verificado\n", "MZ impostor\n", "MZ verificado\n"},
+        {"a Windows client replaced by a native program", "MZ verificado\n", native_impostor, "MZ verificado\n"},
+        {"a native client replaced by a Windows program", native, "MZ impostor\n", "verificado\n"},
+    };
+    app().game_dir = dir.path();
+    const std::filesystem::path started_file = dir.path() / "iniciado";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(started_file);
+        app().actions.clear();
+        write_signed_client(c.verified);
+        app().services.start_process = [&](const platform::ProgramLaunch& launch) {
+            auto impostor = dir.write("outro", c.impostor);
+            std::filesystem::permissions(impostor, std::filesystem::perms::owner_all);
+            std::filesystem::rename(impostor, dir.path() / "Main.exe");
+            return platform::start_detached(launch);
+        };
+        launch_game(app());
+        ASSERT_EQ(app().actions.size(), 2u);
+        EXPECT_TRUE(std::holds_alternative<window_action::Minimize>(app().actions[0]));
+        ASSERT_TRUE(test::wait_until([&] { return std::filesystem::exists(started_file); }));
+        EXPECT_EQ(dir.read("iniciado"), c.started);
+    }
+    ::setenv("PATH", saved_path.c_str(), 1);
+}
+
+// The same with wine itself and real Windows programs: the verified client runs, from the game
+// folder and with "-launcher".
+TEST_F(WindowProcTest, UnderWineTheVerifiedClientRunsWhenAnotherFileIsRenamedOverIt)
+{
+#ifndef TORVANE_WINE_CLIENTS
+    GTEST_SKIP() << "needs wine and a Windows cross compiler";
+#else
+    SKIP_UNLESS_BUILT_WITH_DEV_KEY();
+    const std::filesystem::path clients = TORVANE_WINE_CLIENTS;
+    auto bytes_of = [](const std::filesystem::path& file) {
+        return platform::read_file(file, platform::document_read_limit).value();
+    };
+    write_signed_client(bytes_of(clients / "verificado.exe"));
+    const std::string impostor = bytes_of(clients / "impostor.exe");
+    // A prefix of the test's own (wine makes it at its first start), with wine's messages off.
+    const std::string prefix = (dir.path() / "wine").string();
+    ::setenv("WINEPREFIX", prefix.c_str(), 1);
+    ::setenv("WINEDEBUG", "-all", 1);
+    app().game_dir = dir.path();
+    app().services.start_process = [&](const platform::ProgramLaunch& launch) {
+        std::filesystem::rename(dir.write("outro.exe", impostor), dir.path() / "Main.exe");
+        return platform::start_detached(launch);
+    };
+    launch_game(app());
+    EXPECT_EQ(app().actions.size(), 2u);
+    const bool started = test::wait_until([&] { return std::filesystem::exists(dir.path() / "iniciado.txt"); }, 180s);
+    // The prefix's wine server ends before the test's folder goes.
+    (void)std::system("wineserver -k; wineserver -w");
+    ::unsetenv("WINEPREFIX");
+    ::unsetenv("WINEDEBUG");
+    ASSERT_TRUE(started);
+    EXPECT_EQ(dir.read("iniciado.txt"), "verificado -launcher\n");
+#endif
 }
 
 TEST_F(WindowProcTest, GameStartFailuresShowTheErrorAndMakePlayReadyAgain)

@@ -139,7 +139,7 @@ TEST_F(ClientUpdateTest, FreshInstallFillsAReleaseFolderAndSwitchesToIt)
     EXPECT_EQ(*folder, game_.path() / "Versions" / published.release_id);
     for (const ReleaseEntry& entry : published.list.entries)
         EXPECT_TRUE(file_matches_entry(*folder / entry.path, entry)) << entry.path;
-    EXPECT_TRUE(platform::read_file(*folder / "release.pmx").value_or("") == published.list_bytes);
+    EXPECT_TRUE(platform::read_file(*folder / "release.pmx", platform::document_read_limit).value_or("") == published.list_bytes);
     EXPECT_EQ(active_release(), published.release_id);
     EXPECT_EQ(resolve_active_release(game_.path()), *folder);
     // The client is started from the release folder, so it must be runnable there.

@@ -1,5 +1,6 @@
 #include "update/hash_cache.hpp"
 
+#include "support/file_shapes.hpp"
 #include "support/temp_dir.hpp"
 
 #include <gtest/gtest.h>
@@ -61,6 +62,18 @@ TEST(LoadHashCache, MissingOrUnreadableFileIsEmpty)
     EXPECT_TRUE(load_hash_cache(dir.path()).empty());
     std::filesystem::create_directories(hash_cache_path(dir.path())); // a folder in its place
     EXPECT_TRUE(load_hash_cache(dir.path()).empty());
+}
+
+// An endless, blocking or oversized cache file is a damaged one: empty, at once.
+TEST(LoadHashCache, AFileThatIsNoPlainFileOrTooLargeIsEmpty)
+{
+    test::TempDir dir;
+    const std::string text = "Data/a.bin|3|42\tabc\r\n";
+    for (test::FileShape shape : test::all_file_shapes) {
+        SCOPED_TRACE(test::file_shape_name(shape));
+        test::PlantedFile planted(hash_cache_path(dir.path()), shape, text, hash_cache_read_limit, '\n');
+        EXPECT_EQ(load_hash_cache(dir.path()).size(), shape == test::FileShape::Regular ? 1u : 0u);
+    }
 }
 
 TEST(SaveHashCache, WritesCrlfLinesAndCreatesTheFolder)

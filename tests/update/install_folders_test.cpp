@@ -1,6 +1,7 @@
 #include "platform/file_handle.hpp"
 #include "publisher.hpp"
 #include "release_keys.hpp"
+#include "support/file_shapes.hpp"
 #include "support/sample_client.hpp"
 #include "support/temp_dir.hpp"
 #include "update/install_folders.hpp"
@@ -103,6 +104,34 @@ TEST_F(InstallFolders, ActiveReleaseResolvesOnlyWhenItsListVerifies)
         activate(first.release_id);
         c.arrange();
         EXPECT_EQ(resolve_active_release(game), c.resolves_to_release ? folder : game);
+    }
+}
+
+// A stored list or active-release that is endless, blocks or is oversized is a damaged one: the
+// game folder, at once.
+TEST_F(InstallFolders, AStoredFileThatIsNoPlainFileOrTooLargeLeadsBackToTheGameFolder)
+{
+    SKIP_UNLESS_BUILT_WITH_DEV_KEY();
+    const fs::path folder = install(first);
+    activate(first.release_id);
+    struct Case {
+        fs::path file;
+        std::string content;
+        std::uint64_t limit;
+    };
+    const Case cases[] = {
+        {folder / "release.pmx", first.list_bytes, release_list_max_size},
+        {game / "active-release", first.release_id, release_id_length},
+    };
+    for (const Case& c : cases) {
+        for (test::FileShape shape : test::all_file_shapes) {
+            SCOPED_TRACE(c.file.filename().string() + ": " + test::file_shape_name(shape));
+            {
+                test::PlantedFile planted(c.file, shape, c.content, c.limit, '\n');
+                EXPECT_EQ(resolve_active_release(game), shape == test::FileShape::Regular ? folder : game);
+            }
+            dir.write(fs::relative(c.file, dir.path()), c.content);
+        }
     }
 }
 

@@ -41,7 +41,7 @@ TEST_F(Publisher, WritesASignedReleaseTree)
     ASSERT_TRUE(published) << published.error();
     EXPECT_EQ(published->list_file, service / "client" / "current.pmx");
     EXPECT_EQ(published->release_folder, service / "client" / "releases" / published->release_id);
-    EXPECT_EQ(*platform::read_file(published->list_file), published->list_bytes);
+    EXPECT_EQ(*platform::read_file(published->list_file, platform::document_read_limit), published->list_bytes);
 
     auto list = parse_release_list(published->list_bytes, test::dev_public_key());
     ASSERT_TRUE(list) << list.error();
@@ -63,12 +63,12 @@ TEST_F(Publisher, WritesASignedReleaseTree)
     ASSERT_TRUE(id) << id.error();
     EXPECT_EQ(hex_lower(*id), published->release_id);
     // Only the id in the header changed; the index itself is carried over.
-    std::string original = *platform::read_file(client / "Assets" / "assets.idx");
-    std::string stamped = *platform::read_file(published->release_folder / "Assets" / "assets.idx");
+    std::string original = *platform::read_file(client / "Assets" / "assets.idx", platform::document_read_limit);
+    std::string stamped = *platform::read_file(published->release_folder / "Assets" / "assets.idx", platform::document_read_limit);
     EXPECT_EQ(stamped.substr(0, 8), original.substr(0, 8));
     EXPECT_EQ(stamped.substr(24), original.substr(24));
     // The index signature covers the stamped index.
-    std::string index_signature = *platform::read_file(published->release_folder / "Assets" / "assets.idx.sig");
+    std::string index_signature = *platform::read_file(published->release_folder / "Assets" / "assets.idx.sig", platform::document_read_limit);
     EXPECT_TRUE(test::dev_public_key().verify_sha256(
         sha256_bytes(stamped), std::span<const std::uint8_t, 256>(
                                    reinterpret_cast<const std::uint8_t*>(index_signature.data()), 256)));
@@ -83,8 +83,8 @@ TEST_F(Publisher, ANewReleaseKeepsTheOldOneAndTakesOverTheList)
     ASSERT_TRUE(second) << second.error();
     EXPECT_NE(first->release_id, second->release_id);
     EXPECT_TRUE(fs::exists(first->release_folder / "Main.exe"));
-    EXPECT_EQ(*platform::read_file(service / "client" / "current.pmx"), second->list_bytes);
-    EXPECT_EQ(*platform::read_file(second->release_folder / "Main.exe"), "MZ newer client");
+    EXPECT_EQ(*platform::read_file(service / "client" / "current.pmx", platform::document_read_limit), second->list_bytes);
+    EXPECT_EQ(*platform::read_file(second->release_folder / "Main.exe", platform::document_read_limit), "MZ newer client");
 }
 
 TEST_F(Publisher, SignaturesInTheClientFolderAreMadeAnew)
@@ -171,13 +171,13 @@ TEST_F(Publisher, EntriesDescribeTheBytesCopiedEvenWhenAFileChangedAfterTheScan)
         EXPECT_EQ(sha256_file_hex(file), entry.sha256) << entry.path;
     }
     for (const Change& change : changes)
-        EXPECT_EQ(*platform::read_file(push_relative_path(published->release_folder, change.path)), change.content);
+        EXPECT_EQ(*platform::read_file(push_relative_path(published->release_folder, change.path), platform::document_read_limit), change.content);
 }
 
 TEST(ReleaseSigner, ExportsTheBlobTheBuildEmbeds)
 {
     auto blob = test::dev_signer().public_key_blob();
-    std::string fixture = *platform::read_file(test::source_dir() / "tests/fixtures/dev-release-key.blob");
+    std::string fixture = *platform::read_file(test::source_dir() / "tests/fixtures/dev-release-key.blob", platform::document_read_limit);
     EXPECT_EQ(std::string(blob.begin(), blob.end()), fixture);
     EXPECT_TRUE(platform::RsaPublicKey::from_public_key_blob(blob));
 }
@@ -186,7 +186,7 @@ TEST(ReleaseSigner, RefusesKeysThatAreNotPrivateRsa2048)
 {
     EXPECT_EQ(publisher::ReleaseSigner::from_pem("not a key").error(),
               "a chave privada não é um PEM legível.");
-    std::string blob = *platform::read_file(test::source_dir() / "tests/fixtures/dev-release-key.blob");
+    std::string blob = *platform::read_file(test::source_dir() / "tests/fixtures/dev-release-key.blob", platform::document_read_limit);
     EXPECT_FALSE(publisher::ReleaseSigner::from_pem(blob));
 }
 
@@ -250,7 +250,7 @@ TEST(PublishCommand, PublishesExportsAndReportsErrors)
     EXPECT_TRUE(dir.read("out").starts_with("versão "));
 
     EXPECT_EQ(run("exportar-chave --chave " + key + " --saida " + (dir.path() / "key.blob").string()), 0);
-    EXPECT_EQ(dir.read("key.blob"), *platform::read_file(test::source_dir() / "tests/fixtures/dev-release-key.blob"));
+    EXPECT_EQ(dir.read("key.blob"), *platform::read_file(test::source_dir() / "tests/fixtures/dev-release-key.blob", platform::document_read_limit));
 
     fs::remove(dir.path() / "client" / "Main.exe");
     EXPECT_EQ(run("publicar --cliente " + client + " --chave " + key + " --saida " + service), 1);

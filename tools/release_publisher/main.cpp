@@ -35,7 +35,7 @@ Result<publisher::ReleaseSigner> load_signer(const std::map<std::string, std::st
 {
     std::optional<std::string> password;
     if (auto file = options.find("--senha-arquivo"); file != options.end()) {
-        auto text = platform::read_file(file->second);
+        auto text = platform::read_file(file->second, platform::document_read_limit);
         if (!text)
             return failure("não foi possível ler o arquivo de senha " + file->second + ": " + text.error());
         std::string_view line = *text;

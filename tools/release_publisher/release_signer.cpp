@@ -63,7 +63,7 @@ ReleaseSigner& ReleaseSigner::operator=(ReleaseSigner&&) noexcept = default;
 Result<ReleaseSigner> ReleaseSigner::load(const std::filesystem::path& private_key_pem,
                                           const std::optional<std::string>& password)
 {
-    auto pem = platform::read_file(private_key_pem);
+    auto pem = platform::read_file(private_key_pem, platform::document_read_limit);
     if (!pem)
         return failure("não foi possível ler a chave privada " + private_key_pem.string() + ": " + pem.error());
     return from_pem(*pem, password);

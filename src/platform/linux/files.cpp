@@ -1,10 +1,10 @@
 #include "platform/files.hpp"
 #include "platform/clock.hpp"
 #include "platform/file_descriptor.hpp"
-#include "platform/file_handle.hpp"
 #include "platform/output_file.hpp"
 #include "platform/linux/descriptor_write.hpp"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -83,21 +83,42 @@ bool same_file(const fs::path& a, const fs::path& b)
            && first->device == second->device && first->inode == second->inode;
 }
 
-Result<std::string> read_file(const fs::path& path)
+Result<std::string> read_file(const fs::path& path, std::uint64_t max_size, FollowLinks follow)
 {
-    FileHandle file = TRY(FileHandle::open_for_reading(path));
-    std::string bytes;
+    // O_NONBLOCK keeps a FIFO (or a device) planted under the name from blocking the open; the
+    // file is refused below before anything is read. On a regular file the flag changes nothing.
+    int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+    if (follow == FollowLinks::No)
+        flags |= O_NOFOLLOW;
+    FileDescriptor fd(::open(path.c_str(), flags));
+    if (!fd.is_open())
+        return failure(last_os_error_text());
     struct stat st {};
-    if (::fstat(file.descriptor(), &st) == 0 && st.st_size > 0)
-        bytes.reserve(static_cast<std::size_t>(st.st_size));
+    if (::fstat(fd.get(), &st) != 0)
+        return failure(last_os_error_text());
+    if (S_ISDIR(st.st_mode))
+        return failure(os_error_text(EISDIR));
+    if (!S_ISREG(st.st_mode))
+        return failure(not_regular_file_message);
+    if (static_cast<std::uint64_t>(st.st_size) > max_size)
+        return failure(file_too_large_message);
+
+    // The size read a moment ago is only a hint: the bytes read decide.
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(st.st_size));
     std::uint8_t buffer[65536];
-    for (;;) {
-        std::size_t got = TRY(file.read(buffer));
+    while (bytes.size() <= max_size) {
+        std::size_t room = static_cast<std::size_t>(std::min<std::uint64_t>(max_size + 1 - bytes.size(), sizeof buffer));
+        ssize_t got = ::read(fd.get(), buffer, room);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return failure(last_os_error_text());
         if (got == 0)
-            break;
-        bytes.append(reinterpret_cast<const char*>(buffer), got);
+            return bytes;
+        bytes.append(reinterpret_cast<const char*>(buffer), static_cast<std::size_t>(got));
     }
-    return bytes;
+    return failure(file_too_large_message);
 }
 
 Status write_file(const fs::path& path, std::string_view bytes)

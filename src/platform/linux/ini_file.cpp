@@ -105,7 +105,7 @@ bool has_line_break(std::string_view text) { return text.find_first_of("\r\n") !
 
 std::optional<std::string> ini_read_string(const fs::path& file, std::string_view section, std::string_view key)
 {
-    auto text = read_file(file);
+    auto text = read_file(file, document_read_limit);
     if (!text)
         return std::nullopt;
     auto lines = split_lines(*text);
@@ -161,7 +161,7 @@ Status ini_write_string(const fs::path& file, std::string_view section, std::str
             return failure(os_error_text(EISDIR));
         if (info.read_only)
             return failure(os_error_text(EACCES));
-        old_text = TRY(read_file(target));
+        old_text = TRY(read_file(target, document_read_limit));
     }
 
     auto lines = split_lines(old_text);

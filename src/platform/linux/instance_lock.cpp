@@ -3,10 +3,12 @@
 #include "platform/result.hpp"
 #include "platform/files.hpp"
 #include "platform/linux/descriptor_lock.hpp"
+#include "platform/linux/lock_folder.hpp"
 
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <mutex>
 #include <thread>
 
 #include <fcntl.h>
@@ -53,23 +55,50 @@ Result<int> open_own_folder(const fs::path& folder)
     return fd;
 }
 
-Result<fs::path> runtime_folder()
+std::mutex user_runtime_root_mutex;
+fs::path user_runtime_root_override;
+
+} // namespace
+
+LockFolderPlaces lock_folder_places()
 {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    LockFolderPlaces places;
+    places.runtime_variable = std::getenv("XDG_RUNTIME_DIR");
+    {
+        std::lock_guard lock(user_runtime_root_mutex);
+        places.user_runtime_root = user_runtime_root_override.empty() ? fs::path("/run/user") : user_runtime_root_override;
+    }
+    std::error_code error;
+    places.temporary_folder = fs::temp_directory_path(error);
+    if (error)
+        places.temporary_folder = "/tmp";
+    return places;
+}
+
+void set_user_runtime_root(fs::path root)
+{
+    std::lock_guard lock(user_runtime_root_mutex);
+    user_runtime_root_override = std::move(root);
+}
+
+Result<fs::path> lock_folder(const LockFolderPlaces& places)
+{
+    const char* runtime = places.runtime_variable;
     // A relative value is invalid and ignored, as for every XDG variable.
     if (runtime && *runtime && fs::path(runtime).is_absolute())
         return fs::path(runtime);
-    std::error_code error;
-    fs::path temporary = fs::temp_directory_path(error);
-    if (error)
-        temporary = "/tmp";
-    fs::path own = temporary / ("torvane-" + std::to_string(::geteuid()));
+    // The folder the session would have named: only one that is the user's own and closed to
+    // others, as the variable's folder must be.
+    const fs::path user_runtime = places.user_runtime_root / std::to_string(::geteuid());
+    if (auto fd = open_own_folder(user_runtime)) {
+        ::close(*fd);
+        return user_runtime;
+    }
+    fs::path own = places.temporary_folder / ("torvane-" + std::to_string(::geteuid()));
     if (::mkdir(own.c_str(), 0700) != 0 && errno != EEXIST)
         return failure(last_os_error_text());
     return own;
 }
-
-} // namespace
 
 std::string instance_lock_file_name()
 {
@@ -85,7 +114,7 @@ std::string instance_lock_file_name()
 
 InstanceLock create_instance_mutex()
 {
-    auto folder = runtime_folder();
+    auto folder = lock_folder(lock_folder_places());
     if (!folder)
         return InstanceLock::Unavailable;
     auto folder_fd = open_own_folder(*folder);

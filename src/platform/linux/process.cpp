@@ -14,6 +14,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+extern char** environ;
+
 namespace torvane::platform {
 
 namespace {
@@ -82,7 +84,10 @@ void close_on_exec_from(int first)
 
 // Runs in the grandchild between fork and exec, so only async-signal-safe calls: reports errno
 // through the pipe and ends when a step fails.
-[[noreturn]] void exec_child(const char* program, char* const* argv, const char* folder, int inherited, int report)
+// With run_descriptor set the program is the file that descriptor reads: execveat with an empty
+// path, or program (its /proc/self/fd path) on kernels without that call.
+[[noreturn]] void exec_child(const char* program, char* const* argv, const char* folder, int inherited,
+    int run_descriptor, int report)
 {
     // Ignored signals and the blocked mask survive exec; the program starts with the defaults.
     struct sigaction defaults {};
@@ -101,6 +106,13 @@ void close_on_exec_from(int first)
         if (flags < 0 || ::fcntl(inherited, F_SETFD, flags & ~FD_CLOEXEC) != 0)
             report_errno_and_exit(report);
     }
+    if (run_descriptor >= 0) {
+        // A "#!" script started this way gets /dev/fd/N as its path, which works because the
+        // descriptor stays open across the exec.
+        ::syscall(SYS_execveat, run_descriptor, "", argv, environ, AT_EMPTY_PATH);
+        if (errno != ENOSYS)
+            report_errno_and_exit(report);
+    }
     ::execv(program, argv);
     report_errno_and_exit(report);
 }
@@ -109,7 +121,11 @@ void close_on_exec_from(int first)
 
 Status start_detached(const ProgramLaunch& launch)
 {
-    fs::path program = TRY(resolve_program(launch.program));
+    const bool from_descriptor = launch.run_from == RunFrom::InheritedDescriptor;
+    if (from_descriptor && !launch.inherited_descriptor)
+        return failure(os_error_text(EBADF));
+    fs::path program = from_descriptor ? inherited_descriptor_path(*launch.inherited_descriptor)
+                                       : TRY(resolve_program(launch.program));
 
     // Everything the child needs is built before fork: after it only async-signal-safe calls run.
     std::vector<std::string> words;
@@ -145,7 +161,7 @@ Status start_detached(const ProgramLaunch& launch)
             report_errno_and_exit(report_write.get());
         if (grandchild == 0)
             exec_child(program.c_str(), argv.data(), launch.working_folder ? folder.c_str() : nullptr, inherited,
-                report_write.get());
+                from_descriptor ? inherited : -1, report_write.get());
         ::_exit(0);
     }
     report_write.close();
@@ -163,15 +179,16 @@ Status start_detached(const ProgramLaunch& launch)
     return {};
 }
 
-Result<ExecutableKind> executable_kind(const fs::path& file)
+namespace {
+
+// The kind by the first two bytes of the file the descriptor reads, read from its start without
+// moving its read position.
+Result<ExecutableKind> executable_kind_of_descriptor(int fd)
 {
-    FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd.is_open())
-        return failure(last_os_error_text());
     char head[2] = {};
     std::size_t have = 0;
     while (have < sizeof head) {
-        ssize_t got = ::read(fd.get(), head + have, sizeof head - have);
+        ssize_t got = ::pread(fd, head + have, sizeof head - have, static_cast<off_t>(have));
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
@@ -186,6 +203,20 @@ Result<ExecutableKind> executable_kind(const fs::path& file)
         return ExecutableKind::Windows;
     return ExecutableKind::Native;
 }
+
+} // namespace
+
+Result<ExecutableKind> executable_kind(const fs::path& file)
+{
+    FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.is_open())
+        return failure(last_os_error_text());
+    return executable_kind_of_descriptor(fd.get());
+}
+
+Result<ExecutableKind> executable_kind(const FileHandle& file) { return executable_kind_of_descriptor(file.descriptor()); }
+
+fs::path inherited_descriptor_path(int descriptor) { return "/proc/self/fd/" + std::to_string(descriptor); }
 
 Status open_url(std::string_view url)
 {

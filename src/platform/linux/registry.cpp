@@ -221,7 +221,7 @@ Result<fs::path> key_file(std::string_view sub_key)
 // Reads a key file: its values, nothing when the file is damaged, a failure when unreadable.
 Result<std::optional<std::vector<StoredValue>>> load_values(const fs::path& file)
 {
-    auto text = read_file(file);
+    auto text = read_file(file, document_read_limit);
     if (!text)
         return failure(text.error());
     return parse(*text);

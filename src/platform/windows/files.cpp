@@ -129,19 +129,43 @@ bool same_file(const fs::path& a, const fs::path& b)
            && first->device == second->device && first->inode == second->inode;
 }
 
-Result<std::string> read_file(const fs::path& path)
+Result<std::string> read_file(const fs::path& path, std::uint64_t max_size, FollowLinks follow)
 {
-    FileHandle file = TRY(FileHandle::open_for_reading(path));
-    std::string bytes;
+    // Shared for reading, writing and deletion like any reader; a link at the path is opened
+    // itself (and refused) when it must not be followed.
+    const DWORD flags = FILE_ATTRIBUTE_NORMAL | (follow == FollowLinks::No ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
+    UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, flags, nullptr));
+    if (!file.is_open())
+        return failure(last_os_error_text());
+    // Only files on a disk: a pipe, a console or a device is refused before any read can block.
+    if (::GetFileType(file.get()) != FILE_TYPE_DISK)
+        return failure(not_regular_file_message);
+    FILE_ATTRIBUTE_TAG_INFO tag {};
+    if (!::GetFileInformationByHandleEx(file.get(), FileAttributeTagInfo, &tag, sizeof tag))
+        return failure(last_os_error_text());
+    if (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        return failure(os_error_text(ERROR_ACCESS_DENIED));
+    if ((tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsReparseTagNameSurrogate(tag.ReparseTag))
+        return failure(os_error_text(ERROR_CANT_RESOLVE_FILENAME));
     LARGE_INTEGER size {};
-    if (::GetFileSizeEx(handle_from_descriptor(file.descriptor()), &size) && size.QuadPart > 0)
+    if (::GetFileSizeEx(file.get(), &size) && static_cast<std::uint64_t>(size.QuadPart) > max_size)
+        return failure(file_too_large_message);
+    std::string bytes;
+    if (size.QuadPart > 0)
         bytes.reserve(static_cast<std::size_t>(size.QuadPart));
+    // At most one byte past the limit, so a file that grows while it is read costs no more.
     std::uint8_t buffer[65536];
     for (;;) {
-        std::size_t got = TRY(file.read(buffer));
+        const std::uint64_t room = max_size + 1 - bytes.size();
+        DWORD got = 0;
+        if (!::ReadFile(file.get(), buffer, static_cast<DWORD>(std::min<std::uint64_t>(sizeof buffer, room)), &got, nullptr))
+            return failure(last_os_error_text());
         if (got == 0)
             break;
         bytes.append(reinterpret_cast<const char*>(buffer), got);
+        if (bytes.size() > max_size)
+            return failure(file_too_large_message);
     }
     return bytes;
 }

@@ -8,6 +8,9 @@ namespace torvane::platform {
 // so there is nothing to set.
 void keep_large_buffers_returnable() {}
 
+// Large pages need a privilege that players do not hold; the hint has nothing to do here.
+void advise_large_pages(void*, std::size_t) {}
+
 void release_unused_memory() { (void)::HeapCompact(::GetProcessHeap(), 0); }
 
 } // namespace torvane::platform

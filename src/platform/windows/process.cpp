@@ -100,6 +100,36 @@ Result<ExecutableKind> executable_kind(const fs::path& file)
     return ExecutableKind::Native;
 }
 
+Result<ExecutableKind> executable_kind(const FileHandle& file)
+{
+    if (!file.is_open())
+        return failure(win32::error_text(ERROR_INVALID_HANDLE));
+    return ExecutableKind::Native;
+}
+
+fs::path inherited_descriptor_path(int descriptor)
+{
+    // The final path of the open file. While the verified client is held with read sharing only,
+    // nothing can be renamed over its name, so starting it by this path starts the file checked.
+    HANDLE handle = LongToHandle(descriptor);
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD length = GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()), FILE_NAME_NORMALIZED);
+        if (length == 0)
+            return {};
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        path.resize(length);
+    }
+    if (path.starts_with(L"\\\\?\\UNC\\"))
+        return fs::path(L"\\\\" + path.substr(8));
+    if (path.starts_with(L"\\\\?\\"))
+        return fs::path(path.substr(4));
+    return fs::path(path);
+}
+
 Status open_url(std::string_view url)
 {
     prepare_shell_for_this_thread();

@@ -83,7 +83,7 @@ TEST(WindowsFiles, ReplacingRenameAndRemovalAlsoOverReadOnlyFiles)
     ASSERT_TRUE(set_read_only(to, true));
     Status renamed = replace_rename(from, to);
     ASSERT_TRUE(renamed) << renamed.error();
-    EXPECT_EQ(*read_file(to), "new");
+    EXPECT_EQ(*read_file(to, platform::document_read_limit), "new");
     EXPECT_EQ(file_info(from, FollowLinks::No)->kind, FileKind::Missing);
 
     ASSERT_TRUE(set_read_only(to, true));
@@ -108,7 +108,7 @@ TEST(WindowsFiles, AtomicWritesReplaceWholeAndSweepOnlyDeadProcessesTemporaries)
     fs::path mine = dir.write(own, "in use");
     fs::path unrelated = dir.write("other.json.tmp-999999-3", "another file's");
     ASSERT_TRUE(write_file_atomic(target, "new contents"));
-    EXPECT_EQ(*read_file(target), "new contents");
+    EXPECT_EQ(*read_file(target, platform::document_read_limit), "new contents");
     EXPECT_EQ(file_info(stale, FollowLinks::No)->kind, FileKind::Missing);
     EXPECT_EQ(file_info(mine, FollowLinks::No)->kind, FileKind::Regular);
     EXPECT_EQ(file_info(unrelated, FollowLinks::No)->kind, FileKind::Regular);
@@ -153,7 +153,7 @@ TEST(WindowsFiles, SymbolicLinksAreReportedAndRemovedThemselvesWithoutFollowing)
     EXPECT_TRUE(same_file(link, target));
     ASSERT_TRUE(remove_file(link));
     EXPECT_EQ(file_info(link, FollowLinks::No)->kind, FileKind::Missing);
-    EXPECT_EQ(*read_file(target), "kept");
+    EXPECT_EQ(*read_file(target, platform::document_read_limit), "kept");
 }
 
 TEST(WindowsFiles, TheExecutablePathIsThisProgram)

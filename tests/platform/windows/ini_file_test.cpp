@@ -45,7 +45,7 @@ TEST(WindowsIniFile, AnExistingKeyIsUpdatedInPlaceAndEveryOtherLineKept)
     test::TestFolder dir;
     fs::path ini = dir.write("config.ini", "[Video]\r\nWidth=800\r\n[FPS]\r\nlimit=60\r\nVSync=1\r\n[Sound]\r\nOn=1\r\n");
     ASSERT_TRUE(ini_write_string(ini, "fps", "Limit", "144"));
-    EXPECT_EQ(*read_file(ini), "[Video]\r\nWidth=800\r\n[FPS]\r\nlimit=144\r\nVSync=1\r\n[Sound]\r\nOn=1\r\n");
+    EXPECT_EQ(*read_file(ini, platform::document_read_limit), "[Video]\r\nWidth=800\r\n[FPS]\r\nlimit=144\r\nVSync=1\r\n[Sound]\r\nOn=1\r\n");
 }
 
 TEST(WindowsIniFile, AMissingKeySectionOrFileIsCreated)
@@ -58,14 +58,14 @@ TEST(WindowsIniFile, AMissingKeySectionOrFileIsCreated)
     EXPECT_EQ(ini_read_int(ini, "FPS", "VSync", 0), 1);
     EXPECT_EQ(ini_read_int(ini, "Sound", "On", 0), 1);
     EXPECT_EQ(ini_read_int(ini, "Video", "Width", 0), 1024);
-    std::string text = *read_file(ini);
+    std::string text = *read_file(ini, platform::document_read_limit);
     EXPECT_LT(text.find("Limit=30"), text.find("[Sound]")) << "the key joins its own section:\n" << text;
 
     fs::path created = dir.path() / "Data" / "config.ini";
     ASSERT_TRUE(create_folders(created.parent_path()));
     ASSERT_TRUE(ini_write_string(created, "FPS", "Limit", "60"));
     EXPECT_EQ(ini_read_int(created, "FPS", "Limit", 300), 60);
-    EXPECT_NE(read_file(created)->find("[FPS]\r\nLimit=60\r\n"), std::string::npos) << *read_file(created);
+    EXPECT_NE(read_file(created, platform::document_read_limit)->find("[FPS]\r\nLimit=60\r\n"), std::string::npos) << *read_file(created, platform::document_read_limit);
 }
 
 TEST(WindowsIniFile, LineBreaksAndReadOnlyFilesAreRefused)
@@ -79,7 +79,7 @@ TEST(WindowsIniFile, LineBreaksAndReadOnlyFilesAreRefused)
     Status refused = ini_write_string(ini, "FPS", "Limit", "144");
     ASSERT_FALSE(refused);
     EXPECT_EQ(refused.error(), os_error_text(ERROR_ACCESS_DENIED));
-    EXPECT_EQ(*read_file(ini), "[FPS]\r\nLimit=60\r\n");
+    EXPECT_EQ(*read_file(ini, platform::document_read_limit), "[FPS]\r\nLimit=60\r\n");
 }
 
 } // namespace

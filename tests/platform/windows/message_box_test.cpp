@@ -40,7 +40,7 @@ TEST(WindowsMessageBox, WithoutADisplayTheTextGoesToStandardError)
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
     // The stream is in text mode, as console output on Windows is.
-    EXPECT_EQ(*read_file(captured), "Erro ao gerar o manifesto: sem espaço\r\n");
+    EXPECT_EQ(*read_file(captured, platform::document_read_limit), "Erro ao gerar o manifesto: sem espaço\r\n");
 }
 
 } // namespace

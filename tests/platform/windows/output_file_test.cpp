@@ -30,11 +30,11 @@ TEST(WindowsOutputFile, EachWayOfMeetingAnExistingFile)
         if (file) {
             ASSERT_TRUE(file->write("new"));
             ASSERT_TRUE(file->sync_and_close());
-            EXPECT_EQ(*read_file(target), "new");
+            EXPECT_EQ(*read_file(target, platform::document_read_limit), "new");
         } else {
             EXPECT_EQ(file.error(), os_error_text(ERROR_FILE_EXISTS));
         }
-        EXPECT_EQ(*read_file(other), c.linked_after);
+        EXPECT_EQ(*read_file(other, platform::document_read_limit), c.linked_after);
     }
 }
 

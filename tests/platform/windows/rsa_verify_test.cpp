@@ -27,7 +27,7 @@ fs::path fixture(const char* name)
 
 std::vector<std::uint8_t> fixture_bytes(const char* name)
 {
-    auto bytes = read_file(fixture(name));
+    auto bytes = read_file(fixture(name), platform::document_read_limit);
     EXPECT_TRUE(bytes) << name << ": " << bytes.error();
     return bytes ? std::vector<std::uint8_t>(bytes->begin(), bytes->end()) : std::vector<std::uint8_t>();
 }
