@@ -1,13 +1,12 @@
 #include "ui/backdrop.hpp"
 
+#include "core/threads.hpp"
 #include "platform/result.hpp"
 #include "render/images.hpp"
 #include "ui/motion.hpp"
 
 #include <algorithm>
 #include <cmath>
-#include <system_error>
-#include <thread>
 
 namespace torvane {
 
@@ -86,11 +85,7 @@ void background_render_worker(BackgroundWorkerStart start)
 
 void spawn_background_render_worker(BackgroundWorkerStart start)
 {
-    try {
-        std::thread(background_render_worker, std::move(start)).detach();
-    } catch (const std::system_error&) {
-        fatal("failed to spawn thread");
-    }
+    spawn_detached(background_render_worker, std::move(start));
 }
 
 } // namespace torvane

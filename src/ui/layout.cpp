@@ -1,5 +1,6 @@
 #include "ui/layout.hpp"
 
+#include "core/threads.hpp"
 #include "core/util.hpp"
 #include "platform/unicode.hpp"
 #include "render/canvas.hpp"
@@ -248,7 +249,7 @@ void apply_scale(UiState& state, float scale)
 
     // The hero's resize is the costliest step and shares nothing with the others, so it runs beside
     // them: the window shows its first frame that much sooner.
-    std::thread hero([&state] { fit_hero(state); });
+    std::jthread hero = spawn_joined([&state] { fit_hero(state); });
     build_background_layer(state);
     build_image_copies(state);
     build_spark_sprite(state);

@@ -1,5 +1,6 @@
 #include "ui/ui_state.hpp"
 
+#include "core/threads.hpp"
 #include "platform/result.hpp"
 #include "render/images.hpp"
 #include "ui/countdown.hpp"
@@ -102,7 +103,7 @@ UiState build_ui_state(float scale, const std::filesystem::path& base_dir)
 {
     UiState state;
     // The hero decodes while the fonts and the other images load.
-    std::thread hero([&state, &base_dir] { state.images.hero = load_hero(base_dir); });
+    std::jthread hero = spawn_joined([&state, &base_dir] { state.images.hero = load_hero(base_dir); });
     state.fonts = load_font_set();
     state.images.logo = load_png_asset(base_dir, logo_image_name, built_in_logo_image());
     state.images.crest = load_png_asset(base_dir, crest_image_name, built_in_crest_image());
