@@ -486,7 +486,8 @@ void run_window_actions(WindowContext& context, platform::Window& window)
                             if (app)
                                 caption = app->config.server_name.value_or("Torvane");
                         }
-                        // The box is modal: the state is not lent while it is open.
+                        // The window goes on under its box (frames, timers, worker events) and takes
+                        // no input meanwhile; the state is not lent during the call.
                         window.message_box(caption, box.text,
                             box.flags == message_box_warning ? platform::MessageIcon::Warning : platform::MessageIcon::Error);
                         return false;
