@@ -7,6 +7,7 @@
 #include <SDL_syswm.h>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -404,10 +405,11 @@ void SdlWindow::close_box()
     if (!box_)
         return;
     box_->closing = true;
-    // The box's process may not have started yet: ask again until the box's thread has seen it end.
+    // The box's process may not have started yet: end it once it has, until the box's thread has
+    // seen it end. SIGKILL, as the process may ignore what the launcher ignores.
     while (!box_->done) {
         if (pid_t process = box_->process.process(); process > 0)
-            ::kill(process, SIGTERM);
+            ::kill(process, SIGKILL);
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     box_->thread.join();
