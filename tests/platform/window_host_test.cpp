@@ -506,27 +506,25 @@ TEST_F(WindowHostTest, MessageBoxShowsItsWholeTextUnderAnyLocale)
     };
     const std::string accented = "Não foi possível abrir o jogo: a instalação está incompleta";
     const std::string plain = "Nao foi possivel abrir o jogo: a instalacao esta incompleta";
-    // The box is shown (from a thread of its own, as it waits until closed), measured and closed.
+    // The box is shown here (it returns once closed) while another thread measures and closes it.
     auto box_width = [&](const std::string& text, const std::string& shot) -> int {
         const std::string title = "Caixa " + shot;
-        std::thread shower([&] { show_orphan_message_box(title, text, MessageIcon::Error); });
-        std::vector<unsigned long> boxes;
-        bool shown = test::wait_until([&] {
-            boxes = display_->windows_titled(title);
-            return boxes.size() == 1 && display_->is_viewable(boxes[0]);
-        });
         std::optional<test::WindowGeometry> geometry;
-        if (shown) {
+        std::thread closer([&] {
+            std::vector<unsigned long> boxes;
+            bool shown = test::wait_until([&] {
+                boxes = display_->windows_titled(title);
+                return boxes.size() == 1 && display_->is_viewable(boxes[0]);
+            });
+            if (!shown)
+                return;
             std::this_thread::sleep_for(200ms);
             display_->save_screenshot(test::binary_dir() / ("window-host-box-" + shot + ".png"));
             geometry = display_->geometry(boxes[0]);
-        }
-        while (shower.joinable()) {
-            for (unsigned long box : display_->windows_titled(title))
-                display_->request_close(box);
-            if (test::wait_until([&] { return display_->windows_titled(title).empty(); }, 2s))
-                shower.join();
-        }
+            display_->request_close(boxes[0]);
+        });
+        show_orphan_message_box(title, text, MessageIcon::Error);
+        closer.join();
         return geometry ? geometry->width : -1;
     };
     int index = 0;

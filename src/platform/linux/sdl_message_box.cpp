@@ -18,7 +18,8 @@ namespace {
 // Set on the thread that shows a box while SDL may fork the box's process from it; the child
 // starts as a copy of that thread, so only a box's child finds it set.
 thread_local bool box_fork_pending = false;
-thread_local std::atomic<pid_t>* box_fork_report = nullptr;
+thread_local std::atomic<pid_t>* box_fork_process = nullptr; // shared with the child
+thread_local std::atomic<bool>* box_fork_forked = nullptr;
 
 bool names_utf8(std::string_view locale)
 {
@@ -43,8 +44,8 @@ void on_fork_child()
     if (!box_fork_pending)
         return;
     box_fork_pending = false;
-    if (box_fork_report)
-        box_fork_report->store(::getpid());
+    if (box_fork_process)
+        box_fork_process->store(::getpid());
     const char* chosen = nullptr;
     for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
         const char* value = std::getenv(name);
@@ -57,10 +58,17 @@ void on_fork_child()
         ::setenv("LC_ALL", "C.UTF-8", 1);
 }
 
+// Runs in the parent right after every fork, in the thread that forked.
+void on_fork_parent()
+{
+    if (box_fork_pending && box_fork_forked)
+        box_fork_forked->store(true);
+}
+
 void watch_box_forks()
 {
     static std::once_flag registered;
-    std::call_once(registered, [] { ::pthread_atfork(nullptr, nullptr, on_fork_child); });
+    std::call_once(registered, [] { ::pthread_atfork(nullptr, on_fork_parent, on_fork_child); });
 }
 
 } // namespace
@@ -83,10 +91,14 @@ int show_sdl_message_box(std::uint32_t flags, const char* caption, const char* t
 {
     watch_box_forks();
     box_fork_pending = true;
-    box_fork_report = process ? process->slot_ : nullptr;
+    box_fork_process = process ? process->slot_ : nullptr;
+    box_fork_forked = process ? &process->forked_ : nullptr;
     int result = SDL_ShowSimpleMessageBox(flags, caption, text, parent);
     box_fork_pending = false;
-    box_fork_report = nullptr;
+    box_fork_process = nullptr;
+    box_fork_forked = nullptr;
+    if (process)
+        process->forked_ = true;
     return result;
 }
 

@@ -22,10 +22,13 @@ public:
     BoxProcessSlot& operator=(const BoxProcessSlot&) = delete;
     // The box's process while it may run; 0 before it started (or when it could not be shared).
     pid_t process() const { return slot_ ? slot_->load() : 0; }
+    // Whether SDL has forked the box's process (or returned without one).
+    bool forked() const { return forked_.load(); }
 
 private:
     friend int show_sdl_message_box(std::uint32_t, const char*, const char*, SDL_Window*, BoxProcessSlot*);
     std::atomic<pid_t>* slot_ = nullptr;
+    std::atomic<bool> forked_ = false;
 };
 
 // SDL_ShowSimpleMessageBox with the box's own process in a UTF-8 character type; returns when the

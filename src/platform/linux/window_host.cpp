@@ -16,7 +16,6 @@
 #include <signal.h>
 #include <map>
 #include <mutex>
-#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -103,7 +102,9 @@ struct OpenBox {
     BoxProcessSlot process;
     std::atomic<bool> done = false;
     std::atomic<bool> closing = false; // the window closes it: its failure is not reported
-    std::thread thread;
+    std::function<void()> show;
+    // An SDL thread: SDL frees what it keeps per thread only for threads it started.
+    SDL_Thread* thread = nullptr;
 };
 
 // The waker's link to the window: pushes go to SDL only while the window lives.
@@ -362,7 +363,7 @@ void SdlWindow::open_next_box()
         OpenBox* open = box.get();
         SDL_Window* owner = window_;
         std::uint32_t closed_type = box_closed_type_;
-        auto show = [open, owner, closed_type, next] {
+        box->show = [open, owner, closed_type, next] {
             if (show_sdl_message_box(message_box_flags(next.icon), next.caption.c_str(), next.text.c_str(), owner,
                     &open->process)
                     != 0
@@ -373,14 +374,23 @@ void SdlWindow::open_next_box()
             event.type = closed_type;
             SDL_PushEvent(&event);
         };
-        try {
-            box->thread = std::thread(show);
-        } catch (const std::system_error&) {
+        box->thread = SDL_CreateThread(
+            [](void* shown) {
+                static_cast<OpenBox*>(shown)->show();
+                return 0;
+            },
+            "caixa", open);
+        if (!box->thread) {
             // Without a thread the box is shown the old way: the window waits until it is closed.
-            show();
+            box->show();
             SDL_FlushEvent(closed_type);
             continue;
         }
+        // The UI thread stands still until SDL has forked the box's process, so that the copy holds
+        // none of the locks this thread may hold (the process allocates and talks to X).
+        auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        while (!open->process.forked() && std::chrono::steady_clock::now() < limit)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         box_ = std::move(box);
     }
 }
@@ -389,7 +399,7 @@ void SdlWindow::box_closed()
 {
     if (!box_ || !box_->done)
         return;
-    box_->thread.join();
+    SDL_WaitThread(box_->thread, nullptr);
     box_.reset();
     // SDL's box let go of a pointer capture the window held when it opened.
     if (capture_ && window_) {
@@ -412,7 +422,7 @@ void SdlWindow::close_box()
             ::kill(process, SIGKILL);
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    box_->thread.join();
+    SDL_WaitThread(box_->thread, nullptr);
     box_.reset();
     SDL_FlushEvent(box_closed_type_);
 }
