@@ -399,18 +399,25 @@ int first_text_line_width(const test::ScreenImage& image)
 TEST_F(WindowEndToEnd, BehindAMessageBoxTheWindowGoesOnTakesNoInputAndTheBoxShowsItsWholeText)
 {
     ASSERT_TRUE(start_display({.window_manager = true}));
-    // A client that was never signed: with the service down Play offers to start it anyway, and the
-    // start fails with "Não foi possível abrir o jogo: ..." in a box. The session has no locale.
-    ASSERT_TRUE(platform::write_file(game_.path() / "Main.exe", "#!/bin/sh\n"));
+    // The installed client is changed behind the launcher's back, so Play fails with "Não foi
+    // possível abrir o jogo: ..." in a box. The session has no locale.
+    start_service();
+    auto published = publish_recording_client();
     auto launcher = start_launcher({"--teste"}, std::nullopt);
     auto placed = wait_for_window();
     ASSERT_TRUE(placed) << launcher_output();
+    ASSERT_TRUE(test::wait_until([&] { return read_text(game_.path() / "active-release") == published.release_id; }, 60s))
+        << launcher_output();
+    {
+        std::ofstream tamper(game_.path() / "Versions" / published.release_id / "Main.exe", std::ios::app);
+        tamper << "echo outro\n";
+    }
     std::vector<unsigned long> boxes;
     auto box_shown = [&] {
         boxes = display_->windows_transient_for(window_);
         return boxes.size() == 1 && display_->is_viewable(boxes[0]);
     };
-    ASSERT_TRUE(click_until(*placed, play_x, play_y, box_shown, 60s)) << launcher_output();
+    ASSERT_TRUE(click_until(*placed, play_x, play_y, box_shown, 30s)) << launcher_output();
     std::this_thread::sleep_for(300ms);
     screenshot("box");
 
