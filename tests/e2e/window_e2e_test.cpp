@@ -544,6 +544,19 @@ TEST_F(WindowEndToEnd, TheSettingsDialogFinishesItsOpeningAfterAPause)
         auto [x, y] = placed->at(lx, ly);
         EXPECT_TRUE(display_->xdotool({"mousemove", std::to_string(x), std::to_string(y)}));
     };
+    // The window once it stopped changing (the main screen always animates: only a dialog at
+    // rest, or one stuck part-way, stays the same).
+    auto still_capture = [&]() -> std::optional<test::ScreenImage> {
+        std::optional<test::ScreenImage> previous = display_->capture(*geometry);
+        for (int i = 0; i < 40 && previous; ++i) {
+            std::this_thread::sleep_for(250ms);
+            std::optional<test::ScreenImage> current = display_->capture(*geometry);
+            if (current && current->pixels == previous->pixels)
+                return current;
+            previous = std::move(current);
+        }
+        return std::nullopt;
+    };
     std::this_thread::sleep_for(1500ms); // the main screen's entrance is over
     for (int opening = 0; opening < 3; ++opening) {
         SCOPED_TRACE(opening);
@@ -552,15 +565,13 @@ TEST_F(WindowEndToEnd, TheSettingsDialogFinishesItsOpeningAfterAPause)
         ASSERT_EQ(::kill(launcher->pid(), SIGSTOP), 0);
         std::this_thread::sleep_for(400ms);
         ASSERT_EQ(::kill(launcher->pid(), SIGCONT), 0);
-        std::this_thread::sleep_for(700ms);
-        auto kept = display_->capture(*geometry);
+        auto kept = still_capture();
         screenshot("kept-" + std::to_string(opening));
 
         move_to(cancel.first, cancel.second);
         std::this_thread::sleep_for(300ms);
         move_to(718, 607);
-        std::this_thread::sleep_for(300ms);
-        auto redrawn = display_->capture(*geometry);
+        auto redrawn = still_capture();
         ASSERT_TRUE(kept && redrawn);
         std::size_t differing = 0;
         for (std::size_t i = 0; i < kept->pixels.size(); ++i)
