@@ -544,20 +544,25 @@ TEST_F(WindowEndToEnd, TheSettingsDialogFinishesItsOpeningAfterAPause)
         auto [x, y] = placed->at(lx, ly);
         EXPECT_TRUE(display_->xdotool({"mousemove", std::to_string(x), std::to_string(y)}));
     };
-    // The window once it stopped changing (the main screen always animates: only a dialog at
-    // rest, or one stuck part-way, stays the same).
+    std::this_thread::sleep_for(1500ms); // the main screen's entrance is over
+    // A point of the information panel, which stays the same on the main screen and darkens as
+    // the dialog's backdrop fades in.
+    auto panel_point = [&](const test::ScreenImage& image) { return image.at(1000, 470); };
+    std::optional<test::ScreenImage> main_screen = display_->capture(*geometry);
+    ASSERT_TRUE(main_screen);
+    // The window once the dialog shows and the window stopped changing (the main screen always
+    // animates: only a dialog at rest, or one stuck part-way, stays the same).
     auto still_capture = [&]() -> std::optional<test::ScreenImage> {
         std::optional<test::ScreenImage> previous = display_->capture(*geometry);
-        for (int i = 0; i < 40 && previous; ++i) {
+        for (int i = 0; i < 60 && previous; ++i) {
             std::this_thread::sleep_for(250ms);
             std::optional<test::ScreenImage> current = display_->capture(*geometry);
-            if (current && current->pixels == previous->pixels)
+            if (current && current->pixels == previous->pixels && panel_point(*current) != panel_point(*main_screen))
                 return current;
             previous = std::move(current);
         }
         return std::nullopt;
     };
-    std::this_thread::sleep_for(1500ms); // the main screen's entrance is over
     for (int opening = 0; opening < 3; ++opening) {
         SCOPED_TRACE(opening);
         click(*placed, 718, 607); // "Configurações"
