@@ -1,6 +1,7 @@
 #include "game/server_status.hpp"
 
 #include "core/game_client_files.hpp"
+#include "core/threads.hpp"
 #include "build_config.hpp"
 #include "platform/files.hpp"
 #include "platform/tcp_connect.hpp"
@@ -110,9 +111,8 @@ void server_status_worker(UiSender sender, std::filesystem::path game_folder,
 void spawn_server_status_worker(UiSender sender, std::filesystem::path game_folder,
                                 std::shared_ptr<std::atomic<bool>> stop, bool managed_update)
 {
-    std::thread(server_status_worker, std::move(sender), std::move(game_folder), std::move(stop), managed_update,
-                ProbeSchedule{})
-        .detach();
+    spawn_detached(server_status_worker, std::move(sender), std::move(game_folder), std::move(stop), managed_update,
+        ProbeSchedule{});
 }
 
 } // namespace torvane

@@ -113,8 +113,11 @@ public:
     // a stopped id never fires afterwards.
     virtual void start_timer(std::int32_t id, std::chrono::milliseconds after) = 0;
     virtual void stop_timer(std::int32_t id) = 0;
-    // A modal box owned by the window; returns when it is closed. With no display the text goes to
-    // standard error.
+    // Opens a box owned by the window and returns at once. While it is open the window takes no
+    // pointer or key input (what arrives is dropped, never delivered later) and cannot be dragged;
+    // it goes on painting, its timers fire and the waker wakes it. A box asked for while one is open
+    // follows when that one is closed; destroying the window closes its box. The box shows its whole
+    // text whatever the session's locale. With no display the text goes to standard error.
     virtual void message_box(std::string_view caption, std::string_view text, MessageIcon icon) = 0;
     // The window's scale: the DPI of the display it is on / 96.
     virtual float scale() const = 0;

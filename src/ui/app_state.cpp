@@ -1,12 +1,11 @@
 #include "ui/app_state.hpp"
 
+#include "core/threads.hpp"
 #include "core/util.hpp"
 #include "game/server_status.hpp"
 #include "ui/update_start.hpp"
 #include "update/client_update.hpp"
 #include "update/config_fetch.hpp"
-
-#include <thread>
 
 namespace torvane {
 
@@ -24,12 +23,12 @@ AppServices default_app_services()
                                        bool test_flag) {
         SealedUpdateContext context{std::move(sender), std::move(base_folder), std::move(installed_folder), test_flag,
             std::move(stop_flag)};
-        std::thread(sealed_update_worker, std::move(context)).detach();
+        spawn_detached(sealed_update_worker, std::move(context));
     };
     services.start_manifest_update = [](ManifestUpdateInputs inputs) {
-        std::thread(manifest_update_worker, std::move(inputs)).detach();
+        spawn_detached(manifest_update_worker, std::move(inputs));
     };
-    services.start_config_fetch = [](UiSender sender) { std::thread(launcher_config_fetch_worker, std::move(sender)).detach(); };
+    services.start_config_fetch = [](UiSender sender) { spawn_detached(launcher_config_fetch_worker, std::move(sender)); };
     services.start_status_probe = [](UiSender sender, std::filesystem::path game_folder,
                                       std::shared_ptr<std::atomic<bool>> stop_flag, bool managed_update) {
         spawn_server_status_worker(std::move(sender), std::move(game_folder), std::move(stop_flag), managed_update);

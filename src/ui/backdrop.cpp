@@ -1,5 +1,6 @@
 #include "ui/backdrop.hpp"
 
+#include "core/threads.hpp"
 #include "platform/result.hpp"
 #include "render/compositing.hpp"
 #include "render/images.hpp"
@@ -7,8 +8,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <system_error>
-#include <thread>
 
 namespace torvane {
 
@@ -115,11 +114,7 @@ void background_render_worker(BackgroundWorkerStart start)
 
 void spawn_background_render_worker(BackgroundWorkerStart start)
 {
-    try {
-        std::thread(background_render_worker, std::move(start)).detach();
-    } catch (const std::system_error&) {
-        fatal("failed to spawn thread");
-    }
+    spawn_detached(background_render_worker, std::move(start));
 }
 
 } // namespace torvane

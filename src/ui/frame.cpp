@@ -389,6 +389,20 @@ void stop_background_worker(UiState& state)
     state.worker_frame_ready = false;
 }
 
+void settle_background_worker(UiState& state)
+{
+    if (!state.job_in_flight || !state.render_frame_rx)
+        return;
+    std::optional<Pixmap> arrived = state.render_frame_rx->receive();
+    state.job_in_flight = false;
+    if (!arrived)
+        return;
+    if (arrived->width() != state.frame_canvas.width() || arrived->height() != state.frame_canvas.height())
+        fatal("canvas sizes differ");
+    state.background_composite = std::move(*arrived);
+    state.worker_frame_ready = true;
+}
+
 void rewind_start_instant(UiState& state, Clock::duration by)
 {
     // An instant that cannot move that far back stays where it is.

@@ -87,6 +87,10 @@ void freeze_clocks(UiState& state);
 // end the process right after). The next main-screen frame past the intro starts a new worker.
 void stop_background_worker(UiState& state);
 
+// Waits until the background worker has finished the job in flight, if any, and keeps its backdrop
+// for the next frame: the worker then stands still until that frame sends it another job.
+void settle_background_worker(UiState& state);
+
 // Moves the animation clock's start that much into the past; it stays when it cannot move.
 void rewind_start_instant(UiState& state, std::chrono::steady_clock::duration by);
 

@@ -1,5 +1,6 @@
 #include "ui/layout.hpp"
 
+#include "core/threads.hpp"
 #include "core/util.hpp"
 #include "platform/unicode.hpp"
 #include "render/canvas.hpp"
@@ -252,8 +253,8 @@ void apply_scale(UiState& state, float scale)
     // The hero's resize, the logo and crest copies with their halos and the shade layer are the
     // costly steps; each writes only its own members, so they run beside each other and the first
     // frame comes that much sooner.
-    std::thread hero([&state] { fit_hero(state); });
-    std::thread copies([&state] { build_image_copies(state); });
+    std::jthread hero = spawn_joined([&state] { fit_hero(state); });
+    std::jthread copies = spawn_joined([&state] { build_image_copies(state); });
     build_background_layer(state);
     copies.join();
     build_spark_sprite(state);

@@ -284,8 +284,8 @@ bool settings_dialog_animating(const UiState& ui)
     if (!dialog_open(ui))
         return false;
     const SettingsModel& settings = ui.settings;
-    return ui.clock - settings.opened_at < 0.3f || settings.settings_dirty || ui.redraw_all || !settings.dialog_pixmap
-        || tween_running(ui.sound_tween, ui.clock) || tween_running(ui.music_tween, ui.clock);
+    return ui.clock - settings.opened_at < 0.3f || !settings.rest_drawn || settings.settings_dirty || ui.redraw_all
+        || !settings.dialog_pixmap || tween_running(ui.sound_tween, ui.clock) || tween_running(ui.music_tween, ui.clock);
 }
 
 } // namespace torvane

@@ -45,8 +45,9 @@ void settings_wheel(UiState& ui, std::int32_t delta);
 // Something the dialog shows may have changed (the pointer left the window): draw it again.
 void mark_settings_dirty(UiState& ui);
 
-// Whether the open dialog needs frames: it opened less than 0.3 s ago on the animation clock, it is
-// marked dirty or a whole redraw is pending, or one of its switch knobs is still moving.
+// Whether the open dialog needs frames: it opened less than 0.3 s ago on the animation clock, no
+// frame showing it at rest has been drawn yet, it is marked dirty or a whole redraw is pending, or
+// one of its switch knobs is still moving.
 bool settings_dialog_animating(const UiState& ui);
 
 } // namespace torvane

@@ -75,8 +75,11 @@ std::vector<DirtyRect> render_settings_frame(UiState& ui)
     const float a = std::clamp(since / 0.2f, 0.0f, 1.0f);
     const float b = std::clamp(since * 4, 0.0f, 1.0f);
 
-    if (a >= 1 && b >= 1 && !tween_running(ui.sound_tween, ui.clock) && !tween_running(ui.music_tween, ui.clock)
-        && !overlay.settings_dirty && !ui.redraw_all && overlay.dialog_pixmap)
+    // A frame at rest is skipped only once one has been drawn: the frame before it may have been
+    // drawn part-way through the opening or a knob's move (a late frame jumps past the end).
+    const bool at_rest = a >= 1 && b >= 1 && !tween_running(ui.sound_tween, ui.clock)
+        && !tween_running(ui.music_tween, ui.clock);
+    if (at_rest && overlay.rest_drawn && !overlay.settings_dirty && !ui.redraw_all && overlay.dialog_pixmap)
         return {};
 
     // The dialog pixmap starts as a copy of its base (drawn on a transparent pixmap of the same
@@ -127,6 +130,7 @@ std::vector<DirtyRect> render_settings_frame(UiState& ui)
     }
 
     overlay.settings_dirty = false;
+    overlay.rest_drawn = at_rest;
     ui.redraw_all = false;
     return {DirtyRect{0, 0, static_cast<std::int32_t>(frame.width()), static_cast<std::int32_t>(frame.height())}};
 }

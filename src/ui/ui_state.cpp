@@ -1,5 +1,6 @@
 #include "ui/ui_state.hpp"
 
+#include "core/threads.hpp"
 #include "platform/result.hpp"
 #include "render/images.hpp"
 #include "ui/countdown.hpp"
@@ -103,8 +104,8 @@ UiState build_ui_state(float scale, const std::filesystem::path& base_dir)
     UiState state;
     // The three images decode beside each other and the fonts.
     state.images.media_dir = base_dir;
-    std::thread hero([&state, &base_dir] { state.images.hero = load_hero(base_dir); });
-    std::thread logo([&state, &base_dir] {
+    std::jthread hero = spawn_joined([&state, &base_dir] { state.images.hero = load_hero(base_dir); });
+    std::jthread logo = spawn_joined([&state, &base_dir] {
         state.images.logo = load_png_asset(base_dir, logo_image_name, built_in_logo_image());
     });
     state.fonts = load_font_set();

@@ -234,6 +234,9 @@ struct SettingsModel {
     bool saving = false;
     bool settings_dirty = false;
     float opened_at = 0; // clock seconds
+    // The last frame drawn showed the dialog at rest: fully faded and popped in, both switch knobs
+    // still. Until one has, the dialog keeps drawing frames even when its clock is past them all.
+    bool rest_drawn = false;
     // The frame as it was when the dialog opened, its blurred and darkened copy, and the cached
     // dialog pixmap with the part of the dialog that only its message line changes (the base,
     // drawn for dialog_base_message).

@@ -463,10 +463,15 @@ void run_window_actions(WindowContext& context, platform::Window& window)
                         std::string caption = "Torvane";
                         {
                             StateBorrow app(context);
-                            if (app)
+                            if (app) {
                                 caption = app->config.server_name.value_or("Torvane");
+                                // The box may be a process forked from this one: it starts while
+                                // the backdrop worker stands still, holding none of its locks.
+                                settle_background_worker(app->ui);
+                            }
                         }
-                        // The box is modal: the state is not lent while it is open.
+                        // The window goes on under its box (frames, timers, worker events) and takes
+                        // no input meanwhile; the state is not lent during the call.
                         window.message_box(caption, box.text,
                             box.flags == message_box_warning ? platform::MessageIcon::Warning : platform::MessageIcon::Error);
                         return false;

@@ -1,5 +1,6 @@
 #include "update/file_check.hpp"
 
+#include "core/threads.hpp"
 #include "platform/unicode.hpp"
 #include "platform/path_text.hpp"
 #include "update/sha256.hpp"
@@ -133,7 +134,7 @@ void run_file_check_workers(FileCheckState& state, int worker_count)
         std::vector<std::jthread> workers;
         workers.reserve(computed.size());
         for (ComputedDigests& digests : computed)
-            workers.emplace_back([&state, &digests] { file_check_worker(state, digests); });
+            workers.push_back(spawn_joined([&state, &digests] { file_check_worker(state, digests); }));
     }
     for (ComputedDigests& digests : computed)
         for (auto& [key, digest] : digests)

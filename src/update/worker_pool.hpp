@@ -2,6 +2,8 @@
 // the caller goes on.
 #pragma once
 
+#include "core/threads.hpp"
+
 #include <thread>
 #include <vector>
 
@@ -13,7 +15,7 @@ void run_scoped_workers(int count, const Body& body)
     std::vector<std::jthread> workers;
     workers.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i)
-        workers.emplace_back([&body] { body(); });
+        workers.push_back(spawn_joined([&body] { body(); }));
 }
 
 } // namespace torvane

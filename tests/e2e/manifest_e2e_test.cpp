@@ -226,7 +226,7 @@ TEST(ManifestEndToEnd, ARedirectToPlainHttpReplacesNothing)
         EXPECT_EQ(sha256_file(client / "torvane"), before);
         EXPECT_FALSE(fs::exists(client / "torvane.old"));
         std::vector<std::string> lines =
-            log_lines(platform::read_file(client / "Data" / "Launcher" / "atualizacao_teste.log").value_or(""));
+            log_lines(platform::read_file(client / "Data" / "Launcher" / "atualizacao_teste.log", platform::document_read_limit).value_or(""));
         ASSERT_FALSE(lines.empty());
         EXPECT_TRUE(lines.back().starts_with("ERRO: " + c.refused)) << lines.back();
         EXPECT_TRUE(lines.back().ends_with(": Insecure request attempted with https_only set")) << lines.back();

@@ -152,17 +152,19 @@ protected:
         ASSERT_TRUE(save_launcher_config(config, launcher_json_cache_path(game_.path())));
     }
 
-    std::unique_ptr<RunningLauncher> start_launcher(std::vector<std::string> arguments = {"--teste"})
+    // The session's LANG; none: LANG unset (LC_ALL is never set).
+    std::unique_ptr<RunningLauncher> start_launcher(std::vector<std::string> arguments = {"--teste"},
+        std::optional<std::string> lang = "C.UTF-8")
     {
         std::vector<std::string> environment{
             "DISPLAY=" + display_->name(),
             "XDG_RUNTIME_DIR=" + (game_.path() / "runtime").string(),
             "XDG_CONFIG_HOME=" + (game_.path() / "config").string(),
             "HOME=" + game_.path().string(),
-            // A player's desktop session speaks UTF-8; the message boxes draw their text in it.
-            "LANG=C.UTF-8",
             "PATH=" + (tools_.path() / "bin").string() + ":" + std::string(std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin"),
         };
+        if (lang)
+            environment.push_back("LANG=" + *lang);
         for (char** entry = environ; *entry; ++entry) {
             std::string_view text(*entry);
             if (text.starts_with("ASAN_OPTIONS=") || text.starts_with("UBSAN_OPTIONS=") || text.starts_with("LSAN_OPTIONS="))
@@ -370,6 +372,88 @@ TEST_F(WindowEndToEnd, AClientWhoseSignatureFailsShowsTheErrorAndPlayStaysReady)
     EXPECT_EQ(launcher->wait(10s), 0) << launcher_output();
 }
 
+// The width in pixels of the first line of text in a message box's image: the span of the
+// text-coloured pixels (light on the box's dark grey) in the topmost band of rows that has any.
+int first_text_line_width(const test::ScreenImage& image)
+{
+    auto is_text = [&](int x, int y) { return ((image.at(x, y) >> 16) & 0xFF) > 160; };
+    int left = image.width;
+    int right = -1;
+    bool in_line = false;
+    for (int y = 0; y < image.height; ++y) {
+        bool any = false;
+        for (int x = 0; x < image.width; ++x) {
+            if (is_text(x, y)) {
+                any = true;
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+        }
+        if (any)
+            in_line = true;
+        else if (in_line)
+            break;
+    }
+    return right < 0 ? 0 : right - left + 1;
+}
+
+TEST_F(WindowEndToEnd, BehindAMessageBoxTheWindowGoesOnTakesNoInputAndTheBoxShowsItsWholeText)
+{
+    ASSERT_TRUE(start_display({.window_manager = true}));
+    // The installed client is changed behind the launcher's back, so Play fails with "Não foi
+    // possível abrir o jogo: ..." in a box. The session has no locale.
+    start_service();
+    auto published = publish_recording_client();
+    auto launcher = start_launcher({"--teste"}, std::nullopt);
+    auto placed = wait_for_window();
+    ASSERT_TRUE(placed) << launcher_output();
+    ASSERT_TRUE(test::wait_until([&] { return read_text(game_.path() / "active-release") == published.release_id; }, 60s))
+        << launcher_output();
+    {
+        std::ofstream tamper(game_.path() / "Versions" / published.release_id / "Main.exe", std::ios::app);
+        tamper << "echo outro\n";
+    }
+    std::vector<unsigned long> boxes;
+    auto box_shown = [&] {
+        boxes = display_->windows_transient_for(window_);
+        return boxes.size() == 1 && display_->is_viewable(boxes[0]);
+    };
+    ASSERT_TRUE(click_until(*placed, play_x, play_y, box_shown, 30s)) << launcher_output();
+    std::this_thread::sleep_for(300ms);
+    screenshot("box");
+
+    // The box's first line, "Não foi possível abrir o jogo:", is whole (not just its "N").
+    auto box_geometry = display_->geometry(boxes[0]);
+    ASSERT_TRUE(box_geometry);
+    auto box_image = display_->capture(*box_geometry);
+    ASSERT_TRUE(box_image);
+    EXPECT_GT(first_text_line_width(*box_image), 120);
+
+    // The main screen goes on animating behind the box.
+    auto [stage_x, stage_y] = placed->at(40, 80);
+    test::WindowGeometry stage{stage_x, stage_y, 260, 180};
+    auto before = display_->capture(stage);
+    std::this_thread::sleep_for(500ms);
+    auto after = display_->capture(stage);
+    ASSERT_TRUE(before && after);
+    EXPECT_TRUE(before->pixels != after->pixels) << "the window stopped painting while its box is open";
+
+    // A click on the title bar's close button behind the box is dropped, also once the box closes.
+    click(*placed, 1073, 28);
+    std::this_thread::sleep_for(1s);
+    EXPECT_FALSE(launcher->wait(0ms)) << launcher_output();
+    ASSERT_TRUE(box_shown());
+    EXPECT_TRUE(display_->xdotool({"windowfocus", "--sync", std::to_string(boxes[0])}));
+    EXPECT_TRUE(display_->xdotool({"key", "Return"}));
+    ASSERT_TRUE(test::wait_until([&] { return display_->windows_transient_for(window_).empty(); }));
+    std::this_thread::sleep_for(2s);
+    EXPECT_FALSE(launcher->wait(0ms)) << "the click behind the box closed the launcher after it";
+    screenshot("after-box");
+
+    display_->request_close(window_);
+    EXPECT_EQ(launcher->wait(10s), 0) << launcher_output();
+}
+
 TEST_F(WindowEndToEnd, SettingsDialogChangesTheFrameRateLimit)
 {
     ASSERT_TRUE(start_display());
@@ -430,6 +514,78 @@ TEST_F(WindowEndToEnd, SettingsDialogChangesTheFrameRateLimit)
     EXPECT_TRUE(limit_is("60")) << read_text(ini);
     screenshot("closed");
 
+    display_->request_close(window_);
+    EXPECT_EQ(launcher->wait(10s), 0) << launcher_output();
+}
+
+// A busy machine: the launcher stops for a moment just after the click that opens the dialog, so its
+// next frame comes after the whole opening animation. The dialog then shows as it does at rest,
+// the same pixels as when it is drawn again after the pointer moved over a button and back.
+TEST_F(WindowEndToEnd, TheSettingsDialogFinishesItsOpeningAfterAPause)
+{
+    ASSERT_TRUE(start_display());
+    platform::set_registry_root(tools_.path() / "registry");
+    UiState ui = build_ui_state(1, game_.path());
+    open_settings(ui, game_.path(), true);
+    (void)render_frame(ui);
+    std::pair<float, float> cancel{0, 0};
+    for (const HitRegion& r : ui.dialog_hits)
+        if (r.id == hit_id::dialog_cancel)
+            cancel = {(r.x0 + r.x1) / 2, (r.y0 + r.y1) / 2};
+    drop_ui_state(ui);
+    platform::set_registry_root({});
+    ASSERT_GT(cancel.first, 0);
+
+    auto launcher = start_launcher();
+    auto placed = wait_for_window();
+    ASSERT_TRUE(placed) << launcher_output();
+    auto geometry = display_->geometry(window_);
+    ASSERT_TRUE(geometry);
+    auto move_to = [&](float lx, float ly) {
+        auto [x, y] = placed->at(lx, ly);
+        EXPECT_TRUE(display_->xdotool({"mousemove", std::to_string(x), std::to_string(y)}));
+    };
+    std::this_thread::sleep_for(1500ms); // the main screen's entrance is over
+    // A point of the information panel, which stays the same on the main screen and darkens as
+    // the dialog's backdrop fades in.
+    auto panel_point = [&](const test::ScreenImage& image) { return image.at(1000, 470); };
+    std::optional<test::ScreenImage> main_screen = display_->capture(*geometry);
+    ASSERT_TRUE(main_screen);
+    // The window once the dialog shows and the window stopped changing (the main screen always
+    // animates: only a dialog at rest, or one stuck part-way, stays the same).
+    auto still_capture = [&]() -> std::optional<test::ScreenImage> {
+        std::optional<test::ScreenImage> previous = display_->capture(*geometry);
+        for (int i = 0; i < 60 && previous; ++i) {
+            std::this_thread::sleep_for(250ms);
+            std::optional<test::ScreenImage> current = display_->capture(*geometry);
+            if (current && current->pixels == previous->pixels && panel_point(*current) != panel_point(*main_screen))
+                return current;
+            previous = std::move(current);
+        }
+        return std::nullopt;
+    };
+    for (int opening = 0; opening < 3; ++opening) {
+        SCOPED_TRACE(opening);
+        click(*placed, 718, 607); // "Configurações"
+        std::this_thread::sleep_for(50ms);
+        ASSERT_EQ(::kill(launcher->pid(), SIGSTOP), 0);
+        std::this_thread::sleep_for(400ms);
+        ASSERT_EQ(::kill(launcher->pid(), SIGCONT), 0);
+        auto kept = still_capture();
+        screenshot("kept-" + std::to_string(opening));
+
+        move_to(cancel.first, cancel.second);
+        std::this_thread::sleep_for(300ms);
+        move_to(718, 607);
+        auto redrawn = still_capture();
+        ASSERT_TRUE(kept && redrawn);
+        std::size_t differing = 0;
+        for (std::size_t i = 0; i < kept->pixels.size(); ++i)
+            differing += kept->pixels[i] != redrawn->pixels[i];
+        EXPECT_EQ(differing, 0u) << "the dialog stayed part-way through its opening";
+        EXPECT_TRUE(display_->xdotool({"key", "Escape"}));
+        std::this_thread::sleep_for(500ms);
+    }
     display_->request_close(window_);
     EXPECT_EQ(launcher->wait(10s), 0) << launcher_output();
 }

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <functional>
 #include <thread>
 
 namespace torvane::platform {
@@ -401,29 +403,145 @@ TEST_F(WindowHostTest, CloseRequestMinimiseRestoreAndDrag)
     EXPECT_TRUE(wait_for<window_event::CloseRequested>(*window));
 }
 
+// Pointer and key events among those given.
+bool any_input(const std::vector<WindowEvent>& events)
+{
+    return contains<window_event::PointerMoved>(events) || contains<window_event::ButtonPressed>(events)
+        || contains<window_event::ButtonReleased>(events) || contains<window_event::Wheel>(events)
+        || contains<window_event::EscapePressed>(events);
+}
+
 TEST_F(WindowHostTest, MessageBoxOwnedByTheWindow)
 {
     ASSERT_TRUE(start_display());
     auto window = shown_window();
     ASSERT_TRUE(window);
-    std::optional<std::string> title;
-    std::thread closer([&] {
-        // The box: a window transient for the launcher window, closed with Return.
-        std::vector<unsigned long> boxes;
-        test::wait_until([&] {
-            boxes = display_->windows_transient_for(x_window_);
-            return boxes.size() == 1 && display_->is_viewable(boxes[0]);
-        });
-        if (boxes.size() != 1)
-            return;
-        title = display_->text_property(boxes[0], "_NET_WM_NAME");
-        display_->save_screenshot(test::binary_dir() / "window-host-message-box.png");
-        display_->xdotool({"windowfocus", "--sync", std::to_string(boxes[0])});
-        display_->xdotool({"key", "Return"});
+    // Should a box hold the caller, boxes are closed after a while so that the test ends.
+    std::jthread watchdog([&](std::stop_token stop) {
+        for (int i = 0; !stop.stop_requested(); ++i) {
+            std::this_thread::sleep_for(10ms);
+            if (i > 1500 && i % 100 == 0)
+                for (unsigned long box : display_->windows_transient_for(x_window_))
+                    display_->request_close(box);
+        }
     });
+    std::vector<WindowEvent> events;
+    auto pump_until = [&](const std::function<bool()>& condition) {
+        return test::wait_until([&] {
+            while (auto event = window->wait_event(Clock::now()))
+                events.push_back(*event);
+            return condition();
+        });
+    };
+    std::vector<unsigned long> boxes;
+    auto box_shown = [&] {
+        boxes = display_->windows_transient_for(x_window_);
+        return boxes.size() == 1 && display_->is_viewable(boxes[0]);
+    };
+
+    // The call returns with the box open: a window transient for the launcher window.
+    window->start_timer(3, 400ms);
     window->message_box("Aviso do teste", "Não foi possível abrir o jogo:\nteste", MessageIcon::Warning);
-    closer.join();
-    EXPECT_EQ(title, "Aviso do teste");
+    window->message_box("Segundo aviso", "depois do primeiro", MessageIcon::Error);
+    ASSERT_TRUE(pump_until(box_shown)) << "the box held the caller until it was closed";
+    EXPECT_EQ(display_->text_property(boxes[0], "_NET_WM_NAME"), "Aviso do teste");
+    display_->save_screenshot(test::binary_dir() / "window-host-message-box.png");
+
+    // Behind the box the window takes no pointer or key input, and goes on: timers, wake-ups.
+    ASSERT_TRUE(pointer_to(30, 30));
+    ASSERT_TRUE(display_->xdotool({"click", "1"}));
+    ASSERT_TRUE(display_->xdotool({"mousemove_relative", "--", "15", "10"}));
+    ASSERT_TRUE(display_->xdotool({"windowfocus", "--sync", std::to_string(x_window_)}));
+    ASSERT_TRUE(display_->xdotool({"key", "Escape"}));
+    std::thread([waker = window->waker()] { waker(); }).join();
+    ASSERT_TRUE(pump_until([&] { return contains<window_event::TimerFired>(events); }));
+    EXPECT_TRUE(pump_until([&] { return contains<window_event::WorkersWoke>(events); }));
+    EXPECT_FALSE(any_input(events));
+
+    // Closed with Return; the second box follows; what was dropped never arrives later.
+    ASSERT_TRUE(display_->xdotool({"windowfocus", "--sync", std::to_string(boxes[0])}));
+    ASSERT_TRUE(display_->xdotool({"key", "Return"}));
+    ASSERT_TRUE(pump_until([&] {
+        return box_shown() && display_->text_property(boxes[0], "_NET_WM_NAME") == std::optional<std::string>("Segundo aviso");
+    }));
+    ASSERT_TRUE(display_->xdotool({"windowfocus", "--sync", std::to_string(boxes[0])}));
+    ASSERT_TRUE(display_->xdotool({"key", "Return"}));
+    ASSERT_TRUE(pump_until([&] { return display_->windows_transient_for(x_window_).empty(); }));
+    events.clear();
+    test::wait_until([&] {
+        while (auto event = window->wait_event(Clock::now()))
+            events.push_back(*event);
+        return false;
+    }, 1s);
+    EXPECT_FALSE(any_input(events)) << "input made behind the box came after it closed";
+
+    // Input reaches the window again.
+    ASSERT_TRUE(pointer_to(40, 40));
+    ASSERT_TRUE(display_->xdotool({"click", "1"}));
+    EXPECT_TRUE(wait_for<window_event::ButtonReleased>(*window));
+
+    // Destroying the window closes its box, without a word on standard error.
+    testing::internal::CaptureStderr();
+    window->message_box("Terceiro aviso", "fecha com a janela", MessageIcon::Error);
+    ASSERT_TRUE(pump_until(box_shown));
+    window->destroy();
+    EXPECT_TRUE(test::wait_until([&] { return display_->windows_titled("Terceiro aviso").empty(); }));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+// The box's text is whole whatever the locale: a box of accented text is as wide as the box of the
+// same text without its accents (under a locale without UTF-8 only its first letter showed).
+TEST_F(WindowHostTest, MessageBoxShowsItsWholeTextUnderAnyLocale)
+{
+    ASSERT_TRUE(start_display());
+    struct Case {
+        const char* what;
+        std::vector<std::pair<const char*, const char*>> environment; // a null value unsets
+    };
+    const Case cases[] = {
+        {"no locale at all", {{"LC_ALL", nullptr}, {"LC_CTYPE", nullptr}, {"LANG", nullptr}}},
+        {"LANG=C", {{"LC_ALL", nullptr}, {"LC_CTYPE", nullptr}, {"LANG", "C"}}},
+        {"LC_ALL=POSIX over a UTF-8 LANG", {{"LC_ALL", "POSIX"}, {"LC_CTYPE", nullptr}, {"LANG", "C.UTF-8"}}},
+        {"a UTF-8 session", {{"LC_ALL", nullptr}, {"LC_CTYPE", nullptr}, {"LANG", "C.UTF-8"}}},
+    };
+    const std::string accented = "Não foi possível abrir o jogo: a instalação está incompleta";
+    const std::string plain = "Nao foi possivel abrir o jogo: a instalacao esta incompleta";
+    // The box is shown here (it returns once closed) while another thread measures and closes it.
+    auto box_width = [&](const std::string& text, const std::string& shot) -> int {
+        const std::string title = "Caixa " + shot;
+        std::optional<test::WindowGeometry> geometry;
+        std::thread closer([&] {
+            std::vector<unsigned long> boxes;
+            bool shown = test::wait_until([&] {
+                boxes = display_->windows_titled(title);
+                return boxes.size() == 1 && display_->is_viewable(boxes[0]);
+            });
+            if (!shown)
+                return;
+            std::this_thread::sleep_for(200ms);
+            display_->save_screenshot(test::binary_dir() / ("window-host-box-" + shot + ".png"));
+            geometry = display_->geometry(boxes[0]);
+            display_->request_close(boxes[0]);
+        });
+        show_orphan_message_box(title, text, MessageIcon::Error);
+        closer.join();
+        return geometry ? geometry->width : -1;
+    };
+    int index = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const auto& [name, value] : c.environment) {
+            if (value)
+                ::setenv(name, value, 1);
+            else
+                ::unsetenv(name);
+        }
+        const std::string shot = std::to_string(index++);
+        int plain_width = box_width(plain, shot + "-plain");
+        int accented_width = box_width(accented, shot + "-accented");
+        ASSERT_GT(plain_width, 300);
+        EXPECT_NEAR(accented_width, plain_width, 6);
+    }
 }
 
 TEST_F(WindowHostTest, OrphanMessageBoxOnTheDisplay)

@@ -347,6 +347,24 @@ TEST(StageTimes, NamesInSlotOrder)
     EXPECT_EQ(stage_names, expected);
 }
 
+TEST(RenderFrame, SettlingTheWorkerWaitsForItsJobAndKeepsTheBackdropForTheNextFrame)
+{
+    ScreenWithTestWorker screen;
+    UiState& state = screen.state;
+    ASSERT_TRUE(screen.jobs->try_receive());
+    ASSERT_TRUE(state.job_in_flight);
+    std::thread worker([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        screen.frames->send(screen.backdrop());
+    });
+    settle_background_worker(state); // returns once the job's backdrop came
+    worker.join();
+    EXPECT_FALSE(state.job_in_flight);
+    settle_background_worker(state); // nothing in flight: returns at once
+    EXPECT_EQ(render_frame(state), std::vector<DirtyRect>{full_canvas(state)});
+    EXPECT_EQ(state.background_composite.at(640, 520), pixel_word(10, 20, 30, 255));
+}
+
 TEST(RenderFrame, StoppedWorkerIsStartedAgainByTheNextFrame)
 {
     TempDir base;

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -413,8 +414,49 @@ TEST(SettingsFrame, StillDialogIdlesUntilSomethingChanges)
     EXPECT_TRUE(screen.ui.settings.sound_on);
     for (float since : {6.0f, 6.05f, 6.15f, 6.19f})
         EXPECT_EQ(screen.frame_at(since), whole) << since;
-    EXPECT_TRUE(screen.frame_at(6.25f).empty());
+    // The first frame past the knob's move draws it at rest; the next is idle.
+    EXPECT_EQ(screen.frame_at(6.25f), whole);
     EXPECT_FALSE(settings_dialog_animating(screen.ui));
+    EXPECT_TRUE(screen.frame_at(6.3f).empty());
+}
+
+TEST(SettingsFrame, AFrameThatJumpsPastTheAnimationDrawsTheDialogAtRestBeforeIdling)
+{
+    struct Case {
+        const char* name;
+        std::vector<float> drawn; // frames drawn part-way, seconds after opening
+        float late;               // the frame after them, past every animation
+        bool flip_sound;          // the sound knob starts moving at the first of them
+    };
+    const Case cases[] = {
+        {"60 fps: the last frame of the pop is at 0.93", {0, 1 / 60.0f, 0.1f, 0.2f, 14 / 60.0f}, 0.25f, false},
+        {"a pause of a tenth of a second", {0, 0.05f}, 0.45f, false},
+        {"a pause long after the opening", {0.1f}, 30, false},
+        {"a knob part-way when the clock jumps", {1, 1.1f}, 1.5f, true},
+    };
+    for (const Case& c : cases) {
+        DialogScreen screen;
+        screen.open();
+        if (c.flip_sound) {
+            screen.frame_at(0.5f);
+            screen.ui.clock = screen.ui.settings.opened_at + c.drawn.front();
+            const HitRegion pressed = settings_press(screen.ui, 510, 68 + 340);
+            ASSERT_EQ(pressed.id, hit_id::dialog_sound) << c.name;
+            settings_release(screen.ui, pressed, 510, 68 + 340);
+        }
+        for (float since : c.drawn)
+            ASSERT_EQ(screen.frame_at(since).size(), 1u) << c.name << " " << since;
+        EXPECT_TRUE(settings_dialog_animating(screen.ui)) << c.name;
+        EXPECT_EQ(screen.frame_at(c.late), (std::vector<DirtyRect>{{0, 0, 1100, 660}})) << c.name;
+        EXPECT_TRUE(screen.frame_at(c.late + 0.5f).empty()) << c.name;
+        EXPECT_FALSE(settings_dialog_animating(screen.ui)) << c.name;
+
+        // What the window keeps equals the dialog drawn again later (as a hover would).
+        const Pixmap kept = screen.ui.frame_canvas.clone();
+        mark_settings_dirty(screen.ui);
+        ASSERT_EQ(screen.frame_at(c.late + 1).size(), 1u) << c.name;
+        EXPECT_TRUE(std::ranges::equal(kept.pixels(), screen.ui.frame_canvas.pixels())) << c.name;
+    }
 }
 
 TEST(SettingsFrame, RenderFrameShowsTheDialogOverTheFrozenMainScreen)

@@ -1,18 +1,22 @@
 #include "platform/window_host.hpp"
 
+#include "platform/linux/sdl_message_box.hpp"
 #include "platform/linux/x11_window.hpp"
 
 #include <SDL.h>
 #include <SDL_syswm.h>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cmath>
 #include <cstdio>
 #include <deque>
 #include <errno.h>
+#include <signal.h>
 #include <map>
 #include <mutex>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -87,6 +91,22 @@ void message_to_standard_error(std::string_view caption, std::string_view text)
     std::fflush(stderr);
 }
 
+// A box owned by the window, shown by a thread of its own so that the UI thread goes on: SDL's box
+// waits for its process until the user closes it.
+struct OwnedBox {
+    std::string caption;
+    std::string text;
+    MessageIcon icon = MessageIcon::Error;
+};
+struct OpenBox {
+    BoxProcessSlot process;
+    std::atomic<bool> done = false;
+    std::atomic<bool> closing = false; // the window closes it: its failure is not reported
+    std::function<void()> show;
+    // An SDL thread: SDL frees what it keeps per thread only for threads it started.
+    SDL_Thread* thread = nullptr;
+};
+
 // The waker's link to the window: pushes go to SDL only while the window lives.
 struct WakeTarget {
     std::mutex mutex;
@@ -124,6 +144,9 @@ private:
     void translate(const SDL_Event& event);
     void check_display_scale();
     std::optional<WindowEvent> take_due_timer(std::chrono::steady_clock::time_point now);
+    void open_next_box();
+    void box_closed();
+    void close_box();
 
     SdlVideo video_;
     SDL_Window* window_ = nullptr;
@@ -139,6 +162,10 @@ private:
     std::map<std::int32_t, std::chrono::steady_clock::time_point> timers_;
     std::deque<WindowEvent> pending_;
     std::shared_ptr<WakeTarget> wake_ = std::make_shared<WakeTarget>();
+    // The box on the screen and those asked for while it is open, shown one after the other.
+    std::unique_ptr<OpenBox> box_;
+    std::deque<OwnedBox> boxes_waiting_;
+    std::uint32_t box_closed_type_ = 0;
 };
 
 Result<std::unique_ptr<SdlWindow>> SdlWindow::create(const WindowOptions& options)
@@ -181,10 +208,11 @@ Result<std::unique_ptr<SdlWindow>> SdlWindow::create(const WindowOptions& option
     self->hand_ = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_HAND);
     if (self->arrow_)
         SDL_SetCursor(self->arrow_);
-    std::uint32_t wake_type = SDL_RegisterEvents(1);
+    std::uint32_t wake_type = SDL_RegisterEvents(2);
     if (wake_type == static_cast<std::uint32_t>(-1))
         return failure(std::string("Não foi possível criar a janela: ") + SDL_GetError());
     self->wake_->event_type = wake_type;
+    self->box_closed_type_ = wake_type + 1;
     return self;
 }
 
@@ -199,7 +227,11 @@ SdlWindow::~SdlWindow()
 
 SDL_HitTestResult SdlWindow::hit_test(SDL_Window*, const SDL_Point* point, void* self)
 {
-    const DragTest& test = static_cast<SdlWindow*>(self)->drag_test_;
+    const SdlWindow& window = *static_cast<SdlWindow*>(self);
+    // The window under its box cannot be dragged, as it takes no pointer input.
+    if (window.box_)
+        return SDL_HITTEST_NORMAL;
+    const DragTest& test = window.drag_test_;
     return test && test(point->x, point->y) ? SDL_HITTEST_DRAGGABLE : SDL_HITTEST_NORMAL;
 }
 
@@ -258,6 +290,9 @@ void SdlWindow::destroy()
     }
     if (!window_)
         return;
+    // The box goes with its owner, before the owner: SDL's box thread raises the window it came
+    // from once the box is closed.
+    close_box();
     if (capture_)
         SDL_CaptureMouse(SDL_FALSE);
     capture_ = false;
@@ -310,10 +345,86 @@ void SdlWindow::stop_timer(std::int32_t id) { timers_.erase(id); }
 
 void SdlWindow::message_box(std::string_view caption, std::string_view text, MessageIcon icon)
 {
-    std::string caption_text(caption);
-    std::string body(text);
-    if (SDL_ShowSimpleMessageBox(message_box_flags(icon), caption_text.c_str(), body.c_str(), window_) != 0)
-        message_to_standard_error(caption, text);
+    if (!window_) {
+        show_orphan_message_box(caption, text, icon);
+        return;
+    }
+    boxes_waiting_.push_back(OwnedBox{std::string(caption), std::string(text), icon});
+    if (!box_)
+        open_next_box();
+}
+
+void SdlWindow::open_next_box()
+{
+    while (!box_ && !boxes_waiting_.empty()) {
+        OwnedBox next = std::move(boxes_waiting_.front());
+        boxes_waiting_.pop_front();
+        auto box = std::make_unique<OpenBox>();
+        OpenBox* open = box.get();
+        SDL_Window* owner = window_;
+        std::uint32_t closed_type = box_closed_type_;
+        box->show = [open, owner, closed_type, next] {
+            if (show_sdl_message_box(message_box_flags(next.icon), next.caption.c_str(), next.text.c_str(), owner,
+                    &open->process)
+                    != 0
+                && !open->closing)
+                message_to_standard_error(next.caption, next.text);
+            open->done = true;
+            SDL_Event event {};
+            event.type = closed_type;
+            SDL_PushEvent(&event);
+        };
+        box->thread = SDL_CreateThread(
+            [](void* shown) {
+                static_cast<OpenBox*>(shown)->show();
+                return 0;
+            },
+            "caixa", open);
+        if (!box->thread) {
+            // Without a thread the box is shown the old way: the window waits until it is closed.
+            box->show();
+            SDL_FlushEvent(closed_type);
+            continue;
+        }
+        // The UI thread stands still until SDL has forked the box's process, so that the copy holds
+        // none of the locks this thread may hold (the process allocates and talks to X).
+        auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        while (!open->process.forked() && std::chrono::steady_clock::now() < limit)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        box_ = std::move(box);
+    }
+}
+
+void SdlWindow::box_closed()
+{
+    if (!box_ || !box_->done)
+        return;
+    SDL_WaitThread(box_->thread, nullptr);
+    box_.reset();
+    // SDL's box let go of a pointer capture the window held when it opened.
+    if (capture_ && window_) {
+        SDL_CaptureMouse(SDL_FALSE);
+        capture_ = false;
+    }
+    open_next_box();
+}
+
+void SdlWindow::close_box()
+{
+    boxes_waiting_.clear();
+    if (!box_)
+        return;
+    box_->closing = true;
+    // The box's process may not have started yet: end it once it has, until the box's thread has
+    // seen it end. SIGKILL, as the process may ignore what the launcher ignores.
+    while (!box_->done) {
+        if (pid_t process = box_->process.process(); process > 0)
+            ::kill(process, SIGKILL);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    SDL_WaitThread(box_->thread, nullptr);
+    box_.reset();
+    SDL_FlushEvent(box_closed_type_);
 }
 
 void SdlWindow::check_display_scale()
@@ -331,6 +442,25 @@ void SdlWindow::check_display_scale()
 void SdlWindow::translate(const SDL_Event& event)
 {
     using namespace window_event;
+    // While its box is open the window takes no pointer or key input; what arrives meanwhile is
+    // dropped, never delivered after the box has closed.
+    if (box_) {
+        switch (event.type) {
+        case SDL_MOUSEMOTION:
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP:
+        case SDL_MOUSEWHEEL:
+        case SDL_KEYDOWN:
+        case SDL_KEYUP:
+            return;
+        default:
+            break;
+        }
+    }
+    if (event.type == box_closed_type_) {
+        box_closed();
+        return;
+    }
     switch (event.type) {
     case SDL_MOUSEMOTION:
         pending_.push_back(PointerMoved {event.motion.x, event.motion.y});
@@ -487,7 +617,7 @@ void show_orphan_message_box(std::string_view caption, std::string_view text, Me
 {
     std::string caption_text(caption);
     std::string body(text);
-    if (SDL_ShowSimpleMessageBox(message_box_flags(icon), caption_text.c_str(), body.c_str(), nullptr) != 0)
+    if (show_sdl_message_box(message_box_flags(icon), caption_text.c_str(), body.c_str(), nullptr) != 0)
         message_to_standard_error(caption, text);
 }
 
