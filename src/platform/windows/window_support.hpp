@@ -13,19 +13,19 @@
 #endif
 #include <windows.h>
 
+#include "platform/files.hpp"
+#include "platform/windows/win32.hpp"
+
 #include <string>
 #include <string_view>
 
 namespace torvane::platform::win32 {
 
-// The UTF-8 text as UTF-16 for the W calls (invalid sequences become U+FFFD).
-std::wstring wide(std::string_view utf8);
-// The UTF-16 text as UTF-8 (unpaired surrogates become U+FFFD).
-std::string narrow(std::wstring_view utf16);
-
-// The system's message for a Win32 error code followed by " (os error N)", the form the
-// launcher shows in its boxes: "The system cannot find the file specified. (os error 2)".
-std::string error_text(DWORD code);
+// The layer's own conversions and error texts, under the names the window code uses.
+inline std::wstring wide(std::string_view utf8) { return wide_from_utf8(utf8); }
+inline std::string narrow(std::wstring_view utf16) { return utf8_from_wide(utf16); }
+// "The system cannot find the file specified. (os error 2)".
+inline std::string error_text(DWORD code) { return os_error_text(static_cast<int>(code)); }
 
 // The launcher window while it exists (none before and after); set by the window host, read on
 // the UI thread by the program starts, whose prompts it owns.
