@@ -13,21 +13,23 @@ target_link_options(torvane_platform_windows_window_tests PRIVATE -static)
 
 set(torvane_windows_window_runner ${CMAKE_CURRENT_LIST_DIR}/run_under_wine.sh)
 set(torvane_windows_screenshots ${CMAKE_BINARY_DIR}/screenshots/windows-window)
-# One run at a time per Wine prefix: Wine's desktop belongs to the X server of its run.
+# Each run makes a Wine prefix of its own (WINEPREFIX emptied): it sets that prefix's DPI and ends
+# its Wine processes when done, which in the shared prefix would take the unit tests running beside
+# it down with them. One run at a time: each starts its own X server and Wine desktop.
 add_test(NAME torvane_platform_windows_window_tests
          COMMAND sh ${torvane_windows_window_runner} $<TARGET_FILE:torvane_platform_windows_window_tests>)
 set_tests_properties(torvane_platform_windows_window_tests PROPERTIES TIMEOUT 600 RESOURCE_LOCK torvane_wine_prefix
-                     ENVIRONMENT "TORVANE_SCREENSHOT_DIR=${torvane_windows_screenshots};TORVANE_TEST_DPI=96")
+                     ENVIRONMENT "WINEPREFIX=;TORVANE_SCREENSHOT_DIR=${torvane_windows_screenshots};TORVANE_TEST_DPI=96")
 # The same window on a 192-dpi desktop (Wine's LogPixels): twice the size, still centred.
 add_test(NAME torvane_platform_windows_window_tests_192dpi
          COMMAND sh ${torvane_windows_window_runner} $<TARGET_FILE:torvane_platform_windows_window_tests>
                  --gtest_filter=WindowHostTest.DisplayScale*:WindowHostTest.TheBackBuffer*)
 set_tests_properties(torvane_platform_windows_window_tests_192dpi PROPERTIES TIMEOUT 600 RESOURCE_LOCK torvane_wine_prefix
-                     ENVIRONMENT "TORVANE_SCREENSHOT_DIR=${torvane_windows_screenshots}/192dpi;TORVANE_TEST_DPI=192;TORVANE_TEST_SCREEN=2560x1600")
+                     ENVIRONMENT "WINEPREFIX=;TORVANE_SCREENSHOT_DIR=${torvane_windows_screenshots}/192dpi;TORVANE_TEST_DPI=192;TORVANE_TEST_SCREEN=2560x1600")
 # Where no desktop can be reached (no X server at all): the window is refused with its reason and
 # boxes print their text.
 add_test(NAME torvane_platform_windows_window_tests_no_display
          COMMAND sh ${torvane_windows_window_runner} $<TARGET_FILE:torvane_platform_windows_window_tests>
                  --gtest_filter=WindowHostWithoutDisplayTest.*)
 set_tests_properties(torvane_platform_windows_window_tests_no_display PROPERTIES TIMEOUT 600 RESOURCE_LOCK torvane_wine_prefix
-                     ENVIRONMENT "TORVANE_TEST_NO_DISPLAY=1")
+                     ENVIRONMENT "WINEPREFIX=;TORVANE_TEST_NO_DISPLAY=1")
