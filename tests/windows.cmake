@@ -5,7 +5,8 @@
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
-file(GLOB support_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/support/temp_dir.cpp)
+file(GLOB support_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/support/temp_dir.cpp
+     ${CMAKE_CURRENT_SOURCE_DIR}/support/sample_client.cpp)
 add_library(torvane_test_support STATIC ${support_sources})
 target_include_directories(torvane_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(torvane_test_support PUBLIC torvane_core GTest::gtest)
@@ -14,8 +15,8 @@ target_compile_definitions(torvane_test_support PUBLIC
 
 set(torvane_windows_tests
   core     "config_json,json_text,service_endpoints,ui_message,update_manifest,util"
-  update   "asset_index,digest,sha256,sizes,path_safety"
-  render   "blur,color,font,icons,path,primitives_picture,shapes,shaping,window_icons"
+  update   "asset_index,digest,release_list,sha256,sizes,path_safety"
+  render   "blur,color,compositing,font,icons,path,picture,primitives_picture,shapes,shaping,window_icons"
   ui       "backdrop,countdown,frame,layout,main_screen,motion,settings_dialog,settings_overlay,stage,ui_state,widgets"
   app      "launch_mode,capture_mode"
 )
@@ -38,6 +39,11 @@ while(torvane_windows_tests)
   # Discovery runs the program, under Wine: at test time, when the Wine prefix exists.
   gtest_discover_tests(torvane_${layer}_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 PROPERTIES TIMEOUT 300)
 endwhile()
+
+# The release list tests sign their own lists with the release publisher's signer.
+target_sources(torvane_update_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/update/release_keys.cpp)
+target_include_directories(torvane_update_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/update)
+target_link_libraries(torvane_update_tests PRIVATE torvane_publisher)
 
 include(${CMAKE_CURRENT_SOURCE_DIR}/platform/windows/tests.cmake)
 include(${CMAKE_CURRENT_SOURCE_DIR}/platform/windows/window/tests.cmake)

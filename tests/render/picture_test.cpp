@@ -6,6 +6,7 @@
 #include "render/images.hpp"
 #include "render/shapes.hpp"
 
+#include "platform/path_text.hpp"
 #include "support/temp_dir.hpp"
 
 #include <cairo.h>
@@ -178,7 +179,7 @@ TEST(PictureTest, SheetOfPrimitives)
 
     const auto png = test::binary_dir() / "render-sheet.png";
     cairo_surface_flush(sheet.cairo_surface());
-    ASSERT_EQ(cairo_surface_write_to_png(sheet.cairo_surface(), png.c_str()), CAIRO_STATUS_SUCCESS) << png;
+    ASSERT_EQ(cairo_surface_write_to_png(sheet.cairo_surface(), platform::path_utf8(png).c_str()), CAIRO_STATUS_SUCCESS) << png;
 
     // Every text cell holds a fair amount of ink, and the gaps between the cells hold none.
     for (const TextCell& cell : cells) {
