@@ -41,3 +41,4 @@ endwhile()
 
 include(${CMAKE_CURRENT_SOURCE_DIR}/platform/windows/tests.cmake)
 include(${CMAKE_CURRENT_SOURCE_DIR}/platform/windows/window/tests.cmake)
+include(${CMAKE_CURRENT_SOURCE_DIR}/e2e/windows/windows.cmake)
