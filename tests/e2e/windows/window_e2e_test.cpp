@@ -455,6 +455,12 @@ TEST_F(WindowsWindowEndToEnd, AMainWhoseSignatureFailsShowsTheErrorBoxAndIsNotSt
     ASSERT_TRUE(before && after);
     EXPECT_TRUE(before->pixels != after->pixels) << "the window stopped painting while its box is open";
 
+    // A click on the close button behind the box is dropped, also once the box closes.
+    click(*placed, close_x, close_y);
+    std::this_thread::sleep_for(1s);
+    EXPECT_FALSE(exit_within(pid, 0ms)) << "a click behind the box closed the launcher";
+    EXPECT_EQ(named_windows(), 2u) << "the box went away";
+
     // The box closes with Return; the game was not started.
     for (unsigned long w : display_->windows_titled("Vale Torvane")) {
         if (w != window_ && display_->is_viewable(w)) {
@@ -463,9 +469,9 @@ TEST_F(WindowsWindowEndToEnd, AMainWhoseSignatureFailsShowsTheErrorBoxAndIsNotSt
     }
     EXPECT_TRUE(display_->xdotool({"key", "Return"}));
     EXPECT_TRUE(test::wait_until([&] { return named_windows() == 1u; }, 10s));
-    std::this_thread::sleep_for(1s);
+    std::this_thread::sleep_for(2s);
     EXPECT_FALSE(fs::exists(started_file())) << read_text(started_file());
-    EXPECT_FALSE(exit_within(pid, 0ms));
+    EXPECT_FALSE(exit_within(pid, 0ms)) << "the click behind the box closed the launcher after it";
     screenshot("after-box");
     click(*placed, close_x, close_y);
     EXPECT_EQ(exit_within(pid, 20s), 0) << launcher->output();
