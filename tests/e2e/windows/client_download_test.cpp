@@ -48,11 +48,13 @@ protected:
         SKIP_UNLESS_BUILT_WITH_DEV_KEY();
     }
 
-    // Starts nginx on the launcher's port with a certificate for the names; the launcher trusts its CA.
-    void serve(const char* certificate_names = test::loopback_certificate_names)
+    // Starts nginx on the launcher's port with a certificate for the names, offering the TLS
+    // versions given (nginx's own when empty); the launcher trusts its CA.
+    void serve(const char* certificate_names = test::loopback_certificate_names, std::string tls_protocols = "")
     {
         service_ = std::make_unique<test::ReleaseService>(
-            test::NginxOptions {.port = test::windows_launcher_build().port}, certificate_names);
+            test::NginxOptions {.port = test::windows_launcher_build().port, .tls_protocols = std::move(tls_protocols)},
+            certificate_names);
         ASSERT_TRUE(service_->running()) << "nginx did not start on port " << test::windows_launcher_build().port;
         ASSERT_TRUE(test::trust_roots(service_->ca_pem()));
     }
@@ -82,7 +84,8 @@ protected:
 
 TEST_F(WindowsClientDownload, InstallsAReleaseAndTheNextReusesUnchangedFilesByHardLinks)
 {
-    serve();
+    // TLS 1.2 only: what a Windows 10 without TLS 1.3 negotiates.
+    serve(test::loopback_certificate_names, "TLSv1.2");
     test::write_sample_client(client_.path(), {.asset_blobs = 3});
     auto first = publish(client_.path());
     test::WineLauncher launcher(game_.path());
@@ -101,7 +104,10 @@ TEST_F(WindowsClientDownload, InstallsAReleaseAndTheNextReusesUnchangedFilesByHa
     EXPECT_EQ(lines.back(), "assinatura do Main: OK");
     EXPECT_EQ(platform::read_file(game_.path() / "active-release", 100).value_or(""), first.release_id);
     expect_installed(first_folder, first.list);
-    EXPECT_FALSE(service_->requests_under("/client/releases/" + first.release_id + "/").empty());
+    const std::vector<std::string> first_requests = service_->requests_under("/client/releases/" + first.release_id + "/");
+    ASSERT_FALSE(first_requests.empty());
+    for (const std::string& line : first_requests)
+        EXPECT_TRUE(line.ends_with(" TLSv1.2")) << line;
 
     // The next release changes Main.exe and one asset blob and adds one; the rest is unchanged.
     test::write_sample_client(client_.path(), {.asset_blobs = 3, .main_exe = "MZ sample client 2"});
@@ -166,6 +172,44 @@ TEST_F(WindowsClientDownload, InstallsAReleaseAndTheNextReusesUnchangedFilesByHa
     EXPECT_GE(downloaded, 2u);
     EXPECT_TRUE(fetched("Main.exe"));
     EXPECT_TRUE(fetched(changed_blob));
+}
+
+TEST_F(WindowsClientDownload, ARefusedCertificateInstallsNothing)
+{
+    struct Case {
+        const char* name;
+        const char* certificate_names;
+        bool trust_the_service_ca;
+        const char* reason; // in the TLS library's message after the kind's text
+    };
+    const Case cases[] = {
+        {"a certificate of the trusted CA for another host", "DNS:outro.invalid,IP:127.0.0.1", true,
+         "no alternative certificate subject name matches target host name 'localhost'"},
+        {"a certificate for localhost from a CA the launcher does not trust", test::loopback_certificate_names, false,
+         "unable to get local issuer certificate"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        serve(c.certificate_names);
+        if (!c.trust_the_service_ca)
+            ASSERT_TRUE(test::trust_roots(test::make_test_certificates().ca_pem));
+        test::write_sample_client(client_.path());
+        publish(client_.path());
+        test::TempDir game;
+        test::WineLauncher launcher(game.path());
+
+        EXPECT_EQ(launcher.run({"--baixar-cliente", "--teste"}), 1) << launcher.output();
+        auto lines = client_log(game.path());
+        ASSERT_FALSE(lines.empty()) << launcher.output();
+        const std::string refused = "ERRO: " + test::windows_service_origin() + "/client/current.pmx";
+        EXPECT_TRUE(lines.back().starts_with(refused)) << lines.back();
+        EXPECT_NE(lines.back().find(": Connection Failed: "), std::string::npos) << lines.back();
+        EXPECT_TRUE(lines.back().ends_with(c.reason)) << lines.back();
+        EXPECT_FALSE(fs::exists(game.path() / "active-release"));
+        EXPECT_FALSE(fs::exists(game.path() / "Versions"));
+        EXPECT_TRUE(service_->requests_under("/client/").empty());
+        service_.reset();
+    }
 }
 
 } // namespace
