@@ -6,8 +6,10 @@
 #include "release_service.hpp"
 #include "support/sample_client.hpp"
 #include "update/asset_workers.hpp"
+#include "update/digest.hpp"
 #include "update/install_folders.hpp"
 #include "update/release_list.hpp"
+#include "update/self_update.hpp"
 #include "wine_launcher.hpp"
 
 #include <gtest/gtest.h>
@@ -88,21 +90,23 @@ TEST_F(WindowsClientDownload, InstallsAReleaseAndTheNextReusesUnchangedFilesByHa
     serve(test::loopback_certificate_names, "TLSv1.2");
     test::write_sample_client(client_.path(), {.asset_blobs = 3});
     auto first = publish(client_.path());
-    test::WineLauncher launcher(game_.path());
+    // A player's folder name is rarely plain ASCII.
+    const fs::path game = game_.path() / "Jogos Ação";
+    test::WineLauncher launcher(game);
 
     ASSERT_EQ(launcher.run({"--baixar-cliente", "--teste"}), 0) << launcher.output();
-    const fs::path first_folder = game_.path() / "Versions" / first.release_id;
-    auto lines = client_log(game_.path());
+    const fs::path first_folder = game / "Versions" / first.release_id;
+    auto lines = client_log(game);
     ASSERT_GE(lines.size(), 6u) << launcher.output();
-    EXPECT_EQ(lines[0], "pasta: " + test::windows_path(game_.path()));
+    EXPECT_EQ(lines[0], "pasta: " + test::windows_path(game));
     EXPECT_EQ(lines[1], "canal criptografado: true");
-    EXPECT_EQ(lines[2], "geração atual: " + test::windows_path(game_.path()));
+    EXPECT_EQ(lines[2], "geração atual: " + test::windows_path(game));
     EXPECT_TRUE(lines[3].ends_with(" s  Buscando atualizações...  0%  ")) << lines[3];
     EXPECT_TRUE(lines[lines.size() - 2].starts_with("OK em ")) << lines[lines.size() - 2];
     EXPECT_TRUE(lines[lines.size() - 2].ends_with(" s, jogo em " + test::windows_path(first_folder)))
         << lines[lines.size() - 2];
     EXPECT_EQ(lines.back(), "assinatura do Main: OK");
-    EXPECT_EQ(platform::read_file(game_.path() / "active-release", 100).value_or(""), first.release_id);
+    EXPECT_EQ(platform::read_file(game / "active-release", 100).value_or(""), first.release_id);
     expect_installed(first_folder, first.list);
     const std::vector<std::string> first_requests = service_->requests_under("/client/releases/" + first.release_id + "/");
     ASSERT_FALSE(first_requests.empty());
@@ -120,12 +124,12 @@ TEST_F(WindowsClientDownload, InstallsAReleaseAndTheNextReusesUnchangedFilesByHa
         first_files[entry.path] = identity(first_folder / entry.path);
 
     ASSERT_EQ(launcher.run({"--baixar-cliente", "--teste"}), 0) << launcher.output();
-    const fs::path second_folder = game_.path() / "Versions" / second.release_id;
-    lines = client_log(game_.path());
+    const fs::path second_folder = game / "Versions" / second.release_id;
+    lines = client_log(game);
     ASSERT_GE(lines.size(), 4u);
     EXPECT_EQ(lines[2], "geração atual: " + test::windows_path(first_folder));
     EXPECT_EQ(lines.back(), "assinatura do Main: OK");
-    EXPECT_EQ(platform::read_file(game_.path() / "active-release", 100).value_or(""), second.release_id);
+    EXPECT_EQ(platform::read_file(game / "active-release", 100).value_or(""), second.release_id);
     expect_installed(second_folder, second.list);
 
     EXPECT_FALSE(fs::exists(first_folder));
@@ -210,6 +214,49 @@ TEST_F(WindowsClientDownload, ARefusedCertificateInstallsNothing)
         EXPECT_TRUE(service_->requests_under("/client/").empty());
         service_.reset();
     }
+}
+
+TEST_F(WindowsClientDownload, ReplacesItselfWithThePublishedWindowsLauncher)
+{
+    serve();
+    test::write_sample_client(client_.path());
+    publish(client_.path());
+    test::WineLauncher launcher(game_.path());
+    // Without its debug sections, so that it fits the largest launcher the service may publish.
+    ASSERT_EQ(test::run_program({"x86_64-w64-mingw32-strip", "--strip-debug", launcher.path().string()},
+                                game_.path() / "strip.out").exit_code, 0);
+    // The "new" launcher: the same program with a trailing mark, which a PE file ignores. The
+    // service publishes a Linux launcher beside it, under its own name and entry.
+    const std::string old_bytes = platform::read_file(launcher.path(), launcher_max_size).value();
+    const std::string new_bytes = old_bytes + "\nnew build\n";
+    const std::string linux_bytes = "\x7f" "ELF the Linux launcher";
+    const fs::path files = service_->root() / "files";
+    platform::create_folders(files).value();
+    platform::write_file(files / "Torvane.exe", new_bytes).value();
+    platform::write_file(files / "torvane-linux-x86_64", linux_bytes).value();
+    platform::write_file(service_->root() / "launcher.json",
+                         R"({"Launcher":{"Sha256":")" + hex_lower(sha256_bytes(new_bytes)) + R"(","Size":)" +
+                             std::to_string(new_bytes.size()) + R"(},"LauncherLinux":{"Sha256":")" +
+                             hex_lower(sha256_bytes(linux_bytes)) + R"(","Size":)" + std::to_string(linux_bytes.size()) + "}}")
+        .value();
+
+    ASSERT_EQ(launcher.run({"--baixar-cliente"}), 0) << launcher.output();
+    auto lines = client_log(game_.path());
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[2], "launcher trocado: true");
+    EXPECT_EQ(lines.back(), "assinatura do Main: OK");
+    EXPECT_TRUE(platform::read_file(launcher.path(), launcher_max_size).value_or("") == new_bytes);
+    EXPECT_TRUE(platform::read_file(launcher.path().string() + ".old", launcher_max_size).value_or("") == old_bytes);
+    EXPECT_FALSE(fs::exists(launcher.path().string() + ".part"));
+    EXPECT_EQ(service_->requests_under("/files/torvane-linux-x86_64").size(), 0u);
+    EXPECT_EQ(service_->requests_under("/files/Torvane.exe?h=").size(), 1u);
+
+    // The new launcher runs, finds itself up to date and leaves the files alone.
+    ASSERT_EQ(launcher.run({"--baixar-cliente"}), 0) << launcher.output();
+    lines = client_log(game_.path());
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[2], "launcher trocado: false");
+    EXPECT_EQ(service_->requests_under("/files/Torvane.exe?h=").size(), 1u);
 }
 
 } // namespace
