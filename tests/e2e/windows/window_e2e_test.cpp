@@ -6,7 +6,6 @@
 #include "core/config_json.hpp"
 #include "core/game_client_files.hpp"
 #include "core/launcher_config_cache.hpp"
-#include "core/service_endpoints.hpp"
 #include "platform/files.hpp"
 #include "platform/registry.hpp"
 #include "release_keys.hpp"
@@ -491,9 +490,11 @@ TEST_F(WindowsWindowEndToEnd, ReplacesItselfAndTheNewLauncherTakesOver)
     std::string old_bytes = platform::read_file(launcher->path(), launcher_max_size).value();
     std::string new_bytes = old_bytes + "\nnew build\n";
     ASSERT_TRUE(platform::create_folders(service_->root() / "files"));
-    ASSERT_TRUE(platform::write_file(service_->root() / "files" / service::launcher_download_name, new_bytes));
+    // The Windows launcher's names in the file area and in launcher.json (this driver is the
+    // Linux build, whose own names differ).
+    ASSERT_TRUE(platform::write_file(service_->root() / "files" / "Torvane.exe", new_bytes));
     ASSERT_TRUE(platform::write_file(service_->root() / "launcher.json",
-        R"({"ServerName":"Vale Torvane",")" + std::string(service::launcher_entry_key) + R"(":{"Sha256":")"
+        R"({"ServerName":"Vale Torvane","Launcher":{"Sha256":")"
             + hex_lower(sha256_bytes(new_bytes)) + R"(","Size":)" + std::to_string(new_bytes.size()) + "}}"));
 
     pid_t old_pid = launcher->start({});
