@@ -47,3 +47,5 @@ target_link_libraries(torvane_update_tests PRIVATE torvane_publisher)
 
 include(${CMAKE_CURRENT_SOURCE_DIR}/platform/windows/tests.cmake)
 include(${CMAKE_CURRENT_SOURCE_DIR}/platform/windows/window/tests.cmake)
+include(${CMAKE_CURRENT_SOURCE_DIR}/e2e/windows/windows.cmake)
+include(${CMAKE_CURRENT_SOURCE_DIR}/e2e/windows/stand_ins/stand_ins.cmake)

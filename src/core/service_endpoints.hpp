@@ -4,6 +4,7 @@
 #pragma once
 
 #include "build_config.hpp"
+#include "platform/launcher_executable.hpp"
 
 #include <cstddef>
 #include <string>
@@ -35,11 +36,11 @@ inline constexpr const char releases_path[] = "/releases/";
 // The file area of the launcher's self-update.
 inline std::string files_base_url() { return service_url("/files"); }
 // The launcher executable in the file area, requested as files_base_url() + "/" + this name +
-// "?h=" + its SHA-256. This build publishes its own executable under its own name and its own
-// entry of launcher.json, so that it never takes the service's Windows executable for itself.
-inline constexpr const char launcher_download_name[] = "torvane-linux-x86_64";
-// The top-level entry of launcher.json describing that executable ("Sha256", "Size").
-inline constexpr const char launcher_entry_key[] = "LauncherLinux";
+// "?h=" + its SHA-256, and the top-level entry of launcher.json describing it ("Sha256", "Size").
+// Each system's build publishes its own executable under its own name and entry
+// (platform/launcher_executable.hpp), so that it never takes the other system's for itself.
+using platform::launcher_download_name;
+using platform::launcher_entry_key;
 
 // Query keys: the request time in ticks, and the expected SHA-256 of a downloaded file.
 inline constexpr const char time_query_key[] = "t";

@@ -2,9 +2,9 @@
 // running one, download it, verify it and swap it in beside the running file. Best effort: every
 // failure leaves the launcher as it is and reports nothing.
 //
-// This build publishes its own Linux executable under its own name and its own entry of
-// launcher.json ("LauncherLinux"), so that it never replaces itself with the Windows executable
-// that the document's "Launcher" entry describes.
+// Each system's build publishes its own executable under its own name and its own entry of
+// launcher.json: the Windows launcher "Launcher" and /files/Torvane.exe, the Linux launcher
+// "LauncherLinux" and /files/torvane-linux-x86_64, so that neither replaces itself with the other.
 #pragma once
 
 #include "core/http_agent.hpp"

@@ -49,6 +49,7 @@ std::string configuration(const NginxOptions& options, const std::filesystem::pa
 {
     std::string w = work.string();
     std::string rate = options.rate_limit > 0 ? "        limit_rate " + std::to_string(options.rate_limit) + ";\n" : "";
+    std::string protocols = options.tls_protocols.empty() ? "" : "        ssl_protocols " + options.tls_protocols + ";\n";
     return "daemon off;\n"
            "master_process off;\n"
            "worker_processes 1;\n"
@@ -56,7 +57,10 @@ std::string configuration(const NginxOptions& options, const std::filesystem::pa
            "error_log " + w + "/error.log warn;\n"
            "events { worker_connections 256; }\n"
            "http {\n"
-           "    access_log " + w + "/access.log;\n"
+           // nginx's combined format with the TLS version of the connection at the end.
+           "    log_format torvane '$remote_addr - $remote_user [$time_local] \"$request\" $status "
+           "$body_bytes_sent \"$http_referer\" \"$http_user_agent\" $ssl_protocol';\n"
+           "    access_log " + w + "/access.log torvane;\n"
            "    client_body_temp_path " + w + "/body;\n"
            "    proxy_temp_path " + w + "/proxy;\n"
            "    fastcgi_temp_path " + w + "/fastcgi;\n"
@@ -71,7 +75,7 @@ std::string configuration(const NginxOptions& options, const std::filesystem::pa
            "        ssl_certificate " + options.certificate_pem.string() + ";\n"
            "        ssl_certificate_key " + options.private_key_pem.string() + ";\n"
            "        root " + options.root.string() + ";\n"
-           + rate +
+           + rate + protocols +
            "    }\n"
            "}\n";
 }

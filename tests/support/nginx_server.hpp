@@ -17,6 +17,8 @@ struct NginxOptions {
     // The loopback port to listen on; 0 picks a free one. A fixed port serves a program built
     // with a fixed service address.
     int port = 0;
+    // The TLS versions offered, as nginx's ssl_protocols names them ("TLSv1.2"); empty: nginx's own.
+    std::string tls_protocols;
 };
 
 class NginxServer {
@@ -31,7 +33,8 @@ public:
     int port() const { return port_; }
     // "https://127.0.0.1:<port>"
     std::string origin() const;
-    // The requests served so far, one access-log line each ("... \"GET /path HTTP/1.1\" 200 ...").
+    // The requests served so far, one access-log line each ("... \"GET /path HTTP/1.1\" 200 ..."),
+    // ending with the connection's TLS version ("TLSv1.3").
     std::vector<std::string> requests() const;
     // Stops the server now (a test of an unreachable service); the destructor does nothing then.
     void stop();

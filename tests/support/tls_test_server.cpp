@@ -44,7 +44,7 @@ void add_extension(X509* certificate, X509* issuer, int nid, const char* value)
 
 // issuer null: self-signed.
 Certificate make_certificate(EVP_PKEY* key, const char* common_name, long serial, X509* issuer,
-                             EVP_PKEY* issuer_key)
+                             EVP_PKEY* issuer_key, const char* server_names = nullptr)
 {
     Certificate certificate(X509_new());
     X509* c = certificate.get();
@@ -66,7 +66,7 @@ Certificate make_certificate(EVP_PKEY* key, const char* common_name, long serial
         add_extension(c, signer, NID_basic_constraints, "critical,CA:FALSE");
         add_extension(c, signer, NID_key_usage, "critical,digitalSignature");
         add_extension(c, signer, NID_ext_key_usage, "serverAuth");
-        add_extension(c, signer, NID_subject_alt_name, "IP:127.0.0.1,DNS:localhost");
+        add_extension(c, signer, NID_subject_alt_name, server_names);
         add_extension(c, signer, NID_authority_key_identifier, "keyid");
     }
     check(X509_sign(c, issuer_key ? issuer_key : key, EVP_sha256()) > 0, "sign");
@@ -96,13 +96,13 @@ std::string key_pem(EVP_PKEY* key)
 
 } // namespace
 
-TestCertificates make_test_certificates()
+TestCertificates make_test_certificates(const char* server_names)
 {
     Key ca_key(EVP_EC_gen("P-256"));
     Key server_key(EVP_EC_gen("P-256"));
     check(ca_key && server_key, "keys");
     Certificate ca = make_certificate(ca_key.get(), "Torvane test CA", 1, nullptr, nullptr);
-    Certificate server = make_certificate(server_key.get(), "127.0.0.1", 2, ca.get(), ca_key.get());
+    Certificate server = make_certificate(server_key.get(), "127.0.0.1", 2, ca.get(), ca_key.get(), server_names);
     return {certificate_pem(ca.get()), certificate_pem(server.get()), key_pem(server_key.get())};
 }
 

@@ -15,14 +15,16 @@
 
 namespace torvane::test {
 
-// A test CA and a server certificate it signed for 127.0.0.1 and localhost, valid from an hour
-// ago for two days, all as PEM text.
+// A test CA and a server certificate it signed for 127.0.0.1 and localhost (or for the names
+// given, as an X.509 subjectAltName list such as "DNS:other.invalid"), valid from an hour ago for
+// two days, all as PEM text.
 struct TestCertificates {
     std::string ca_pem;
     std::string server_certificate_pem;
     std::string server_key_pem;
 };
-TestCertificates make_test_certificates();
+inline constexpr const char* loopback_certificate_names = "IP:127.0.0.1,DNS:localhost";
+TestCertificates make_test_certificates(const char* server_names = loopback_certificate_names);
 
 class TlsTestServer {
 public:

@@ -17,8 +17,9 @@ namespace torvane::test {
 
 class ReleaseService {
 public:
-    // Starts nginx on a free port (or on options.port); options.root is ignored.
-    explicit ReleaseService(NginxOptions options = {});
+    // Starts nginx on a free port (or on options.port); options.root is ignored. The server's
+    // certificate is made for the given names (see make_test_certificates).
+    explicit ReleaseService(NginxOptions options = {}, const char* certificate_names = loopback_certificate_names);
 
     bool running() const { return nginx_ != nullptr; }
     // The folder served at "/": client/current.pmx, client/releases/<id>/..., files/...

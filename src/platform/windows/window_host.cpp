@@ -11,12 +11,15 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cmath>
 #include <cstdio>
 #include <deque>
 #include <mutex>
 #include <set>
+#include <string>
+#include <thread>
 #include <utility>
 
 namespace torvane::platform {
@@ -27,6 +30,8 @@ using win32::wide;
 
 constexpr wchar_t window_class_name[] = L"PellamoorLauncherMain";
 constexpr UINT wake_message = WM_APP + 1;
+// Posted by a box's thread to its window when the box has closed.
+constexpr UINT box_closed_message = WM_APP + 2;
 constexpr float base_dpi = 96;
 // CreateWaitableTimerExW's flag for a timer with the system's finest resolution (Windows 10 1803
 // and later; older systems refuse it and the loop takes a plain timer).
@@ -139,6 +144,22 @@ struct BackBuffer {
     }
 };
 
+// A box the window owns, waiting or shown. MessageBoxW runs on a thread of its own, so that the
+// UI thread's loop goes on meanwhile (frames, timers, worker events); the box's modal loop belongs
+// to that thread.
+struct QueuedBox {
+    std::wstring caption;
+    std::wstring text;
+    UINT type = 0;
+};
+
+struct OpenBox {
+    std::thread thread;
+    std::atomic<DWORD> thread_id {0};
+    std::atomic<bool> done {false};
+    std::atomic<bool> closing {false};
+};
+
 // The waker's link to the window: posts go to the window only while it lives, and one posted
 // wake-up at a time is enough, since the UI drains the whole channel for it.
 struct WakeTarget {
@@ -178,6 +199,12 @@ private:
     void wait_for_messages(std::optional<std::chrono::steady_clock::time_point> deadline);
     // A PointerLeft when the pointer is no longer over the window (after the capture ends).
     void report_leave_if_outside();
+    // Shows the next waiting box when none is open; the window is enabled again after the last.
+    void open_next_box();
+    // The open box has closed: its thread is joined and the next one shows.
+    void box_closed();
+    // Closes the open box (and drops the waiting ones) and waits until its thread has ended.
+    void close_boxes();
 
     HWND window_ = nullptr;
     BackBuffer buffer_;
@@ -189,6 +216,8 @@ private:
     bool minimised_ = false;
     std::set<std::int32_t> armed_timers_;
     std::deque<WindowEvent> pending_;
+    std::deque<QueuedBox> boxes_waiting_;
+    std::unique_ptr<OpenBox> box_;
     std::shared_ptr<WakeTarget> wake_ = std::make_shared<WakeTarget>();
 };
 
@@ -366,6 +395,9 @@ LRESULT Win32Window::handle(UINT message, WPARAM wparam, LPARAM lparam)
         pending_.push_back(WorkersWoke {});
         return 0;
     }
+    case box_closed_message:
+        box_closed();
+        return 0;
     case WM_NCDESTROY:
         SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
         break;
@@ -418,6 +450,7 @@ void Win32Window::destroy()
     }
     if (!window_)
         return;
+    close_boxes();
     if (GetCapture() == window_)
         ReleaseCapture();
     for (std::int32_t id : armed_timers_)
@@ -512,10 +545,92 @@ void Win32Window::stop_timer(std::int32_t id)
 
 void Win32Window::message_box(std::string_view caption, std::string_view text, MessageIcon icon)
 {
-    // The box disables the window while it is open; its own loop keeps running this window's
-    // procedure, which paints from the back buffer and keeps the wake-ups for the UI.
-    if (!box_shown(MessageBoxW(window_, wide(text).c_str(), wide(caption).c_str(), message_box_type(icon))))
-        message_to_standard_error(caption, text);
+    if (!window_) {
+        show_orphan_message_box(caption, text, icon);
+        return;
+    }
+    boxes_waiting_.push_back(QueuedBox {wide(caption), wide(text), message_box_type(icon)});
+    open_next_box();
+}
+
+void Win32Window::open_next_box()
+{
+    if (box_ || !window_)
+        return;
+    if (boxes_waiting_.empty()) {
+        EnableWindow(window_, TRUE);
+        return;
+    }
+    QueuedBox next = std::move(boxes_waiting_.front());
+    boxes_waiting_.pop_front();
+    // Disabled here, before the call returns, so no input slips in before the box shows; the box
+    // finds its owner disabled and leaves enabling it to the window (after the last box).
+    EnableWindow(window_, FALSE);
+    auto box = std::make_unique<OpenBox>();
+    OpenBox* open = box.get();
+    HWND owner = window_;
+    try {
+        box->thread = std::thread([open, owner, next = std::move(next)] {
+            open->thread_id = GetCurrentThreadId();
+            if (!box_shown(MessageBoxW(owner, next.text.c_str(), next.caption.c_str(), next.type)) && !open->closing)
+                message_to_standard_error(win32::narrow(next.caption), win32::narrow(next.text));
+            open->done = true;
+            PostMessageW(owner, box_closed_message, 0, 0);
+        });
+    } catch (const std::system_error&) {
+        // Without a thread the box is shown on this one: the UI waits until it is closed.
+        if (!box_shown(MessageBoxW(owner, next.text.c_str(), next.caption.c_str(), next.type)))
+            message_to_standard_error(win32::narrow(next.caption), win32::narrow(next.text));
+        EnableWindow(owner, TRUE);
+        open_next_box();
+        return;
+    }
+    box_ = std::move(box);
+}
+
+void Win32Window::box_closed()
+{
+    if (!box_ || !box_->done)
+        return;
+    box_->thread.join();
+    box_.reset();
+    open_next_box();
+}
+
+BOOL CALLBACK close_box_window(HWND window, LPARAM)
+{
+    PostMessageW(window, WM_COMMAND, IDOK, 0);
+    return TRUE;
+}
+
+void Win32Window::close_boxes()
+{
+    boxes_waiting_.clear();
+    if (!box_)
+        return;
+    box_->closing = true;
+    boxes_waiting_.clear();
+    // The box may not exist yet: its thread's windows are asked to close until the thread is done.
+    // Messages keep flowing meanwhile, as the box's thread may be sending to this window.
+    while (box_ && !box_->done) {
+        if (DWORD id = box_->thread_id)
+            EnumThreadWindows(id, close_box_window, 0);
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                PostQuitMessage(static_cast<int>(message.wParam));
+                break;
+            }
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        MsgWaitForMultipleObjectsEx(0, nullptr, 10, wake_mask, MWMO_INPUTAVAILABLE);
+    }
+    // Its closing message may have been handled above already.
+    if (box_) {
+        box_->thread.join();
+        box_.reset();
+    }
 }
 
 void Win32Window::wait_for_messages(std::optional<std::chrono::steady_clock::time_point> deadline)

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <thread>
 
@@ -400,22 +401,31 @@ TEST_F(WindowHostTest, TimersFireOnceAndStoppedOnesNever)
     window->stop_timer(7);
     EXPECT_FALSE(contains<ev::TimerFired>(events_within(*window, 200ms)));
 
-    // A timer that fires while a message box's loop runs waits for the UI; stopped before the UI
-    // takes it, it never reports.
+    // A timer that fires while a message box is open reaches the UI meanwhile; stopped before the
+    // UI takes it, it never reports.
     for (bool stop : {false, true}) {
-        SCOPED_TRACE(stop ? "stopped after the box" : "kept");
+        SCOPED_TRACE(stop ? "stopped while the box is open" : "kept");
         window->start_timer(7, 10ms);
-        std::thread closer([] {
-            HWND box = nullptr;
-            wait_until([&] { return (box = FindWindowW(L"#32770", L"Tempo")) != nullptr; });
-            Sleep(300);
-            PostMessageW(box, WM_COMMAND, IDOK, 0);
-        });
         window->message_box("Tempo", "espera", MessageIcon::Warning);
-        closer.join();
-        if (stop)
+        if (stop) {
+            Sleep(100);
             window->stop_timer(7);
-        EXPECT_EQ(contains<ev::TimerFired>(events_within(*window, 200ms)), !stop);
+        }
+        HWND box = nullptr;
+        std::vector<WindowEvent> during;
+        EXPECT_TRUE(wait_until([&] {
+            if (auto event = window->wait_event(Clock::now() + 10ms))
+                during.push_back(*event);
+            return (box = FindWindowW(L"#32770", L"Tempo")) != nullptr;
+        }));
+        auto more = events_within(*window, 300ms);
+        during.insert(during.end(), more.begin(), more.end());
+        EXPECT_EQ(contains<ev::TimerFired>(during), !stop);
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        EXPECT_TRUE(wait_until([&] {
+            window->wait_event(Clock::now() + 10ms);
+            return IsWindowEnabled(hwnd_) && !FindWindowW(L"#32770", L"Tempo");
+        }));
     }
 
     // The wait ends at its deadline when nothing happens, not before.
@@ -494,7 +504,7 @@ TEST_F(WindowHostTest, MinimiseRestoreCloseAndScaleChange)
 }
 
 // The message box that the window owns: the window is disabled while it is open and keeps its
-// picture; wake-ups that arrive meanwhile are handed over after it closes.
+// picture; wake-ups that arrive meanwhile reach the UI.
 TEST_F(WindowHostTest, MessageBoxOwnedByTheWindow)
 {
     auto window = shown_window();
@@ -508,6 +518,7 @@ TEST_F(WindowHostTest, MessageBoxOwnedByTheWindow)
     std::wstring caption;
     bool owner_disabled = false;
     bool still_painted = false;
+    std::atomic<bool> closed {false};
     std::thread closer([&] {
         HWND box = nullptr;
         wait_until([&] {
@@ -528,14 +539,112 @@ TEST_F(WindowHostTest, MessageBoxOwnedByTheWindow)
         }, 3s);
         test::windows::save_screenshot(test::windows::screenshot_dir() / "windows-host-message-box.bmp");
         PostMessageW(box, WM_COMMAND, IDOK, 0);
+        closed = true;
     });
     window->message_box("Aviso do teste", "Não foi possível abrir o jogo:\nteste", MessageIcon::Warning);
+    // The UI's loop goes on meanwhile (the closer's repaint is answered by it).
+    std::vector<WindowEvent> during;
+    wait_until([&] {
+        if (auto event = window->wait_event(Clock::now() + 10ms))
+            during.push_back(*event);
+        return closed.load();
+    }, 20s);
     closer.join();
+    EXPECT_TRUE(wait_until([&] {
+        if (auto event = window->wait_event(Clock::now() + 10ms))
+            during.push_back(*event);
+        return IsWindowEnabled(hwnd_) && !FindWindowW(L"#32770", L"Aviso do teste");
+    }));
     EXPECT_EQ(caption, L"Aviso do teste");
     EXPECT_TRUE(owner_disabled) << "the box is owned by the window and disables it";
     EXPECT_TRUE(still_painted);
     EXPECT_TRUE(IsWindowEnabled(hwnd_));
-    EXPECT_TRUE(wait_for<ev::WorkersWoke>(*window, 2s)) << "the wake-up during the box was lost";
+    EXPECT_TRUE(contains<ev::WorkersWoke>(during)) << "the wake-up during the box was lost";
+}
+
+// The UI goes on while its box is open: message_box returns at once; wake-ups from workers and
+// timers reach the UI while the box shows; the window takes no input meanwhile (a click is dropped,
+// not delivered later); a second box follows the first; destroying the window closes its box.
+TEST_F(WindowHostTest, TheUiRunsWhileItsMessageBoxIsOpen)
+{
+    auto window = shown_window();
+    ASSERT_TRUE(window);
+    std::function<void()> wake = window->waker();
+    // A box that held the UI thread would hang the test: a watchman closes what is left after 8 s.
+    std::atomic<bool> finished {false};
+    std::jthread watchman([&] {
+        auto until = Clock::now() + 8s;
+        while (!finished && Clock::now() < until)
+            Sleep(50);
+        while (!finished) {
+            for (const wchar_t* title : {L"Caixa um", L"Caixa dois", L"Caixa três"})
+                if (HWND box = FindWindowW(L"#32770", title))
+                    PostMessageW(box, WM_COMMAND, IDOK, 0);
+            Sleep(50);
+        }
+    });
+    // Ends the watchman when the test ends, also on a failed assertion.
+    struct Finish {
+        std::atomic<bool>& flag;
+        ~Finish() { flag = true; }
+    } finish {finished};
+    auto visible_box = [&](const wchar_t* title) {
+        HWND box = nullptr;
+        wait_until([&] {
+            window->wait_event(Clock::now() + 10ms);
+            box = FindWindowW(L"#32770", title);
+            return box && IsWindowVisible(box);
+        }, 5s);
+        return box;
+    };
+
+    auto before = Clock::now();
+    window->message_box("Caixa um", "primeira", MessageIcon::Warning);
+    window->message_box("Caixa dois", "segunda", MessageIcon::Error);
+    EXPECT_LT(Clock::now() - before, 2s) << "message_box waited for its box to be closed";
+    HWND first = visible_box(L"Caixa um");
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(GetWindow(first, GW_OWNER), hwnd_);
+    EXPECT_FALSE(IsWindowEnabled(hwnd_)) << "the window takes input while its box is open";
+    EXPECT_EQ(FindWindowW(L"#32770", L"Caixa dois"), nullptr) << "the second box did not wait for the first";
+
+    std::thread([wake] { wake(); }).join();
+    window->start_timer(7, 20ms);
+    auto during = events_within(*window, 500ms);
+    EXPECT_TRUE(contains<ev::WorkersWoke>(during)) << "a worker's wake-up waits for the box";
+    EXPECT_TRUE(contains<ev::TimerFired>(during)) << "a timer waits for the box";
+    EXPECT_TRUE(IsWindowVisible(first));
+    test::windows::save_screenshot(test::windows::screenshot_dir() / "windows-host-box-ui-runs.bmp");
+
+    // A click on the window beside the box.
+    RECT box_rect = window_rect(first);
+    RECT owner = window_rect(hwnd_);
+    POINT beside = box_rect.left - owner.left > 40 ? POINT {20, 60} : POINT {(owner.right - owner.left) - 20, 60};
+    pointer_to_client(beside.x, beside.y);
+    test::windows::left_button(true);
+    test::windows::left_button(false);
+    auto clicked = events_within(*window, 300ms);
+    EXPECT_FALSE(contains<ev::ButtonPressed>(clicked)) << "a click reached the UI while the box was open";
+
+    PostMessageW(first, WM_COMMAND, IDOK, 0);
+    HWND second = visible_box(L"Caixa dois");
+    ASSERT_NE(second, nullptr);
+    EXPECT_FALSE(IsWindowEnabled(hwnd_)) << "the window took input between its two boxes";
+    PostMessageW(second, WM_COMMAND, IDOK, 0);
+    std::vector<WindowEvent> after;
+    EXPECT_TRUE(wait_until([&] {
+        if (auto event = window->wait_event(Clock::now() + 10ms))
+            after.push_back(*event);
+        return IsWindowEnabled(hwnd_) && !FindWindowW(L"#32770", L"Caixa dois");
+    }, 5s));
+    auto later = events_within(*window, 300ms);
+    after.insert(after.end(), later.begin(), later.end());
+    EXPECT_FALSE(contains<ev::ButtonPressed>(after)) << "the click behind the box came after it";
+
+    window->message_box("Caixa três", "terceira", MessageIcon::Warning);
+    ASSERT_NE(visible_box(L"Caixa três"), nullptr);
+    window->destroy();
+    EXPECT_EQ(FindWindowW(L"#32770", L"Caixa três"), nullptr) << "the box outlived its window";
 }
 
 TEST_F(WindowHostTest, OrphanMessageBox)

@@ -1,0 +1,523 @@
+// The Windows launcher's window as a player meets it under Wine: the real Torvane.exe on a private
+// X server of the test (with openbox where a case needs a window manager), in a Wine prefix of the
+// test, driven with xdotool against nginx on loopback. The game's Main.exe is a small Windows
+// program (build-windows/e2e/recording-main.exe) that records its folder and arguments; the
+// desktop's URL handler (xdg-open, which Wine's browser hand-off runs) is a recording stand-in.
+#include "core/config_json.hpp"
+#include "core/game_client_files.hpp"
+#include "core/launcher_config_cache.hpp"
+#include "platform/files.hpp"
+#include "platform/registry.hpp"
+#include "release_keys.hpp"
+#include "release_service.hpp"
+#include "support/sample_client.hpp"
+#include "support/temp_dir.hpp"
+#include "support/xvfb_display.hpp"
+#include "ui/frame.hpp"
+#include "ui/layout.hpp"
+#include "ui/settings_dialog.hpp"
+#include "ui/settings_overlay.hpp"
+#include "ui/ui_state.hpp"
+#include "update/digest.hpp"
+#include "update/self_update.hpp"
+#include "wine_launcher.hpp"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <thread>
+
+namespace torvane {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+constexpr float play_x = 945;
+constexpr float play_y = 592;
+constexpr float close_x = 1073;
+constexpr float close_y = 28;
+
+// Where a logical point of the window lands on the screen.
+struct Placed {
+    int x = 0;
+    int y = 0;
+    float scale = 1;
+    std::pair<int, int> at(float lx, float ly) const
+    {
+        return {x + static_cast<int>(lx * scale), y + static_cast<int>(ly * scale)};
+    }
+};
+
+struct SessionOptions {
+    test::XvfbOptions screen;
+    int dpi = 96; // Wine's LogPixels in the test's prefix
+};
+
+class WindowsWindowEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(test::windows_launcher_build_error(), "");
+        SKIP_UNLESS_BUILT_WITH_DEV_KEY();
+        recorder_ = test::windows_launcher_build().launcher.parent_path() / "recording-main.exe";
+        ASSERT_TRUE(fs::is_regular_file(recorder_)) << recorder_;
+        shots_ = test::windows_launcher_build().launcher.parent_path().parent_path() / "screenshots" / "windows-e2e";
+        fs::create_directories(shots_);
+        // The stand-in URL handler, found first on PATH by Wine's browser hand-off.
+        fs::create_directories(tools_.path() / "bin");
+        auto opener = tools_.write("bin/xdg-open",
+            "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done >> '" + opened_file().string() + "'\n");
+        fs::permissions(opener, fs::perms::owner_all);
+    }
+
+    void TearDown() override { end_session(); }
+
+    // Ends the Wine processes of the session's prefix, removes the prefix and stops the display.
+    void end_session()
+    {
+        if (prefix_) {
+            (void)test::run_program({"wineserver", "-k"}, tools_.path() / "wineserver-k.out", 60s);
+            std::error_code ignored;
+            fs::remove_all(prefix_->path(), ignored);
+            prefix_.reset();
+        }
+        display_.reset();
+    }
+
+    // A display and a Wine prefix of this test only; Wine's desktop belongs to this display.
+    bool start_session(SessionOptions options = {})
+    {
+        display_ = test::XvfbDisplay::start(options.screen);
+        if (!display_)
+            return false;
+        prefix_ = std::make_unique<test::TempDir>();
+        ::setenv("WINEPREFIX", prefix_->path().c_str(), 1);
+        ::setenv("DISPLAY", display_->name().c_str(), 1);
+        ::setenv("WINEDEBUG", "-all", 1);
+        // No offers to install Mono or Gecko.
+        ::setenv("WINEDLLOVERRIDES", "mscoree,mshtml=", 1);
+        std::string path = (tools_.path() / "bin").string() + ":" + (std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin");
+        ::setenv("PATH", path.c_str(), 1);
+        ::setenv("TORVANE_STARTED_FILE", test::windows_path(started_file()).c_str(), 1);
+        if (test::run_program({"wineboot", "--init"}, tools_.path() / "wineboot.out", 180s).exit_code != 0)
+            return false;
+        if (test::run_program({"wine", "reg", "add", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels", "/t", "REG_DWORD",
+                                  "/d", std::to_string(options.dpi), "/f"},
+                tools_.path() / "reg.out", 60s)
+                .exit_code
+            != 0)
+            return false;
+        (void)test::run_program({"wineserver", "-w"}, tools_.path() / "wineserver-w.out", 60s);
+        // Wine's desktop process starts with the first program after the prefix is made: started
+        // here, so that the launcher's window does not race it.
+        (void)test::run_program({"wine", "cmd", "/c", "exit"}, tools_.path() / "warm.out", 60s);
+        return true;
+    }
+
+    void start_service()
+    {
+        service_ = std::make_unique<test::ReleaseService>(test::NginxOptions {.port = test::windows_launcher_build().port},
+            test::loopback_certificate_names);
+        ASSERT_TRUE(service_->running()) << "nginx did not start on port " << test::windows_launcher_build().port;
+        ASSERT_TRUE(test::trust_roots(service_->ca_pem()));
+    }
+
+    // Publishes a client whose Main.exe is the recording stand-in (changed by `mark` at its end,
+    // which a Windows program ignores).
+    publisher::PublishedRelease publish_recording_client(const std::string& mark = "")
+    {
+        std::string main_exe = platform::read_file(recorder_, 64 << 20).value_or("");
+        EXPECT_FALSE(main_exe.empty());
+        test::write_sample_client(client_.path(), {.asset_blobs = 2, .main_exe = main_exe + mark});
+        auto published = service_->publish(client_.path());
+        EXPECT_TRUE(published) << published.error();
+        return published.value_or(publisher::PublishedRelease {});
+    }
+
+    fs::path started_file() const { return tools_.path() / "started.txt"; }
+    fs::path opened_file() const { return tools_.path() / "opened.txt"; }
+
+    void write_cached_config(const LauncherConfig& config)
+    {
+        ASSERT_TRUE(save_launcher_config(config, launcher_json_cache_path(game_.path())));
+    }
+
+    std::unique_ptr<test::WineLauncher> make_launcher(const std::string& name = "Torvane.exe")
+    {
+        return std::make_unique<test::WineLauncher>(game_.path(), name);
+    }
+
+    // Waits for the one viewable window of the title and returns where it lies.
+    std::optional<Placed> wait_for_window(const std::string& title, float scale = 1, std::chrono::seconds limit = 60s)
+    {
+        std::optional<unsigned long> found;
+        test::wait_until([&] {
+            auto windows = display_->windows_titled(title);
+            std::erase_if(windows, [&](unsigned long w) { return !display_->is_viewable(w); });
+            if (windows.size() == 1)
+                found = windows.front();
+            return found.has_value();
+        }, limit);
+        if (!found)
+            return std::nullopt;
+        window_ = *found;
+        auto geometry = display_->geometry(window_);
+        if (!geometry)
+            return std::nullopt;
+        return Placed {geometry->x, geometry->y, scale};
+    }
+
+    void click(const Placed& placed, float lx, float ly)
+    {
+        auto [x, y] = placed.at(lx, ly);
+        EXPECT_TRUE(display_->xdotool({"mousemove", std::to_string(x), std::to_string(y)}));
+        std::this_thread::sleep_for(100ms);
+        EXPECT_TRUE(display_->xdotool({"click", "1"}));
+    }
+
+    // Clicks, then gives the click 2 s to have its effect before clicking again.
+    bool click_until(const Placed& placed, float lx, float ly, const std::function<bool()>& condition,
+        std::chrono::seconds limit)
+    {
+        auto deadline = std::chrono::steady_clock::now() + limit;
+        while (std::chrono::steady_clock::now() < deadline) {
+            click(placed, lx, ly);
+            if (test::wait_until(condition, 2s))
+                return true;
+        }
+        return false;
+    }
+
+    void screenshot(const std::string& name)
+    {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        display_->save_screenshot(shots_ / (std::string(info->name()) + "-" + name + ".png"));
+    }
+
+    std::string read_text(const fs::path& file) const
+    {
+        return platform::read_file(file, platform::document_read_limit).value_or("");
+    }
+
+    // The exit code of a started launcher once it ends within the limit; none while it runs.
+    static std::optional<int> exit_within(pid_t pid, std::chrono::milliseconds limit)
+    {
+        auto deadline = std::chrono::steady_clock::now() + limit;
+        do {
+            int status = 0;
+            if (::waitpid(pid, &status, WNOHANG) == pid)
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            std::this_thread::sleep_for(20ms);
+        } while (std::chrono::steady_clock::now() < deadline);
+        return std::nullopt;
+    }
+
+    std::string registry_query(const std::string& key)
+    {
+        return test::run_program({"wine", "reg", "query", key}, tools_.path() / "reg-query.out", 60s).output;
+    }
+
+    fs::path recorder_;
+    fs::path shots_;
+    test::TempDir game_;
+    test::TempDir tools_;
+    test::TempDir client_;
+    std::unique_ptr<test::TempDir> prefix_;
+    std::unique_ptr<test::XvfbDisplay> display_;
+    std::unique_ptr<test::ReleaseService> service_;
+    unsigned long window_ = 0;
+};
+
+TEST_F(WindowsWindowEndToEnd, InstallsTheClientAndPlayStartsMainThenClosesAfterTheStart)
+{
+    ASSERT_TRUE(start_session({.screen = {.window_manager = true}}));
+    start_service();
+    auto published = publish_recording_client();
+    LauncherConfig config = default_launcher_config();
+    config.server_name = "Vale Torvane";
+    config.close_after_start = true;
+    write_cached_config(config);
+
+    auto launcher = make_launcher();
+    pid_t pid = launcher->start({});
+    auto placed = wait_for_window("Vale Torvane");
+    ASSERT_TRUE(placed) << launcher->output();
+    auto geometry = display_->geometry(window_);
+    ASSERT_TRUE(geometry);
+    EXPECT_EQ(geometry->width, 1100);
+    EXPECT_EQ(geometry->height, 660);
+
+    fs::path release = game_.path() / "Versions" / published.release_id;
+    ASSERT_TRUE(test::wait_until([&] { return read_text(game_.path() / "active-release") == published.release_id; }, 90s))
+        << launcher->output();
+    std::this_thread::sleep_for(1s);
+    screenshot("1-installed");
+
+    // Play is clickable once the window has heard that the update finished.
+    ASSERT_TRUE(click_until(*placed, play_x, play_y, [&] { return fs::exists(started_file()); }, 60s))
+        << launcher->output();
+    EXPECT_TRUE(test::wait_until([&] { return read_text(started_file()).find('\n') != std::string::npos; }));
+    EXPECT_EQ(read_text(started_file()), test::windows_path(release) + "|-launcher\n");
+    EXPECT_TRUE(test::wait_until([&] { return display_->is_iconic(window_); }, 10s)) << "the window was not minimised";
+    screenshot("2-started");
+
+    // Fifteen seconds after the start the launcher closes itself.
+    EXPECT_FALSE(exit_within(pid, 10s)) << "the launcher closed long before its 15 s";
+    EXPECT_EQ(exit_within(pid, 40s), 0) << launcher->output();
+}
+
+// The window opens centred on the screen at the desktop's scale (Wine's LogPixels), and the
+// close button of its title bar ends the launcher with 0.
+TEST_F(WindowsWindowEndToEnd, CentredAtTheDesktopsScaleAndTheCloseButtonExits)
+{
+    struct Case {
+        int dpi;
+        int screen_width, screen_height;
+        int width, height;
+    };
+    for (Case c : {Case {96, 1600, 1000, 1100, 660}, Case {192, 2560, 1600, 2200, 1320}}) {
+        SCOPED_TRACE(c.dpi);
+        ASSERT_TRUE(start_session({.screen = {.width = c.screen_width, .height = c.screen_height}, .dpi = c.dpi}));
+        auto launcher = make_launcher();
+        pid_t pid = launcher->start({"--teste"});
+        auto placed = wait_for_window("Torvane", c.dpi / 96.0f);
+        ASSERT_TRUE(placed) << launcher->output();
+        auto geometry = display_->geometry(window_);
+        ASSERT_TRUE(geometry);
+        EXPECT_EQ(*geometry, (test::WindowGeometry {(c.screen_width - c.width) / 2, (c.screen_height - c.height) / 2,
+                                 c.width, c.height}));
+        std::this_thread::sleep_for(1500ms);
+        screenshot(std::to_string(c.dpi) + "dpi");
+        click(*placed, close_x, close_y);
+        EXPECT_EQ(exit_within(pid, 20s), 0) << launcher->output();
+        end_session();
+    }
+}
+
+TEST_F(WindowsWindowEndToEnd, ALinkReachesTheUrlHandlerWithItsAddressAsOneArgument)
+{
+    ASSERT_TRUE(start_session());
+    LauncherConfig config = default_launcher_config();
+    config.links = std::vector<LauncherLink> {{.text = "Fórum", .url = " https://localhost/forum?a=1&b=2 "}};
+    write_cached_config(config);
+
+    // Where the first link button lies, from the same layout the window uses.
+    UiState ui = build_ui_state(1, game_.path());
+    refresh_ui_from_config(ui, config);
+    HitRegion link {};
+    for (const HitRegion& r : ui.main_hits)
+        if (r.id == hit_id::link && r.data == 0)
+            link = r;
+    drop_ui_state(ui);
+    ASSERT_GT(link.x1, link.x0);
+
+    auto launcher = make_launcher();
+    pid_t pid = launcher->start({"--teste"});
+    auto placed = wait_for_window("Torvane");
+    ASSERT_TRUE(placed) << launcher->output();
+    std::this_thread::sleep_for(1s);
+    click(*placed, (link.x0 + link.x1) / 2, (link.y0 + link.y1) / 2);
+    ASSERT_TRUE(test::wait_until([&] { return fs::exists(opened_file()); }, 30s)) << launcher->output();
+    EXPECT_TRUE(test::wait_until([&] { return read_text(opened_file()) == "https://localhost/forum?a=1&b=2\n"; }))
+        << read_text(opened_file());
+    screenshot("after-link");
+    EXPECT_FALSE(exit_within(pid, 0ms)); // the window stays
+    click(*placed, close_x, close_y);
+    EXPECT_EQ(exit_within(pid, 20s), 0) << launcher->output();
+}
+
+TEST_F(WindowsWindowEndToEnd, TheSettingsDialogWritesConfigIniAndTheGamesRegistryKey)
+{
+    ASSERT_TRUE(start_session());
+    // Where the dialog's elements lie, from the same painter the window uses.
+    test::TempDir registry;
+    platform::set_registry_root(registry.path());
+    UiState ui = build_ui_state(1, game_.path());
+    open_settings(ui, game_.path(), true);
+    (void)render_frame(ui);
+    auto centre = [&](std::int32_t id, std::int32_t data) {
+        for (const HitRegion& r : ui.dialog_hits)
+            if (r.id == id && r.data == data)
+                return std::pair {(r.x0 + r.x1) / 2, (r.y0 + r.y1) / 2};
+        ADD_FAILURE() << "no dialog region " << id;
+        return std::pair {0.0f, 0.0f};
+    };
+    auto fps_field = centre(hit_id::dialog_list_header, 2);
+    auto save = centre(hit_id::dialog_save, 0);
+    DropDownGeometry list = drop_down_geometry(settings_field_top(false, 2), static_cast<std::int32_t>(FPS_LIMITS.size()));
+    auto row_y = [&](int row) { return list.top + 1 + 24 * row + 12; };
+    drop_ui_state(ui);
+    platform::set_registry_root({});
+
+    auto launcher = make_launcher();
+    pid_t pid = launcher->start({"--teste"});
+    auto placed = wait_for_window("Torvane");
+    ASSERT_TRUE(placed) << launcher->output();
+    std::this_thread::sleep_for(1s);
+    click(*placed, 718, 607); // "Configurações"
+    std::this_thread::sleep_for(1s);
+    click(*placed, fps_field.first, fps_field.second);
+    std::this_thread::sleep_for(700ms);
+    screenshot("list");
+    click(*placed, 620, row_y(1)); // 60
+    std::this_thread::sleep_for(500ms);
+    screenshot("dialog");
+    click(*placed, save.first, save.second);
+    std::this_thread::sleep_for(1s);
+    screenshot("after-save");
+
+    fs::path ini = game_.path() / "Data" / "Custom" / "config.ini";
+    ASSERT_TRUE(test::wait_until([&] { return read_text(ini).find("Limit=60") != std::string::npos; }, 20s))
+        << read_text(ini) << launcher->output();
+    EXPECT_NE(read_text(ini).find("[FPS]"), std::string::npos) << read_text(ini);
+    std::this_thread::sleep_for(500ms);
+    screenshot("saved");
+    click(*placed, close_x, close_y);
+    EXPECT_EQ(exit_within(pid, 20s), 0) << launcher->output();
+
+    // The game reads its settings from the current user's key, as the dialog wrote them.
+    std::string key = registry_query(std::string("HKCU\\") + game_client::registry_key);
+    for (const char* name : {game_client::registry_value::window_mode, game_client::registry_value::resolution,
+             game_client::registry_value::sound_on_off, game_client::registry_value::music_on_off,
+             game_client::registry_value::volume_level})
+        EXPECT_NE(key.find(std::string(name) + "    REG_DWORD    0x"), std::string::npos) << name << " in\n" << key;
+    EXPECT_NE(key.find(std::string(game_client::registry_value::lang_selection) + "    REG_SZ    Por"), std::string::npos) << key;
+}
+
+TEST_F(WindowsWindowEndToEnd, ASecondLauncherBringsTheFirstForwardAndExits)
+{
+    ASSERT_TRUE(start_session({.screen = {.window_manager = true}}));
+    auto launcher = make_launcher();
+    pid_t pid = launcher->start({"--teste"});
+    auto placed = wait_for_window("Torvane");
+    ASSERT_TRUE(placed) << launcher->output();
+    std::this_thread::sleep_for(1s);
+    click(*placed, 1033, 28); // the title bar's minimise button
+    ASSERT_TRUE(test::wait_until([&] { return display_->is_iconic(window_); }, 10s)) << "the window was not minimised";
+    screenshot("minimised");
+
+    // The same executable started again.
+    auto second = test::run_program({"wine", launcher->path().string(), "--teste"}, tools_.path() / "second.out", 60s);
+    EXPECT_EQ(second.exit_code, 0) << second.output;
+    EXPECT_TRUE(test::wait_until([&] { return !display_->is_iconic(window_) && display_->is_viewable(window_); }, 10s))
+        << "the first window was not brought back";
+    EXPECT_EQ(display_->windows_titled("Torvane").size(), 1u);
+    std::this_thread::sleep_for(500ms);
+    screenshot("restored");
+    EXPECT_FALSE(exit_within(pid, 0ms));
+    click(*placed, close_x, close_y);
+    EXPECT_EQ(exit_within(pid, 20s), 0) << launcher->output();
+}
+
+TEST_F(WindowsWindowEndToEnd, AMainWhoseSignatureFailsShowsTheErrorBoxAndIsNotStarted)
+{
+    ASSERT_TRUE(start_session({.screen = {.window_manager = true}}));
+    start_service();
+    auto published = publish_recording_client();
+    LauncherConfig config = default_launcher_config();
+    config.server_name = "Vale Torvane";
+    write_cached_config(config);
+    auto launcher = make_launcher();
+    pid_t pid = launcher->start({});
+    auto placed = wait_for_window("Vale Torvane");
+    ASSERT_TRUE(placed) << launcher->output();
+    fs::path release = game_.path() / "Versions" / published.release_id;
+    ASSERT_TRUE(test::wait_until([&] { return read_text(game_.path() / "active-release") == published.release_id; }, 90s))
+        << launcher->output();
+    std::this_thread::sleep_for(1s);
+    // The installed executable is changed behind the launcher's back.
+    {
+        std::ofstream tamper(release / "Main.exe", std::ios::app | std::ios::binary);
+        tamper << "changed";
+    }
+    // The box is captioned like the window: two windows of that name while it is open.
+    auto named_windows = [&] {
+        auto windows = display_->windows_titled("Vale Torvane");
+        std::erase_if(windows, [&](unsigned long w) { return !display_->is_viewable(w); });
+        return windows.size();
+    };
+    bool shown = click_until(*placed, play_x, play_y, [&] { return named_windows() >= 2u; }, 60s);
+    std::this_thread::sleep_for(500ms);
+    screenshot("error-box");
+    ASSERT_TRUE(shown) << launcher->output();
+
+    // The main screen goes on animating behind the box.
+    auto [stage_x, stage_y] = placed->at(40, 80);
+    test::WindowGeometry stage {stage_x, stage_y, 260, 180};
+    auto before = display_->capture(stage);
+    std::this_thread::sleep_for(700ms);
+    auto after = display_->capture(stage);
+    ASSERT_TRUE(before && after);
+    EXPECT_TRUE(before->pixels != after->pixels) << "the window stopped painting while its box is open";
+
+    // A click on the close button behind the box is dropped, also once the box closes.
+    click(*placed, close_x, close_y);
+    std::this_thread::sleep_for(1s);
+    EXPECT_FALSE(exit_within(pid, 0ms)) << "a click behind the box closed the launcher";
+    EXPECT_EQ(named_windows(), 2u) << "the box went away";
+
+    // The box closes with Return; the game was not started.
+    for (unsigned long w : display_->windows_titled("Vale Torvane")) {
+        if (w != window_ && display_->is_viewable(w)) {
+            EXPECT_TRUE(display_->xdotool({"windowactivate", "--sync", std::to_string(w)}));
+        }
+    }
+    EXPECT_TRUE(display_->xdotool({"key", "Return"}));
+    EXPECT_TRUE(test::wait_until([&] { return named_windows() == 1u; }, 10s));
+    std::this_thread::sleep_for(2s);
+    EXPECT_FALSE(fs::exists(started_file())) << read_text(started_file());
+    EXPECT_FALSE(exit_within(pid, 0ms)) << "the click behind the box closed the launcher after it";
+    screenshot("after-box");
+    click(*placed, close_x, close_y);
+    EXPECT_EQ(exit_within(pid, 20s), 0) << launcher->output();
+}
+
+TEST_F(WindowsWindowEndToEnd, ReplacesItselfAndTheNewLauncherTakesOver)
+{
+    ASSERT_TRUE(start_session());
+    start_service();
+    publish_recording_client();
+    auto launcher = make_launcher();
+    // A build with its debug sections is larger than the largest launcher the service may publish.
+    if (fs::file_size(launcher->path()) > launcher_max_size) {
+        ASSERT_EQ(std::system(("x86_64-w64-mingw32-strip --strip-debug '" + launcher->path().string() + "'").c_str()), 0);
+    }
+    // The published launcher: the same program with a trailing mark, which a Windows program ignores.
+    std::string old_bytes = platform::read_file(launcher->path(), launcher_max_size).value();
+    std::string new_bytes = old_bytes + "\nnew build\n";
+    ASSERT_TRUE(platform::create_folders(service_->root() / "files"));
+    // The Windows launcher's names in the file area and in launcher.json (this driver is the
+    // Linux build, whose own names differ).
+    ASSERT_TRUE(platform::write_file(service_->root() / "files" / "Torvane.exe", new_bytes));
+    ASSERT_TRUE(platform::write_file(service_->root() / "launcher.json",
+        R"({"ServerName":"Vale Torvane","Launcher":{"Sha256":")"
+            + hex_lower(sha256_bytes(new_bytes)) + R"(","Size":)" + std::to_string(new_bytes.size()) + "}}"));
+
+    pid_t old_pid = launcher->start({});
+    ASSERT_TRUE(wait_for_window("Vale Torvane")) << launcher->output();
+    // The old launcher downloads its successor, starts it and closes.
+    EXPECT_EQ(exit_within(old_pid, 90s), 0) << launcher->output();
+    // The successor is a Wine process of its own (not a child of the test): its window shows, it
+    // deleted the old executable, and the file is the new one.
+    ASSERT_TRUE(wait_for_window("Vale Torvane", 1, 60s)) << launcher->output();
+    EXPECT_TRUE(test::wait_until([&] { return !fs::exists(launcher->path().string() + ".old"); }, 40s));
+    EXPECT_TRUE(platform::read_file(launcher->path(), launcher_max_size).value() == new_bytes);
+    std::this_thread::sleep_for(1s);
+    screenshot("successor");
+
+    // A further start only brings the running window forward.
+    auto second = test::run_program({"wine", launcher->path().string()}, tools_.path() / "second.out", 60s);
+    EXPECT_EQ(second.exit_code, 0) << second.output;
+    EXPECT_EQ(display_->windows_titled("Vale Torvane").size(), 1u);
+    auto placed = wait_for_window("Vale Torvane");
+    ASSERT_TRUE(placed);
+    click(*placed, close_x, close_y);
+    EXPECT_TRUE(test::wait_until([&] { return display_->windows_titled("Vale Torvane").empty(); }, 20s));
+}
+
+} // namespace
+} // namespace torvane

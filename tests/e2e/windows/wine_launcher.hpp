@@ -1,0 +1,71 @@
+// Runs the Windows launcher under Wine from Linux-side end-to-end tests.
+//
+// The launcher is build-windows/e2e/Torvane.exe: the Windows build's main program linked with
+// loopback deployment values (the service at https://localhost:<port>, extra roots read from a
+// PEM file given by its Windows path). The Windows build's test list starts these tests with
+// three variables that name it; the Wine prefix and the display come from scripts/test-windows.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace torvane::test {
+
+struct WindowsLauncherBuild {
+    std::filesystem::path launcher;   // the loopback Torvane.exe (TORVANE_WINDOWS_E2E_LAUNCHER)
+    std::filesystem::path trusted_ca; // the PEM file it reads its extra roots from (TORVANE_WINDOWS_E2E_CA)
+    int port = 0;                     // its service's port on localhost (TORVANE_WINDOWS_E2E_PORT)
+};
+
+// The build named by the environment. A test that finds a variable missing or wrong fails (the
+// run is broken, not optional): check with windows_launcher_build_error() in SetUp.
+const WindowsLauncherBuild& windows_launcher_build();
+std::string windows_launcher_build_error();
+
+// "https://localhost:<port>", the service the loopback launcher talks to.
+std::string windows_service_origin();
+
+// Writes the roots the loopback launcher trusts besides Windows' own (a PEM text).
+bool trust_roots(const std::string& pem);
+
+// The path as a Windows program under Wine sees it: Z: is the Linux root ("Z:\tmp\x\Torvane.exe").
+std::string windows_path(const std::filesystem::path& linux_path);
+
+struct ProgramRun {
+    int exit_code = -1; // -1: it did not exit by itself in time (then killed) or could not start
+    std::string output; // standard output and standard error
+};
+
+// Starts a program (argv[0] searched on PATH); its output goes to the file.
+pid_t start_program(const std::vector<std::string>& arguments, const std::filesystem::path& output_file);
+// Waits for a started program; kills it (and fails the test) after the limit. Its exit code, or -1.
+int wait_program(pid_t pid, std::chrono::seconds limit);
+ProgramRun run_program(const std::vector<std::string>& arguments, const std::filesystem::path& output_file,
+                       std::chrono::seconds limit = std::chrono::seconds(120));
+
+// The loopback Torvane.exe copied into a folder (a game folder: the launcher's folder is its base),
+// run there under Wine.
+class WineLauncher {
+public:
+    explicit WineLauncher(const std::filesystem::path& folder, const std::string& name = "Torvane.exe");
+    const std::filesystem::path& path() const { return path_; }
+
+    // Starts "wine <path> <arguments>" in the folder; output to "<path>.out".
+    pid_t start(const std::vector<std::string>& arguments) const;
+    // Runs it to its end; the exit code, or -1 when it did not exit in time.
+    int run(const std::vector<std::string>& arguments, std::chrono::seconds limit = std::chrono::seconds(120)) const;
+    // What the last run wrote to its standard output and error (Wine's own messages included).
+    std::string output() const;
+
+private:
+    std::filesystem::path path_;
+};
+
+// The lines of a test log (each ended by "\r\n"); a log not ended so fails the test.
+std::vector<std::string> crlf_lines(const std::string& text);
+
+} // namespace torvane::test
