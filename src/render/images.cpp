@@ -404,6 +404,25 @@ void draw_image_scaled(const Pixmap& source, Pixmap& destination, float x, float
     }
     auto out = destination.pixels();
     const std::size_t stride = destination.width();
+    // Each source row is mixed across the columns once and kept while the destination rows read
+    // it: neighbouring destination rows share a source row unless the image shrinks to less than
+    // half its height.
+    const ColumnSamples across{column0.data(), column1.data(), fraction.data()};
+    struct MixedRow {
+        std::vector<std::uint32_t> words;
+        std::int64_t source_row = -1;
+    };
+    MixedRow kept[2] = {{std::vector<std::uint32_t>(count)}, {std::vector<std::uint32_t>(count)}};
+    auto mixed_row = [&](std::uint32_t source_row, const MixedRow* keep) -> const std::uint32_t* {
+        for (MixedRow& row : kept)
+            if (row.source_row == source_row)
+                return row.words.data();
+        MixedRow& slot = &kept[0] == keep ? kept[1] : kept[0];
+        mix_columns_row(source.row(source_row), across, slot.words.data(), count);
+        slot.source_row = source_row;
+        return slot.words.data();
+    };
+    auto slot_of = [&](const std::uint32_t* words) { return words == kept[0].words.data() ? &kept[0] : &kept[1]; };
     for (std::int64_t Y = rows.begin; Y < rows.end; ++Y) {
         const Sample& row = row_samples[static_cast<std::size_t>(Y - rows.begin)];
         const std::uint32_t* coverage = inside.data();
@@ -412,9 +431,10 @@ void draw_image_scaled(const Pixmap& source, Pixmap& destination, float x, float
                 edge[i] = (((column_samples[i].coverage * row.coverage) >> 8) * o256) >> 8;
             coverage = edge.data();
         }
-        const BilinearRow kernel{source.row(row.index0), source.row(row.index1), column0.data(), column1.data(),
-            fraction.data(), coverage, row.fraction, blend == ImageBlend::Replace};
-        bilinear_row(kernel, out.data() + static_cast<std::size_t>(Y) * stride + columns.begin, count);
+        const std::uint32_t* upper = mixed_row(row.index0, nullptr);
+        const std::uint32_t* lower = mixed_row(row.index1, slot_of(upper));
+        const MixedRows kernel{upper, lower, coverage, row.fraction, blend == ImageBlend::Replace};
+        mix_rows_row(kernel, out.data() + static_cast<std::size_t>(Y) * stride + columns.begin, count);
     }
 }
 

@@ -139,6 +139,21 @@ TEST_F(Compositing, ScaledDrawInterpolatesBetweenColumns)
     EXPECT_EQ(target.at(0, 0), pixel_word(0, 0, 0, 255));
 }
 
+TEST_F(Compositing, ScaledDrawInterpolatesBetweenRows)
+{
+    // Rows carry 0 and 100 in green: at scale 2, destination row 1 samples v = 1.5 / 2 - 0.5 =
+    // 0.25, a quarter of the way down: (0 * 192 + 100 * 64) >> 8 = 25; row 2 samples 0.75: 75.
+    // Column 3 mixes red 10 and 20 at a quarter as above (12); the rows keep their own red.
+    for (std::uint32_t x = 0; x < source.width(); ++x)
+        source.at(x, 1) = pixel_word(x * 10, 100, 0, 255);
+    Pixmap target = Pixmap::create_or_die(40, 4);
+    draw_image_scaled(source, target, 0, 0, 2, 2, 1, ImageBlend::SourceOver, ClipRect{});
+    EXPECT_EQ(target.at(3, 0), pixel_word(12, 0, 0, 255));
+    EXPECT_EQ(target.at(3, 1), pixel_word(12, 25, 0, 255));
+    EXPECT_EQ(target.at(3, 2), pixel_word(12, 75, 0, 255));
+    EXPECT_EQ(target.at(3, 3), pixel_word(12, 100, 0, 255));
+}
+
 TEST_F(Compositing, ScaledDrawSurvivesDegenerateGeometry)
 {
     // Zero and infinite scales or a NaN position draw at most a sliver and never read outside
@@ -149,6 +164,42 @@ TEST_F(Compositing, ScaledDrawSurvivesDegenerateGeometry)
     draw_image_scaled(source, target, 0, 0, INFINITY, 1, 1, ImageBlend::SourceOver, ClipRect{});
     draw_image_scaled(source, target, -1e30f, 0, 1e30f, 1, 1, ImageBlend::Replace, ClipRect{});
     EXPECT_EQ(target.width(), 20u);
+}
+
+TEST(ScaledDraw, AWholeDrawEqualsOneDrawPerRow)
+{
+    // A whole draw reuses the source rows it has mixed for the rows below; drawn one row at a
+    // time through clips, nothing is reused. Shrinking to less than half, slightly and not at
+    // all, and enlarging, from fractional positions, over a busy ground.
+    Pixmap image = Pixmap::create_or_die(37, 29);
+    std::uint32_t state = 12345;
+    for (std::uint32_t& word : image.pixels()) {
+        state = state * 1103515245u + 12345u;
+        const std::uint32_t alpha = (state >> 24) | 0x0F;
+        word = alpha << 24 | ((state >> 8) % (alpha + 1)) << 16 | ((state >> 4) % (alpha + 1)) << 8 | (state % (alpha + 1));
+    }
+    struct Case {
+        float x, y, scale_x, scale_y, opacity;
+        ImageBlend blend;
+    };
+    const Case cases[] = {
+        {0, 0, 1, 1, 1, ImageBlend::Replace},
+        {-3.25f, 1.5f, 0.3f, 0.45f, 1, ImageBlend::SourceOver},
+        {2.7f, -4.1f, 0.944f, 0.944f, 0.55f, ImageBlend::SourceOver},
+        {-5.5f, 0.25f, 1.7f, 2.3f, 0.8f, ImageBlend::SourceOver},
+        {1, 1, 8, 8, 1, ImageBlend::Replace},
+    };
+    for (const Case& c : cases) {
+        Pixmap whole = Pixmap::create_or_die(64, 70);
+        for (std::uint32_t i = 0; i < whole.pixel_count(); ++i)
+            whole.pixels()[i] = i % 3 == 0 ? 0 : 0xFF000000u | (i * 2654435761u >> 8);
+        Pixmap by_rows = whole.clone();
+        draw_image_scaled(image, whole, c.x, c.y, c.scale_x, c.scale_y, c.opacity, c.blend, ClipRect{0, 0, 64, 70});
+        for (std::int32_t row = 0; row < 70; ++row)
+            draw_image_scaled(image, by_rows, c.x, c.y, c.scale_x, c.scale_y, c.opacity, c.blend, ClipRect{0, row, 64, row + 1});
+        EXPECT_TRUE(std::equal(whole.pixels().begin(), whole.pixels().end(), by_rows.pixels().begin()))
+            << "scale " << c.scale_x << " x " << c.scale_y;
+    }
 }
 
 TEST(ResizePixmap, ShrinkingAveragesBlocks)
