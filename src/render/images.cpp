@@ -1,5 +1,7 @@
 #include "render/images.hpp"
 
+#include "core/threads.hpp"
+
 #include "platform/result.hpp"
 #include "platform/files.hpp"
 #include "render/canvas.hpp"
@@ -97,10 +99,35 @@ std::vector<Sample> samples_for(Span span, float position, float scale, std::uin
     return samples;
 }
 
+// Images of more pixels than this are enlarged in bands of rows on threads of their own.
+constexpr std::size_t banded_enlarge_pixels = std::size_t{1} << 20;
+constexpr std::uint32_t enlarge_band_count = 4;
+
 Pixmap enlarge(const Pixmap& source, Pixmap target, float sx, float sy)
 {
-    draw_pixmap(target, 0, 0, source, PixmapPaint{1, BlendMode::Source, FilterQuality::Bicubic},
-        Transform::scale(1 / sx, 1 / sy));
+    const PixmapPaint paint{1, BlendMode::Source, FilterQuality::Bicubic};
+    const std::uint32_t bands = std::min(enlarge_band_count, target.height());
+    if (target.pixel_count() < banded_enlarge_pixels || bands < 2) {
+        draw_pixmap(target, 0, 0, source, paint, Transform::scale(1 / sx, 1 / sy));
+        return target;
+    }
+    // Each band is drawn into a pixmap of its own rows, moved up by its top row, and copied into
+    // place. The filter reads the same source around each pixel either way; only cairo's own
+    // rounding of where a band's first row samples may differ, by one level at most.
+    std::vector<std::jthread> workers;
+    workers.reserve(bands);
+    for (std::uint32_t band = 0; band < bands; ++band) {
+        const std::uint32_t top = static_cast<std::uint32_t>(std::uint64_t{target.height()} * band / bands);
+        const std::uint32_t bottom = static_cast<std::uint32_t>(std::uint64_t{target.height()} * (band + 1) / bands);
+        workers.push_back(spawn_joined([&source, &target, &paint, sx, sy, top, bottom] {
+            Pixmap rows = Pixmap::create_or_die(target.width(), bottom - top);
+            draw_pixmap(rows, 0, 0, source, paint, Transform{1 / sx, 0, 0, 1 / sy, 0, -static_cast<float>(top)});
+            std::memcpy(target.row(top), rows.row(0), rows.pixel_count() * sizeof(std::uint32_t));
+        }));
+    }
+    workers.clear();
+    // The rows were written directly; cairo must not keep an older view of them.
+    (void)target.pixels();
     return target;
 }
 

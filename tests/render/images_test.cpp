@@ -1,5 +1,7 @@
 #include "render/images.hpp"
 
+#include "render/canvas.hpp"
+
 #include "platform/files.hpp"
 #include "support/file_shapes.hpp"
 #include "support/temp_dir.hpp"
@@ -213,6 +215,48 @@ TEST(ResizePixmap, ShrinkingAveragesBlocks)
     // The top-left block holds red 0, 10, 1, 11: mean 5.5 rounds to 6.
     EXPECT_EQ(small.at(0, 0), pixel_word(6, 0, 0, 255));
     EXPECT_EQ(small.at(1, 1), pixel_word(28, 0, 0, 255)); // 22, 32, 23, 33
+}
+
+TEST(ResizePixmap, LargeEnlargementsDrawnInBandsMatchOneWholeDraw)
+{
+    // Large images are enlarged in bands of rows on several threads. A band drawn one row off,
+    // or copied to the wrong rows, differs everywhere; cairo's own rounding at a band's first
+    // row may move a level here and there. Small images are drawn whole, unchanged.
+    const std::optional<Pixmap> hero = decode_webp(built_in_hero_image());
+    ASSERT_TRUE(hero);
+    struct Case {
+        std::uint32_t width;
+        std::uint32_t height;
+    };
+    const Case cases[] = {{2377, 1426}, {2971, 1783}, {1925, 1155}, {3000, 1153}, {1921, 2400}};
+    for (const Case& c : cases) {
+        const Pixmap banded = resize_pixmap(*hero, c.width, c.height);
+        Pixmap whole = Pixmap::create_or_die(c.width, c.height);
+        const float sx = static_cast<float>(hero->width()) / static_cast<float>(c.width);
+        const float sy = static_cast<float>(hero->height()) / static_cast<float>(c.height);
+        draw_pixmap(whole, 0, 0, *hero, PixmapPaint{1, BlendMode::Source, FilterQuality::Bicubic},
+            Transform::scale(1 / sx, 1 / sy));
+        std::size_t differing = 0;
+        int largest = 0;
+        for (std::size_t i = 0; i < whole.pixel_count(); ++i) {
+            const std::uint32_t a = whole.pixels()[i];
+            const std::uint32_t b = banded.pixels()[i];
+            if (a == b)
+                continue;
+            ++differing;
+            for (int shift = 0; shift < 32; shift += 8)
+                largest = std::max(largest, std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)));
+        }
+        EXPECT_LE(largest, 1) << c.width << " x " << c.height;
+        EXPECT_LT(static_cast<double>(differing) / static_cast<double>(whole.pixel_count()), 0.01) << c.width << " x " << c.height;
+    }
+
+    const Pixmap small = resize_pixmap(*hero, 480, 288);
+    const Pixmap enlarged = resize_pixmap(small, 700, 420);
+    Pixmap whole = Pixmap::create_or_die(700, 420);
+    draw_pixmap(whole, 0, 0, small, PixmapPaint{1, BlendMode::Source, FilterQuality::Bicubic},
+        Transform::scale(1 / (480.0f / 700.0f), 1 / (288.0f / 420.0f)));
+    EXPECT_TRUE(std::equal(whole.pixels().begin(), whole.pixels().end(), enlarged.pixels().begin()));
 }
 
 TEST(ResizePixmap, EnlargingKeepsAFlatColour)
