@@ -112,6 +112,7 @@ void build_background_layer(UiState& state)
 
 void build_image_copies(UiState& state)
 {
+    ensure_decoded_logo_and_crest(state);
     float s = state.scale;
     ImageSet& images = state.images;
 

@@ -130,6 +130,19 @@ void release_decoded_hero(UiState& state)
 {
     state.images.hero = Pixmap::create_or_die(1, 1);
     state.images.hero_released = true;
+    state.images.logo = Pixmap::create_or_die(1, 1);
+    state.images.crest = Pixmap::create_or_die(1, 1);
+    state.images.logo_and_crest_released = true;
+}
+
+void ensure_decoded_logo_and_crest(UiState& state)
+{
+    if (!state.images.logo_and_crest_released)
+        return;
+    const std::filesystem::path& base_dir = state.images.media_dir;
+    state.images.logo = load_png_asset(base_dir, logo_image_name, built_in_logo_image());
+    state.images.crest = load_png_asset(base_dir, crest_image_name, built_in_crest_image());
+    state.images.logo_and_crest_released = false;
 }
 
 void ensure_decoded_hero(UiState& state)

@@ -70,10 +70,18 @@ TEST(UiStateTest, ReleasedHeroIsDecodedAgainForANewScale)
     // The copy for the current scale stays.
     EXPECT_TRUE(same_pixels(*released.images.hero_scaled, *kept.images.hero_scaled));
 
+    EXPECT_EQ(released.images.logo.pixel_count(), 1u);
+    EXPECT_EQ(released.images.crest.pixel_count(), 1u);
+    EXPECT_TRUE(same_pixels(*released.images.logo_scaled, *kept.images.logo_scaled));
+
     apply_scale(kept, 1.25f);
     apply_scale(released, 1.25f);
     EXPECT_TRUE(same_pixels(released.images.hero, kept.images.hero));
     EXPECT_TRUE(same_pixels(*released.images.hero_scaled, *kept.images.hero_scaled));
+    EXPECT_TRUE(same_pixels(released.images.logo, kept.images.logo));
+    EXPECT_TRUE(same_pixels(released.images.crest, kept.images.crest));
+    EXPECT_TRUE(same_pixels(*released.images.logo_glow, *kept.images.logo_glow));
+    EXPECT_TRUE(same_pixels(*released.images.crest_glow, *kept.images.crest_glow));
     drop_ui_state(kept);
     drop_ui_state(released);
 }
