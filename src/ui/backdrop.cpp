@@ -7,6 +7,7 @@
 #include "ui/motion.hpp"
 
 #include <algorithm>
+#include <utility>
 #include <cmath>
 
 namespace torvane {
@@ -83,10 +84,15 @@ Pixmap render_background_job(BackgroundWorker& worker, const BackgroundWorkerSta
     draw_background_slideshow(
         worker.backdrop, *start.hero, start.scale, start.hero_x, start.hero_y, *start.shade, job.time);
     if (!can_reuse_panels(worker, job)) {
-        worker.layers.clear();
-        for (const PanelRect& panel : job.panels) {
-            std::optional<PanelLayer> layer = draw_frosted_panel(
-                worker.backdrop, start.scale, panel.x, panel.y, panel.w, panel.h, panel.radius, panel.blur);
+        // The spent layers are drawn into again where the sizes still fit.
+        std::vector<PanelLayer> spent = std::exchange(worker.layers, {});
+        for (std::size_t i = 0; i < job.panels.size(); ++i) {
+            const PanelRect& panel = job.panels[i];
+            std::optional<Pixmap> recycled;
+            if (i < spent.size())
+                recycled = std::move(spent[i].pixmap);
+            std::optional<PanelLayer> layer = draw_frosted_panel(worker.backdrop, start.scale, panel.x, panel.y,
+                panel.w, panel.h, panel.radius, panel.blur, std::move(recycled));
             if (layer)
                 worker.layers.push_back(std::move(*layer));
         }
