@@ -50,14 +50,12 @@ void draw_background_slideshow(Pixmap& target, const Pixmap& hero, float scale, 
     const std::uint32_t base = pixel_word(6, 10, 9, 255);
     const std::uint32_t shade_width = std::min(target.width(), shade.width());
     const std::uint32_t shade_height = std::min(target.height(), shade.height());
+    BandedImageDraw hero_draw(hero, target, x, y, factor, factor, 0.55f, ImageBlend::SourceOver, whole(target));
     for (std::uint32_t top = 0; top < target.height(); top += slideshow_band_rows) {
         const std::uint32_t bottom = std::min(target.height(), top + slideshow_band_rows);
         for (std::uint32_t row = top; row < bottom; ++row)
             std::fill_n(target.row(row), target.width(), base);
-        ClipRect band = whole(target);
-        band.y0 = static_cast<std::int32_t>(top);
-        band.y1 = static_cast<std::int32_t>(bottom);
-        draw_image_scaled(hero, target, x, y, factor, factor, 0.55f, ImageBlend::SourceOver, band);
+        hero_draw.draw_rows(target, top, bottom);
         for (std::uint32_t row = top; row < std::min(bottom, shade_height); ++row)
             source_over_row(target.row(row), shade.row(row), shade_width, 256);
     }

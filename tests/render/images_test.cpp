@@ -204,6 +204,32 @@ TEST(ScaledDraw, AWholeDrawEqualsOneDrawPerRow)
     }
 }
 
+TEST(ScaledDraw, BandsOfAnyHeightGiveTheWholeDraw)
+{
+    // One banded draw laid down in bands of 1, 7 and 64 rows, in one band past both ends, and in
+    // bands that start above the image and end below it; the source rows mixed for a band carry
+    // over to the next.
+    Pixmap image = Pixmap::create_or_die(41, 33);
+    for (std::uint32_t y = 0; y < image.height(); ++y)
+        for (std::uint32_t x = 0; x < image.width(); ++x)
+            image.at(x, y) = pixel_word((x * 6) & 0xFF, (y * 7) & 0xFF, ((x + y) * 3) & 0xFF, 255);
+    const std::int64_t band_heights[] = {1, 7, 64, 1000};
+    for (const float scale : {0.944f, 1.0f, 1.6f}) {
+        Pixmap whole = Pixmap::create_or_die(70, 60);
+        whole.fill(0xFF203040u);
+        Pixmap banded = whole.clone();
+        draw_image_scaled(image, whole, -2.5f, 3.25f, scale, scale, 0.55f, ImageBlend::SourceOver, ClipRect{});
+        for (const std::int64_t height : band_heights) {
+            Pixmap target = banded.clone();
+            BandedImageDraw draw(image, target, -2.5f, 3.25f, scale, scale, 0.55f, ImageBlend::SourceOver, ClipRect{});
+            for (std::int64_t top = -height / 2; top < 60; top += height)
+                draw.draw_rows(target, top, top + height);
+            EXPECT_TRUE(std::equal(whole.pixels().begin(), whole.pixels().end(), target.pixels().begin()))
+                << "scale " << scale << ", bands of " << height;
+        }
+    }
+}
+
 TEST(ResizePixmap, ShrinkingAveragesBlocks)
 {
     Pixmap source = Pixmap::create_or_die(4, 4);
