@@ -381,6 +381,18 @@ std::uint64_t hover_key(std::int32_t id, std::int32_t data);
 // A broken embedded font ends the process with "fonte".
 UiState build_ui_state(float scale, const std::filesystem::path& base_dir);
 
+// The hero, the logo and the crest as decode_images reads them: from files in
+// Data/LauncherWeb/media under the folder, else the built-in images. The three decode beside each
+// other; the window starts them before it opens the display.
+struct DecodedImages {
+    Pixmap hero;
+    Pixmap logo;
+    Pixmap crest;
+};
+DecodedImages decode_images(const std::filesystem::path& base_dir);
+// As above, with the images already decoded from base_dir.
+UiState build_ui_state(float scale, const std::filesystem::path& base_dir, DecodedImages images);
+
 // Releases the state with its canvases and caches; dropping the worker's channel ends it.
 void drop_ui_state(UiState& state);
 
