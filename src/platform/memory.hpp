@@ -8,6 +8,7 @@ namespace torvane::platform {
 // For a long-running process that allocates and frees large pixel buffers: buffers of 256 KiB and
 // more always get their own mapping, which is returned to the system when they are freed (the
 // allocator would otherwise raise that threshold after the first free and keep such memory).
+// Smaller buffers freed again soon keep their memory for the next ones (up to 1 MiB).
 void keep_large_buffers_returnable();
 
 // Returns the free memory the heap still holds to the system.

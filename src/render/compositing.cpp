@@ -90,6 +90,27 @@ void bilinear_scalar(const BilinearRow& row, std::uint32_t* destination, std::si
     }
 }
 
+void mix_columns_scalar(const std::uint32_t* source, const ColumnSamples& columns, std::uint32_t* mixed,
+    std::size_t begin, std::size_t count)
+{
+    for (std::size_t i = begin; i < count; ++i)
+        mixed[i] = mix(source[columns.column0[i]], source[columns.column1[i]], columns.fraction[i]);
+}
+
+void mix_rows_scalar(const MixedRows& rows, std::uint32_t* destination, std::size_t begin, std::size_t count)
+{
+    for (std::size_t i = begin; i < count; ++i) {
+        std::uint32_t pixel = mix(rows.upper[i], rows.lower[i], rows.row_fraction);
+        const std::uint32_t n = rows.coverage[i];
+        if (n <= 255)
+            pixel = scale_channels(pixel, n);
+        if (rows.replace)
+            destination[i] = pixel;
+        else if (pixel != 0)
+            destination[i] = source_over(pixel, destination[i]);
+    }
+}
+
 // --- the vector forms ----------------------------------------------------------------------
 //
 // A pixel word's two channel pairs (blue and red, green and alpha) are each two 16-bit lanes, so
@@ -250,6 +271,65 @@ TORVANE_INLINE void bilinear_vector(const BilinearRow& row, std::uint32_t* desti
     bilinear_scalar(row, destination, i, count);
 }
 
+template <int N>
+TORVANE_INLINE void mix_columns_vector(
+    const std::uint32_t* source, const ColumnSamples& columns, std::uint32_t* mixed, std::size_t count)
+{
+    using Words = typename Vectors<N>::Words;
+    std::size_t i = 0;
+    for (; i + N <= count; i += N) {
+        alignas(64) std::uint32_t left[N], right[N];
+        for (int lane = 0; lane < N; ++lane) {
+            left[lane] = source[columns.column0[i + lane]];
+            right[lane] = source[columns.column1[i + lane]];
+        }
+        const Words f = load<N>(columns.fraction + i);
+        store<N>(mixed + i, mix_words<N>(load<N>(left), load<N>(right), both_lanes<N>(f), both_lanes<N>(256 - f)));
+    }
+    mix_columns_scalar(source, columns, mixed, i, count);
+}
+
+template <int N>
+TORVANE_INLINE void mix_rows_vector(const MixedRows& rows, std::uint32_t* destination, std::size_t count)
+{
+    using Words = typename Vectors<N>::Words;
+    using Halves = typename Vectors<N>::Halves;
+    const Halves row_f = both_lanes<N>(Words{} + rows.row_fraction);
+    const Halves row_g = both_lanes<N>(Words{} + (256 - rows.row_fraction));
+    std::size_t i = 0;
+    for (; i + N <= count; i += N) {
+        Words pixels = mix_words<N>(load<N>(rows.upper + i), load<N>(rows.lower + i), row_f, row_g);
+        // A coverage of 256 scales by one: the product leaves every channel as it is.
+        pixels = scale_words<N>(pixels, both_lanes<N>(load<N>(rows.coverage + i)));
+        if (rows.replace)
+            store<N>(destination + i, pixels);
+        else if (!all_zero<N>(pixels))
+            store<N>(destination + i, over_words<N>(pixels, load<N>(destination + i)));
+    }
+    mix_rows_scalar(rows, destination, i, count);
+}
+
+void mix_columns_sse2(const std::uint32_t* source, const ColumnSamples& columns, std::uint32_t* mixed, std::size_t count)
+{
+    mix_columns_vector<4>(source, columns, mixed, count);
+}
+
+void mix_rows_sse2(const MixedRows& rows, std::uint32_t* destination, std::size_t count)
+{
+    mix_rows_vector<4>(rows, destination, count);
+}
+
+__attribute__((target("avx2"))) void mix_columns_avx2(
+    const std::uint32_t* source, const ColumnSamples& columns, std::uint32_t* mixed, std::size_t count)
+{
+    mix_columns_vector<8>(source, columns, mixed, count);
+}
+
+__attribute__((target("avx2"))) void mix_rows_avx2(const MixedRows& rows, std::uint32_t* destination, std::size_t count)
+{
+    mix_rows_vector<8>(rows, destination, count);
+}
+
 void source_over_sse2(std::uint32_t* destination, const std::uint32_t* source, std::size_t count, std::uint32_t o256)
 {
     source_over_vector<4>(destination, source, count, o256);
@@ -342,6 +422,29 @@ void bilinear_row(SimdLevel level, const BilinearRow& row, std::uint32_t* destin
     case SimdLevel::Sse2: return bilinear_sse2(row, destination, count);
 #endif
     default: return bilinear_scalar(row, destination, 0, count);
+    }
+}
+
+void mix_columns_row(SimdLevel level, const std::uint32_t* source, const ColumnSamples& columns, std::uint32_t* mixed,
+    std::size_t count)
+{
+    switch (level) {
+#ifdef TORVANE_HAS_X86_VECTORS
+    case SimdLevel::Avx2: return mix_columns_avx2(source, columns, mixed, count);
+    case SimdLevel::Sse2: return mix_columns_sse2(source, columns, mixed, count);
+#endif
+    default: return mix_columns_scalar(source, columns, mixed, 0, count);
+    }
+}
+
+void mix_rows_row(SimdLevel level, const MixedRows& rows, std::uint32_t* destination, std::size_t count)
+{
+    switch (level) {
+#ifdef TORVANE_HAS_X86_VECTORS
+    case SimdLevel::Avx2: return mix_rows_avx2(rows, destination, count);
+    case SimdLevel::Sse2: return mix_rows_sse2(rows, destination, count);
+#endif
+    default: return mix_rows_scalar(rows, destination, 0, count);
     }
 }
 

@@ -47,6 +47,37 @@ inline void bilinear_row(const BilinearRow& row, std::uint32_t* destination, std
     bilinear_row(chosen_simd_level(), row, destination, count);
 }
 
+// The same draw in two passes, so that a source row mixed across its columns once serves every
+// destination row that reads it: mix_columns_row gives, for destination pixel i, the source row's
+// columns column0[i] and column1[i] mixed with the weight fraction[i]; mix_rows_row mixes two such
+// rows with row_fraction (of `lower`), scales by coverage[i] / 256 and replaces or composites as
+// bilinear_row does. Each step is the same integer arithmetic in the same order, so the two
+// passes give bilinear_row's pixels bit for bit.
+struct ColumnSamples {
+    const std::uint32_t* column0;
+    const std::uint32_t* column1;
+    const std::uint32_t* fraction;
+};
+void mix_columns_row(SimdLevel level, const std::uint32_t* source, const ColumnSamples& columns, std::uint32_t* mixed,
+    std::size_t count);
+inline void mix_columns_row(const std::uint32_t* source, const ColumnSamples& columns, std::uint32_t* mixed, std::size_t count)
+{
+    mix_columns_row(chosen_simd_level(), source, columns, mixed, count);
+}
+
+struct MixedRows {
+    const std::uint32_t* upper;
+    const std::uint32_t* lower;
+    const std::uint32_t* coverage;
+    std::uint32_t row_fraction;
+    bool replace;
+};
+void mix_rows_row(SimdLevel level, const MixedRows& rows, std::uint32_t* destination, std::size_t count);
+inline void mix_rows_row(const MixedRows& rows, std::uint32_t* destination, std::size_t count)
+{
+    mix_rows_row(chosen_simd_level(), rows, destination, count);
+}
+
 // Copies `count` words with their top byte set to 0xFF: a frame handed to the screen. The copy
 // goes past the processor's caches where it can, since the display server reads it and this
 // process does not.

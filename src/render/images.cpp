@@ -1,5 +1,7 @@
 #include "render/images.hpp"
 
+#include "core/threads.hpp"
+
 #include "platform/result.hpp"
 #include "platform/files.hpp"
 #include "render/canvas.hpp"
@@ -97,10 +99,35 @@ std::vector<Sample> samples_for(Span span, float position, float scale, std::uin
     return samples;
 }
 
+// Images of more pixels than this are enlarged in bands of rows on threads of their own.
+constexpr std::size_t banded_enlarge_pixels = std::size_t{1} << 20;
+constexpr std::uint32_t enlarge_band_count = 4;
+
 Pixmap enlarge(const Pixmap& source, Pixmap target, float sx, float sy)
 {
-    draw_pixmap(target, 0, 0, source, PixmapPaint{1, BlendMode::Source, FilterQuality::Bicubic},
-        Transform::scale(1 / sx, 1 / sy));
+    const PixmapPaint paint{1, BlendMode::Source, FilterQuality::Bicubic};
+    const std::uint32_t bands = std::min(enlarge_band_count, target.height());
+    if (target.pixel_count() < banded_enlarge_pixels || bands < 2) {
+        draw_pixmap(target, 0, 0, source, paint, Transform::scale(1 / sx, 1 / sy));
+        return target;
+    }
+    // Each band is drawn into a pixmap of its own rows, moved up by its top row, and copied into
+    // place. The filter reads the same source around each pixel either way; only cairo's own
+    // rounding of where a band's first row samples may differ, by one level at most.
+    std::vector<std::jthread> workers;
+    workers.reserve(bands);
+    for (std::uint32_t band = 0; band < bands; ++band) {
+        const std::uint32_t top = static_cast<std::uint32_t>(std::uint64_t{target.height()} * band / bands);
+        const std::uint32_t bottom = static_cast<std::uint32_t>(std::uint64_t{target.height()} * (band + 1) / bands);
+        workers.push_back(spawn_joined([&source, &target, &paint, sx, sy, top, bottom] {
+            Pixmap rows = Pixmap::create_or_die(target.width(), bottom - top);
+            draw_pixmap(rows, 0, 0, source, paint, Transform{1 / sx, 0, 0, 1 / sy, 0, -static_cast<float>(top)});
+            std::memcpy(target.row(top), rows.row(0), rows.pixel_count() * sizeof(std::uint32_t));
+        }));
+    }
+    workers.clear();
+    // The rows were written directly; cairo must not keep an older view of them.
+    (void)target.pixels();
     return target;
 }
 
@@ -378,44 +405,106 @@ std::uint32_t opacity_to_o256(float opacity)
     return static_cast<std::uint32_t>(std::round(clamped * 256.0f));
 }
 
-void draw_image_scaled(const Pixmap& source, Pixmap& destination, float x, float y, float scale_x, float scale_y,
-    float opacity, ImageBlend blend, ClipRect clip)
+struct BandedImageDraw::State {
+    const Pixmap& source;
+    bool replace = false;
+    Span columns{0, 0};
+    Span rows{0, 0};
+    std::vector<Sample> column_samples;
+    std::vector<Sample> row_samples;
+    std::uint32_t o256 = 0;
+    std::vector<std::uint32_t> column0, column1, fraction, inside, edge;
+    // Each source row is mixed across the columns once and kept while the destination rows read
+    // it: neighbouring destination rows share a source row unless the image shrinks to less than
+    // half its height.
+    struct MixedRow {
+        std::vector<std::uint32_t> words;
+        std::int64_t source_row = -1;
+    };
+    MixedRow kept[2];
+
+    const std::uint32_t* mixed_row(std::uint32_t source_row, const std::uint32_t* keep)
+    {
+        for (MixedRow& row : kept)
+            if (row.source_row == source_row)
+                return row.words.data();
+        MixedRow& slot = kept[0].words.data() == keep ? kept[1] : kept[0];
+        const ColumnSamples across{column0.data(), column1.data(), fraction.data()};
+        mix_columns_row(source.row(source_row), across, slot.words.data(), slot.words.size());
+        slot.source_row = source_row;
+        return slot.words.data();
+    }
+};
+
+BandedImageDraw::BandedImageDraw(const Pixmap& source, const Pixmap& destination, float x, float y, float scale_x,
+    float scale_y, float opacity, ImageBlend blend, ClipRect clip)
+    : state_(std::make_unique<State>(State{source}))
 {
-    std::uint32_t o256 = opacity_to_o256(opacity);
-    if (o256 == 0)
+    State& d = *state_;
+    d.replace = blend == ImageBlend::Replace;
+    d.o256 = opacity_to_o256(opacity);
+    if (d.o256 == 0)
         return;
-    Span columns = drawn_span(x, static_cast<float>(source.width()) * scale_x, clip.x0, clip.x1, destination.width());
-    Span rows = drawn_span(y, static_cast<float>(source.height()) * scale_y, clip.y0, clip.y1, destination.height());
+    const Span columns = drawn_span(x, static_cast<float>(source.width()) * scale_x, clip.x0, clip.x1, destination.width());
+    const Span rows = drawn_span(y, static_cast<float>(source.height()) * scale_y, clip.y0, clip.y1, destination.height());
     if (columns.begin >= columns.end || rows.begin >= rows.end)
         return;
-    std::vector<Sample> column_samples = samples_for(columns, x, scale_x, source.width());
-    std::vector<Sample> row_samples = samples_for(rows, y, scale_y, source.height());
+    d.columns = columns;
+    d.rows = rows;
+    d.column_samples = samples_for(columns, x, scale_x, source.width());
+    d.row_samples = samples_for(rows, y, scale_y, source.height());
     // The columns' sources and weights, laid out for the row kernel; the opacity and the edge
     // coverage fold into one factor per pixel: n = o256 inside, ((cc * rc >> 8) * o256) >> 8
     // where a column or the row is partly covered.
-    const std::size_t count = column_samples.size();
-    std::vector<std::uint32_t> column0(count), column1(count), fraction(count), inside(count), edge(count);
+    const std::size_t count = d.column_samples.size();
+    d.column0.resize(count);
+    d.column1.resize(count);
+    d.fraction.resize(count);
+    d.inside.resize(count);
+    d.edge.resize(count);
     for (std::size_t i = 0; i < count; ++i) {
-        const Sample& column = column_samples[i];
-        column0[i] = column.index0;
-        column1[i] = column.index1;
-        fraction[i] = column.fraction;
-        inside[i] = column.coverage < 256 ? (((column.coverage * 256) >> 8) * o256) >> 8 : o256;
+        const Sample& column = d.column_samples[i];
+        d.column0[i] = column.index0;
+        d.column1[i] = column.index1;
+        d.fraction[i] = column.fraction;
+        d.inside[i] = column.coverage < 256 ? (((column.coverage * 256) >> 8) * d.o256) >> 8 : d.o256;
     }
+    for (State::MixedRow& row : d.kept)
+        row.words.resize(count);
+}
+
+BandedImageDraw::~BandedImageDraw() = default;
+
+void BandedImageDraw::draw_rows(Pixmap& destination, std::int64_t top, std::int64_t bottom)
+{
+    State& d = *state_;
+    const std::int64_t first = std::max(top, d.rows.begin);
+    const std::int64_t last = std::min(bottom, d.rows.end);
+    if (d.columns.begin >= d.columns.end || first >= last)
+        return;
+    const std::size_t count = d.column_samples.size();
     auto out = destination.pixels();
     const std::size_t stride = destination.width();
-    for (std::int64_t Y = rows.begin; Y < rows.end; ++Y) {
-        const Sample& row = row_samples[static_cast<std::size_t>(Y - rows.begin)];
-        const std::uint32_t* coverage = inside.data();
+    for (std::int64_t Y = first; Y < last; ++Y) {
+        const Sample& row = d.row_samples[static_cast<std::size_t>(Y - d.rows.begin)];
+        const std::uint32_t* coverage = d.inside.data();
         if (row.coverage < 256) {
             for (std::size_t i = 0; i < count; ++i)
-                edge[i] = (((column_samples[i].coverage * row.coverage) >> 8) * o256) >> 8;
-            coverage = edge.data();
+                d.edge[i] = (((d.column_samples[i].coverage * row.coverage) >> 8) * d.o256) >> 8;
+            coverage = d.edge.data();
         }
-        const BilinearRow kernel{source.row(row.index0), source.row(row.index1), column0.data(), column1.data(),
-            fraction.data(), coverage, row.fraction, blend == ImageBlend::Replace};
-        bilinear_row(kernel, out.data() + static_cast<std::size_t>(Y) * stride + columns.begin, count);
+        const std::uint32_t* upper = d.mixed_row(row.index0, nullptr);
+        const std::uint32_t* lower = d.mixed_row(row.index1, upper);
+        const MixedRows kernel{upper, lower, coverage, row.fraction, d.replace};
+        mix_rows_row(kernel, out.data() + static_cast<std::size_t>(Y) * stride + d.columns.begin, count);
     }
+}
+
+void draw_image_scaled(const Pixmap& source, Pixmap& destination, float x, float y, float scale_x, float scale_y,
+    float opacity, ImageBlend blend, ClipRect clip)
+{
+    BandedImageDraw draw(source, destination, x, y, scale_x, scale_y, opacity, blend, clip);
+    draw.draw_rows(destination, 0, destination.height());
 }
 
 void blend_pixmap_at(Pixmap& destination, const Pixmap& source, float opacity, std::int32_t x, std::int32_t y)

@@ -6,6 +6,7 @@
 #include "render/pixmap.hpp"
 
 #include <cstdint>
+#include <memory>
 #include <filesystem>
 #include <optional>
 #include <span>
@@ -71,6 +72,26 @@ enum class ImageBlend { Replace, SourceOver };
 // Replace writes the result over the destination pixels, transparent or not.
 void draw_image_scaled(const Pixmap& source, Pixmap& destination, float x, float y, float scale_x, float scale_y,
     float opacity, ImageBlend blend, ClipRect clip);
+
+// The same draw laid down a band of rows at a time, so that the caller can work on each band
+// while it is still in the cache: the columns' sampling is worked out once for all the bands, and
+// the source rows mixed for one band serve the next. Drawing every row, in bands of any size,
+// gives draw_image_scaled's pixels. The source must outlive the draw.
+class BandedImageDraw {
+public:
+    BandedImageDraw(const Pixmap& source, const Pixmap& destination, float x, float y, float scale_x, float scale_y,
+        float opacity, ImageBlend blend, ClipRect clip);
+    ~BandedImageDraw();
+    BandedImageDraw(const BandedImageDraw&) = delete;
+    BandedImageDraw& operator=(const BandedImageDraw&) = delete;
+    // Draws the destination rows from top up to bottom (exclusive) that the draw covers, into the
+    // destination of the size given at the start.
+    void draw_rows(Pixmap& destination, std::int64_t top, std::int64_t bottom);
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
 
 // Composites the source source-over with its top-left corner at the pixel (x, y), which may be
 // negative; the part outside the destination is skipped.

@@ -7,6 +7,7 @@
 #include "ui/motion.hpp"
 
 #include <algorithm>
+#include <utility>
 #include <cmath>
 
 namespace torvane {
@@ -49,14 +50,12 @@ void draw_background_slideshow(Pixmap& target, const Pixmap& hero, float scale, 
     const std::uint32_t base = pixel_word(6, 10, 9, 255);
     const std::uint32_t shade_width = std::min(target.width(), shade.width());
     const std::uint32_t shade_height = std::min(target.height(), shade.height());
+    BandedImageDraw hero_draw(hero, target, x, y, factor, factor, 0.55f, ImageBlend::SourceOver, whole(target));
     for (std::uint32_t top = 0; top < target.height(); top += slideshow_band_rows) {
         const std::uint32_t bottom = std::min(target.height(), top + slideshow_band_rows);
         for (std::uint32_t row = top; row < bottom; ++row)
             std::fill_n(target.row(row), target.width(), base);
-        ClipRect band = whole(target);
-        band.y0 = static_cast<std::int32_t>(top);
-        band.y1 = static_cast<std::int32_t>(bottom);
-        draw_image_scaled(hero, target, x, y, factor, factor, 0.55f, ImageBlend::SourceOver, band);
+        hero_draw.draw_rows(target, top, bottom);
         for (std::uint32_t row = top; row < std::min(bottom, shade_height); ++row)
             source_over_row(target.row(row), shade.row(row), shade_width, 256);
     }
@@ -83,10 +82,15 @@ Pixmap render_background_job(BackgroundWorker& worker, const BackgroundWorkerSta
     draw_background_slideshow(
         worker.backdrop, *start.hero, start.scale, start.hero_x, start.hero_y, *start.shade, job.time);
     if (!can_reuse_panels(worker, job)) {
-        worker.layers.clear();
-        for (const PanelRect& panel : job.panels) {
-            std::optional<PanelLayer> layer = draw_frosted_panel(
-                worker.backdrop, start.scale, panel.x, panel.y, panel.w, panel.h, panel.radius, panel.blur);
+        // The spent layers are drawn into again where the sizes still fit.
+        std::vector<PanelLayer> spent = std::exchange(worker.layers, {});
+        for (std::size_t i = 0; i < job.panels.size(); ++i) {
+            const PanelRect& panel = job.panels[i];
+            std::optional<Pixmap> recycled;
+            if (i < spent.size())
+                recycled = std::move(spent[i].pixmap);
+            std::optional<PanelLayer> layer = draw_frosted_panel(worker.backdrop, start.scale, panel.x, panel.y,
+                panel.w, panel.h, panel.radius, panel.blur, std::move(recycled));
             if (layer)
                 worker.layers.push_back(std::move(*layer));
         }

@@ -123,8 +123,14 @@ void make_glass(UiState& state, float p1, float o1, float p2, float o2)
     const float s = state.scale;
     const MainLayout& layout = state.layout;
     std::vector<GlassPatch> patches;
+    // The last frame's glass is drawn into again where the sizes still fit.
+    std::vector<GlassPatch> spent = std::exchange(state.glass_patches, {});
     auto add = [&](float x, float y, float w, float h, float radius, float blur, float opacity) {
-        if (std::optional<PanelLayer> layer = draw_frosted_panel(state.backdrop_canvas, s, x, y, w, h, radius, blur))
+        std::optional<Pixmap> recycled;
+        if (patches.size() < spent.size())
+            recycled = std::move(spent[patches.size()].layer.pixmap);
+        if (std::optional<PanelLayer> layer =
+                draw_frosted_panel(state.backdrop_canvas, s, x, y, w, h, radius, blur, std::move(recycled)))
             patches.push_back(GlassPatch{std::move(*layer), opacity});
     };
     add(top_bar_x, top_bar_y, top_bar_width, top_bar_height, 0, 20, 1);

@@ -112,6 +112,7 @@ void build_background_layer(UiState& state)
 
 void build_image_copies(UiState& state)
 {
+    ensure_decoded_logo_and_crest(state);
     float s = state.scale;
     ImageSet& images = state.images;
 
@@ -256,6 +257,10 @@ void apply_scale(UiState& state, float scale)
     std::jthread hero = spawn_joined([&state] { fit_hero(state); });
     std::jthread copies = spawn_joined([&state] { build_image_copies(state); });
     build_background_layer(state);
+    // The canvases are new memory that the first frame would fault in page by page; this thread
+    // does it now, while it waits for the copies.
+    for (Pixmap* canvas : {&state.frame_canvas, &state.backdrop_canvas, &state.background_composite, &state.scene_canvas})
+        canvas->fill(0);
     copies.join();
     build_spark_sprite(state);
     build_emblem_layer(state);

@@ -239,15 +239,17 @@ void ensure_logo_shifts(UiState& state)
         draw_image_scaled(logo, copy, 0, static_cast<float>(quarter) * 0.25f, 1, 1, 1, ImageBlend::Replace, ClipRect{});
         shifts.push_back(std::move(copy));
     }
+    // The settled logo is drawn from the copies only; the entrance that resamples the glowing
+    // logo does not come back before a change of scale makes both anew.
+    state.images.logo_glow.reset();
 }
 
 void draw_logo(UiState& state, float crest_y, bool crest_settled, float crest_opacity, float group_scale)
 {
     StageTimer timer(RenderStage::Logo);
-    if (!state.images.logo_glow || !state.images.logo_scaled || !(crest_opacity > 0))
+    if (!state.images.logo_scaled || !(crest_opacity > 0))
         return;
     const float s = state.scale;
-    const Pixmap& logo = *state.images.logo_glow;
     const float pad = static_cast<float>(state.images.logo_glow_pad);
     const float logo_height = static_cast<float>(state.images.logo_scaled->height()) / s;
     const float logo_top = crest_y - 60 + (120 - logo_height) / 2 + logo_bob(state.clock);
@@ -270,6 +272,9 @@ void draw_logo(UiState& state, float crest_y, bool crest_settled, float crest_op
         }
     }
     // During the crest's entrance the logo grows with it about the crest centre.
+    if (!state.images.logo_glow)
+        return;
+    const Pixmap& logo = *state.images.logo_glow;
     const float centre_x = stage_centre_x * s;
     const float centre_y = (logo_top + logo_height / 2) * s;
     const float half_w = static_cast<float>(logo.width()) / 2 * group_scale;

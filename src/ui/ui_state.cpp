@@ -99,19 +99,48 @@ std::uint64_t hover_key(std::int32_t id, std::int32_t data)
     return std::uint64_t{static_cast<std::uint32_t>(id)} << 32 | kept_data;
 }
 
+namespace {
+UiState build_ui_state_from(float scale, const std::filesystem::path& base_dir, DecodedImages images, FontSet fonts);
+} // namespace
+
+DecodedImages decode_images(const std::filesystem::path& base_dir)
+{
+    std::optional<Pixmap> hero;
+    std::optional<Pixmap> logo;
+    std::jthread hero_thread = spawn_joined([&hero, &base_dir] { hero = load_hero(base_dir); });
+    std::jthread logo_thread = spawn_joined(
+        [&logo, &base_dir] { logo = load_png_asset(base_dir, logo_image_name, built_in_logo_image()); });
+    Pixmap crest = load_png_asset(base_dir, crest_image_name, built_in_crest_image());
+    logo_thread.join();
+    hero_thread.join();
+    return DecodedImages{std::move(*hero), std::move(*logo), std::move(crest)};
+}
+
 UiState build_ui_state(float scale, const std::filesystem::path& base_dir)
 {
+    // The images decode beside the fonts.
+    std::optional<DecodedImages> images;
+    std::jthread decoding = spawn_joined([&images, &base_dir] { images = decode_images(base_dir); });
+    FontSet fonts = load_font_set();
+    decoding.join();
+    return build_ui_state_from(scale, base_dir, std::move(*images), std::move(fonts));
+}
+
+UiState build_ui_state(float scale, const std::filesystem::path& base_dir, DecodedImages images)
+{
+    return build_ui_state_from(scale, base_dir, std::move(images), load_font_set());
+}
+
+namespace {
+
+UiState build_ui_state_from(float scale, const std::filesystem::path& base_dir, DecodedImages images, FontSet fonts)
+{
     UiState state;
-    // The three images decode beside each other and the fonts.
     state.images.media_dir = base_dir;
-    std::jthread hero = spawn_joined([&state, &base_dir] { state.images.hero = load_hero(base_dir); });
-    std::jthread logo = spawn_joined([&state, &base_dir] {
-        state.images.logo = load_png_asset(base_dir, logo_image_name, built_in_logo_image());
-    });
-    state.fonts = load_font_set();
-    state.images.crest = load_png_asset(base_dir, crest_image_name, built_in_crest_image());
-    logo.join();
-    hero.join();
+    state.images.hero = std::move(images.hero);
+    state.images.logo = std::move(images.logo);
+    state.images.crest = std::move(images.crest);
+    state.fonts = std::move(fonts);
     state.start_instant = std::chrono::steady_clock::now();
 
     state.main_bar_tween = settled_tween(0, bar_fill_seconds);
@@ -126,10 +155,25 @@ UiState build_ui_state(float scale, const std::filesystem::path& base_dir)
     return state;
 }
 
+} // namespace
+
 void release_decoded_hero(UiState& state)
 {
     state.images.hero = Pixmap::create_or_die(1, 1);
     state.images.hero_released = true;
+    state.images.logo = Pixmap::create_or_die(1, 1);
+    state.images.crest = Pixmap::create_or_die(1, 1);
+    state.images.logo_and_crest_released = true;
+}
+
+void ensure_decoded_logo_and_crest(UiState& state)
+{
+    if (!state.images.logo_and_crest_released)
+        return;
+    const std::filesystem::path& base_dir = state.images.media_dir;
+    state.images.logo = load_png_asset(base_dir, logo_image_name, built_in_logo_image());
+    state.images.crest = load_png_asset(base_dir, crest_image_name, built_in_crest_image());
+    state.images.logo_and_crest_released = false;
 }
 
 void ensure_decoded_hero(UiState& state)

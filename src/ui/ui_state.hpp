@@ -53,6 +53,8 @@ struct ImageSet {
     // The hero was let go once scaled (release_decoded_hero); the next scale decodes it again
     // from the launcher's folder it was read from.
     bool hero_released = false;
+    // The logo and the crest were let go the same way (release_decoded_hero).
+    bool logo_and_crest_released = false;
     std::filesystem::path media_dir;
     Pixmap logo = Pixmap::create_or_die(1, 1);
     Pixmap crest = Pixmap::create_or_die(1, 1);
@@ -379,13 +381,27 @@ std::uint64_t hover_key(std::int32_t id, std::int32_t data);
 // A broken embedded font ends the process with "fonte".
 UiState build_ui_state(float scale, const std::filesystem::path& base_dir);
 
+// The hero, the logo and the crest as decode_images reads them: from files in
+// Data/LauncherWeb/media under the folder, else the built-in images. The three decode beside each
+// other; the window starts them before it opens the display.
+struct DecodedImages {
+    Pixmap hero;
+    Pixmap logo;
+    Pixmap crest;
+};
+DecodedImages decode_images(const std::filesystem::path& base_dir);
+// As above, with the images already decoded from base_dir.
+UiState build_ui_state(float scale, const std::filesystem::path& base_dir, DecodedImages images);
+
 // Releases the state with its canvases and caches; dropping the worker's channel ends it.
 void drop_ui_state(UiState& state);
 
-// Lets the decoded hero go: only its copy for the current scale is drawn. A later change of scale
-// decodes it again (ensure_decoded_hero).
+// Lets the decoded hero, logo and crest go: only their copies for the current scale are drawn. A
+// later change of scale decodes them again (ensure_decoded_hero, ensure_decoded_logo_and_crest).
 void release_decoded_hero(UiState& state);
 // Decodes the hero again when it was released.
 void ensure_decoded_hero(UiState& state);
+// Decodes the logo and the crest again when they were released.
+void ensure_decoded_logo_and_crest(UiState& state);
 
 } // namespace torvane

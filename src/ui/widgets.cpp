@@ -99,7 +99,7 @@ Pixmap downsample_by_four(const Pixmap& source, std::int32_t left, std::int32_t 
 }
 
 std::optional<PanelLayer> draw_frosted_panel(const Pixmap& source, float scale, float x, float y, float w, float h,
-    float radius, float blur)
+    float radius, float blur, std::optional<Pixmap> recycled)
 {
     const PixelBox box = pixel_box(source.width(), source.height(), scale, x, y, w, h);
     if (box.empty())
@@ -107,10 +107,15 @@ std::optional<PanelLayer> draw_frosted_panel(const Pixmap& source, float scale, 
     Pixmap small = downsample_by_four(source, box.left, box.top, box.width(), box.height());
     gaussian_blur(small, blur * scale * 0.25f);
 
-    std::optional<Pixmap> big =
-        Pixmap::create(static_cast<std::uint32_t>(box.width()), static_cast<std::uint32_t>(box.height()));
+    const auto width = static_cast<std::uint32_t>(box.width());
+    const auto height = static_cast<std::uint32_t>(box.height());
+    std::optional<Pixmap> big = recycled && recycled->width() == width && recycled->height() == height
+        ? std::move(recycled)
+        : Pixmap::create(width, height);
     if (!big)
         return std::nullopt;
+    // The enlargement replaces every pixel of the box: four times the small pixmap's size is at
+    // least the box's, so no old pixel of a recycled pixmap is left.
     draw_image_scaled(small, *big, 0, 0, 4, 4, 1, ImageBlend::Replace, ClipRect{0, 0, box.width(), box.height()});
 
     // Everything outside the rounded outline is cleared in one even-odd fill: the outer

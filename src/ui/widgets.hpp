@@ -56,9 +56,10 @@ Shader warm_gold_gradient(float x, float y, float w, float h);
 // The glass under a panel: the part of the source under the rounded rectangle (logical units,
 // radius and blur too), downsampled by 4, blurred with sigma blur * scale / 4, enlarged back
 // bilinearly, transparent outside the rounded outline. None when the panel does not overlap the
-// source.
+// source. A pixmap given in `recycled` (a spent layer) is drawn into when it has the layer's size,
+// instead of a new one: its old pixels are all overwritten, and fresh memory is not faulted in.
 std::optional<PanelLayer> draw_frosted_panel(const Pixmap& source, float scale, float x, float y, float w, float h,
-    float radius, float blur);
+    float radius, float blur, std::optional<Pixmap> recycled = std::nullopt);
 
 // The 4 x 4 block average of the box (left, top, width, height) of the source, each channel
 // rounded as (sum + n / 2) / n over the n pixels of the block inside the box.

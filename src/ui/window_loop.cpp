@@ -1,6 +1,7 @@
 #include "ui/window_loop.hpp"
 
 #include "core/launcher_config_cache.hpp"
+#include "core/threads.hpp"
 #include "game/game_settings.hpp"
 #include "platform/memory.hpp"
 #include "render/window_icons.hpp"
@@ -46,9 +47,10 @@ std::chrono::steady_clock::time_point next_frame_deadline(std::chrono::steady_cl
 
 std::string window_title(const LauncherConfig& config) { return config.server_name.value_or("Torvane"); }
 
-AppState build_app_state(float system_scale, const std::filesystem::path& base_dir, bool test_flag)
+AppState build_app_state(float system_scale, const std::filesystem::path& base_dir, bool test_flag,
+    std::optional<DecodedImages> images)
 {
-    UiState ui = build_ui_state(system_scale, base_dir);
+    UiState ui = images ? build_ui_state(system_scale, base_dir, std::move(*images)) : build_ui_state(system_scale, base_dir);
     LauncherConfig config = load_launcher_config(base_dir);
     auto channel = std::make_shared<UiChannel>();
     std::filesystem::path game_dir = resolve_active_release(base_dir);
@@ -76,15 +78,19 @@ int run_window(const std::filesystem::path& base_dir, bool test_flag)
 {
     // The window lives long and makes and drops large pixmaps (scale changes, the dialog).
     platform::keep_large_buffers_returnable();
+    // The images decode while the display opens.
+    std::optional<DecodedImages> images;
+    std::jthread decoding = spawn_joined([&images, &base_dir] { images = decode_images(base_dir); });
     Result<platform::DisplayInfo> display = platform::open_display();
     if (!display) {
         std::fprintf(stderr, "torvane: %s\n", display.error().c_str());
         return 1;
     }
     float system_scale = std::max(1.0f, display->system_scale);
+    decoding.join();
 
     WindowContext context;
-    context.state.emplace(build_app_state(system_scale, base_dir, test_flag));
+    context.state.emplace(build_app_state(system_scale, base_dir, test_flag, std::move(images)));
 
     std::int32_t width = window_pixels(logical_width, system_scale);
     std::int32_t height = window_pixels(logical_height, system_scale);

@@ -1,6 +1,7 @@
 #include "platform/memory.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -68,6 +69,39 @@ TEST(LargePages, ALargeBufferIsBackedByLargePagesWhereTheSystemOffersThem)
     // The system may still refuse (fragmented memory), but not for every block of 16 MiB.
     EXPECT_GT(huge_kib_at(buffer + bytes / 2), 0);
     std::free(buffer);
+}
+
+long minor_faults()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_THREAD, &usage);
+    return usage.ru_minflt;
+}
+
+TEST(HeapMemory, SmallBuffersThatComeAndGoAreNotFaultedInAgain)
+{
+    // Three buffers below the mapping threshold, touched whole and freed, over and over: after
+    // the first round their memory stays with the heap, so later rounds fault nothing in. A heap
+    // that gave the top back each time would fault in every page of every round.
+    keep_large_buffers_returnable();
+    const std::size_t sizes[] = {200 * 1024, 120 * 1024, 240 * 1024};
+    auto round = [&] {
+        unsigned char* buffers[3];
+        for (int i = 0; i < 3; ++i) {
+            buffers[i] = static_cast<unsigned char*>(std::calloc(sizes[i], 1));
+            ASSERT_NE(buffers[i], nullptr);
+            std::memset(buffers[i], i + 1, sizes[i]);
+        }
+        for (int i = 2; i >= 0; --i)
+            std::free(buffers[i]);
+    };
+    round();
+    const long before = minor_faults();
+    for (int i = 0; i < 20; ++i)
+        round();
+    const long pages = static_cast<long>((sizes[0] + sizes[1] + sizes[2]) / 4096);
+    EXPECT_LT(minor_faults() - before, pages) << "one round alone touches " << pages << " pages";
+    release_unused_memory();
 }
 
 } // namespace

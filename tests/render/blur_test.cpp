@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstring>
 #include <random>
 #include <vector>
@@ -144,6 +146,38 @@ TEST(GaussianBlur, SpreadsEvenlyInBothDirectionsOfEachAxis)
     }
     EXPECT_GT(pixmap.at(26, 20), 0u); // reaches beyond the first box radius
     EXPECT_EQ(pixmap.at(33, 20), 0u); // but not beyond the three radii, 3 + 3 + 4 pixels
+}
+
+TEST(GaussianBlur, RowsSharedOutAmongThreadsGiveTheSamePixels)
+{
+    // Bands that split the rows evenly and unevenly, more bands than rows, and the large pixmap
+    // for which the plain call shares the rows out itself.
+    struct Case {
+        std::uint32_t width;
+        std::uint32_t height;
+        float sigma;
+    };
+    const Case cases[] = {{613, 451, 30}, {97, 3, 4}, {40, 41, 1.5f}};
+    for (const Case& c : cases) {
+        Pixmap source = Pixmap::create_or_die(c.width, c.height);
+        std::uint32_t state = c.width * 7919u + c.height;
+        for (std::uint32_t& word : source.pixels()) {
+            state = state * 1664525u + 1013904223u;
+            const std::uint32_t alpha = state >> 24;
+            word = alpha << 24 | ((state >> 16) & 0xFF) * alpha / 255 << 16 | ((state >> 8) & 0xFF) * alpha / 255 << 8
+                | (state & 0xFF) * alpha / 255;
+        }
+        Pixmap alone = source.clone();
+        gaussian_blur(alone, c.sigma, 1);
+        for (const std::uint32_t bands : {2u, 3u, 4u, 7u, 1000u}) {
+            Pixmap shared = source.clone();
+            gaussian_blur(shared, c.sigma, bands);
+            EXPECT_TRUE(std::ranges::equal(shared.pixels(), alone.pixels())) << c.width << " x " << c.height << ", " << bands;
+        }
+        Pixmap chosen = source.clone();
+        gaussian_blur(chosen, c.sigma);
+        EXPECT_TRUE(std::ranges::equal(chosen.pixels(), alone.pixels())) << c.width << " x " << c.height;
+    }
 }
 
 TEST(DrawShadow, TemporaryCoversShapeAndMargin)

@@ -123,6 +123,47 @@ TEST(CompositingRows, BilinearRowsAreTheSameInEveryForm)
     }
 }
 
+TEST(CompositingRows, TwoPassBilinearRowsGiveTheOnePassPixelsInEveryForm)
+{
+    // Mixing each source row across its columns first and the two mixed rows afterwards must give
+    // the one-pass kernel's pixels: the same products, rounded in the same places.
+    std::mt19937 random(11);
+    const std::uint32_t source_width = 40;
+    std::uint32_t seed = 300;
+    for (const std::size_t length : row_lengths) {
+        for (const bool replace : {false, true}) {
+            const std::vector<std::uint32_t> top = mixed_words(source_width, seed++);
+            const std::vector<std::uint32_t> bottom = mixed_words(source_width, seed++);
+            const std::vector<std::uint32_t> ground = mixed_words(length, seed++);
+            std::vector<std::uint32_t> column0(length), column1(length), fraction(length), coverage(length);
+            for (std::size_t i = 0; i < length; ++i) {
+                column0[i] = random() % source_width;
+                column1[i] = std::min(column0[i] + 1, source_width - 1);
+                const std::uint32_t weights[] = {0, 1, 128, 255, 256, static_cast<std::uint32_t>(random() % 257)};
+                fraction[i] = weights[random() % 6];
+                coverage[i] = weights[random() % 6];
+            }
+            const ColumnSamples across{column0.data(), column1.data(), fraction.data()};
+            for (const std::uint32_t row_fraction : {0u, 1u, 37u, 255u, 256u}) {
+                const BilinearRow row{top.data(), bottom.data(), column0.data(), column1.data(), fraction.data(),
+                    coverage.data(), row_fraction, replace};
+                std::vector<std::uint32_t> expected = ground;
+                bilinear_row(SimdLevel::Scalar, row, expected.data(), length);
+                for (const SimdLevel level : available_simd_levels()) {
+                    std::vector<std::uint32_t> upper(length), lower(length);
+                    mix_columns_row(level, top.data(), across, upper.data(), length);
+                    mix_columns_row(level, bottom.data(), across, lower.data(), length);
+                    std::vector<std::uint32_t> actual = ground;
+                    mix_rows_row(level, MixedRows{upper.data(), lower.data(), coverage.data(), row_fraction, replace},
+                        actual.data(), length);
+                    EXPECT_EQ(actual, expected) << "form " << static_cast<int>(level) << ", " << length
+                                                << " pixels, replace " << replace << ", row weight " << row_fraction;
+                }
+            }
+        }
+    }
+}
+
 TEST(CompositingRows, OpaqueCopiesSetTheTopByteAtEveryOffsetAndLength)
 {
     // Offsets that start the copy off and on the 16-byte grid, lengths with and without a tail.

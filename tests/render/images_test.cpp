@@ -1,5 +1,7 @@
 #include "render/images.hpp"
 
+#include "render/canvas.hpp"
+
 #include "platform/files.hpp"
 #include "support/file_shapes.hpp"
 #include "support/temp_dir.hpp"
@@ -139,6 +141,21 @@ TEST_F(Compositing, ScaledDrawInterpolatesBetweenColumns)
     EXPECT_EQ(target.at(0, 0), pixel_word(0, 0, 0, 255));
 }
 
+TEST_F(Compositing, ScaledDrawInterpolatesBetweenRows)
+{
+    // Rows carry 0 and 100 in green: at scale 2, destination row 1 samples v = 1.5 / 2 - 0.5 =
+    // 0.25, a quarter of the way down: (0 * 192 + 100 * 64) >> 8 = 25; row 2 samples 0.75: 75.
+    // Column 3 mixes red 10 and 20 at a quarter as above (12); the rows keep their own red.
+    for (std::uint32_t x = 0; x < source.width(); ++x)
+        source.at(x, 1) = pixel_word(x * 10, 100, 0, 255);
+    Pixmap target = Pixmap::create_or_die(40, 4);
+    draw_image_scaled(source, target, 0, 0, 2, 2, 1, ImageBlend::SourceOver, ClipRect{});
+    EXPECT_EQ(target.at(3, 0), pixel_word(12, 0, 0, 255));
+    EXPECT_EQ(target.at(3, 1), pixel_word(12, 25, 0, 255));
+    EXPECT_EQ(target.at(3, 2), pixel_word(12, 75, 0, 255));
+    EXPECT_EQ(target.at(3, 3), pixel_word(12, 100, 0, 255));
+}
+
 TEST_F(Compositing, ScaledDrawSurvivesDegenerateGeometry)
 {
     // Zero and infinite scales or a NaN position draw at most a sliver and never read outside
@@ -149,6 +166,68 @@ TEST_F(Compositing, ScaledDrawSurvivesDegenerateGeometry)
     draw_image_scaled(source, target, 0, 0, INFINITY, 1, 1, ImageBlend::SourceOver, ClipRect{});
     draw_image_scaled(source, target, -1e30f, 0, 1e30f, 1, 1, ImageBlend::Replace, ClipRect{});
     EXPECT_EQ(target.width(), 20u);
+}
+
+TEST(ScaledDraw, AWholeDrawEqualsOneDrawPerRow)
+{
+    // A whole draw reuses the source rows it has mixed for the rows below; drawn one row at a
+    // time through clips, nothing is reused. Shrinking to less than half, slightly and not at
+    // all, and enlarging, from fractional positions, over a busy ground.
+    Pixmap image = Pixmap::create_or_die(37, 29);
+    std::uint32_t state = 12345;
+    for (std::uint32_t& word : image.pixels()) {
+        state = state * 1103515245u + 12345u;
+        const std::uint32_t alpha = (state >> 24) | 0x0F;
+        word = alpha << 24 | ((state >> 8) % (alpha + 1)) << 16 | ((state >> 4) % (alpha + 1)) << 8 | (state % (alpha + 1));
+    }
+    struct Case {
+        float x, y, scale_x, scale_y, opacity;
+        ImageBlend blend;
+    };
+    const Case cases[] = {
+        {0, 0, 1, 1, 1, ImageBlend::Replace},
+        {-3.25f, 1.5f, 0.3f, 0.45f, 1, ImageBlend::SourceOver},
+        {2.7f, -4.1f, 0.944f, 0.944f, 0.55f, ImageBlend::SourceOver},
+        {-5.5f, 0.25f, 1.7f, 2.3f, 0.8f, ImageBlend::SourceOver},
+        {1, 1, 8, 8, 1, ImageBlend::Replace},
+    };
+    for (const Case& c : cases) {
+        Pixmap whole = Pixmap::create_or_die(64, 70);
+        for (std::uint32_t i = 0; i < whole.pixel_count(); ++i)
+            whole.pixels()[i] = i % 3 == 0 ? 0 : 0xFF000000u | (i * 2654435761u >> 8);
+        Pixmap by_rows = whole.clone();
+        draw_image_scaled(image, whole, c.x, c.y, c.scale_x, c.scale_y, c.opacity, c.blend, ClipRect{0, 0, 64, 70});
+        for (std::int32_t row = 0; row < 70; ++row)
+            draw_image_scaled(image, by_rows, c.x, c.y, c.scale_x, c.scale_y, c.opacity, c.blend, ClipRect{0, row, 64, row + 1});
+        EXPECT_TRUE(std::equal(whole.pixels().begin(), whole.pixels().end(), by_rows.pixels().begin()))
+            << "scale " << c.scale_x << " x " << c.scale_y;
+    }
+}
+
+TEST(ScaledDraw, BandsOfAnyHeightGiveTheWholeDraw)
+{
+    // One banded draw laid down in bands of 1, 7 and 64 rows, in one band past both ends, and in
+    // bands that start above the image and end below it; the source rows mixed for a band carry
+    // over to the next.
+    Pixmap image = Pixmap::create_or_die(41, 33);
+    for (std::uint32_t y = 0; y < image.height(); ++y)
+        for (std::uint32_t x = 0; x < image.width(); ++x)
+            image.at(x, y) = pixel_word((x * 6) & 0xFF, (y * 7) & 0xFF, ((x + y) * 3) & 0xFF, 255);
+    const std::int64_t band_heights[] = {1, 7, 64, 1000};
+    for (const float scale : {0.944f, 1.0f, 1.6f}) {
+        Pixmap whole = Pixmap::create_or_die(70, 60);
+        whole.fill(0xFF203040u);
+        Pixmap banded = whole.clone();
+        draw_image_scaled(image, whole, -2.5f, 3.25f, scale, scale, 0.55f, ImageBlend::SourceOver, ClipRect{});
+        for (const std::int64_t height : band_heights) {
+            Pixmap target = banded.clone();
+            BandedImageDraw draw(image, target, -2.5f, 3.25f, scale, scale, 0.55f, ImageBlend::SourceOver, ClipRect{});
+            for (std::int64_t top = -height / 2; top < 60; top += height)
+                draw.draw_rows(target, top, top + height);
+            EXPECT_TRUE(std::equal(whole.pixels().begin(), whole.pixels().end(), target.pixels().begin()))
+                << "scale " << scale << ", bands of " << height;
+        }
+    }
 }
 
 TEST(ResizePixmap, ShrinkingAveragesBlocks)
@@ -162,6 +241,48 @@ TEST(ResizePixmap, ShrinkingAveragesBlocks)
     // The top-left block holds red 0, 10, 1, 11: mean 5.5 rounds to 6.
     EXPECT_EQ(small.at(0, 0), pixel_word(6, 0, 0, 255));
     EXPECT_EQ(small.at(1, 1), pixel_word(28, 0, 0, 255)); // 22, 32, 23, 33
+}
+
+TEST(ResizePixmap, LargeEnlargementsDrawnInBandsMatchOneWholeDraw)
+{
+    // Large images are enlarged in bands of rows on several threads. A band drawn one row off,
+    // or copied to the wrong rows, differs everywhere; cairo's own rounding at a band's first
+    // row may move a level here and there. Small images are drawn whole, unchanged.
+    const std::optional<Pixmap> hero = decode_webp(built_in_hero_image());
+    ASSERT_TRUE(hero);
+    struct Case {
+        std::uint32_t width;
+        std::uint32_t height;
+    };
+    const Case cases[] = {{2377, 1426}, {2971, 1783}, {1925, 1155}, {3000, 1153}, {1921, 2400}};
+    for (const Case& c : cases) {
+        const Pixmap banded = resize_pixmap(*hero, c.width, c.height);
+        Pixmap whole = Pixmap::create_or_die(c.width, c.height);
+        const float sx = static_cast<float>(hero->width()) / static_cast<float>(c.width);
+        const float sy = static_cast<float>(hero->height()) / static_cast<float>(c.height);
+        draw_pixmap(whole, 0, 0, *hero, PixmapPaint{1, BlendMode::Source, FilterQuality::Bicubic},
+            Transform::scale(1 / sx, 1 / sy));
+        std::size_t differing = 0;
+        int largest = 0;
+        for (std::size_t i = 0; i < whole.pixel_count(); ++i) {
+            const std::uint32_t a = whole.pixels()[i];
+            const std::uint32_t b = banded.pixels()[i];
+            if (a == b)
+                continue;
+            ++differing;
+            for (int shift = 0; shift < 32; shift += 8)
+                largest = std::max(largest, std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)));
+        }
+        EXPECT_LE(largest, 1) << c.width << " x " << c.height;
+        EXPECT_LT(static_cast<double>(differing) / static_cast<double>(whole.pixel_count()), 0.01) << c.width << " x " << c.height;
+    }
+
+    const Pixmap small = resize_pixmap(*hero, 480, 288);
+    const Pixmap enlarged = resize_pixmap(small, 700, 420);
+    Pixmap whole = Pixmap::create_or_die(700, 420);
+    draw_pixmap(whole, 0, 0, small, PixmapPaint{1, BlendMode::Source, FilterQuality::Bicubic},
+        Transform::scale(1 / (480.0f / 700.0f), 1 / (288.0f / 420.0f)));
+    EXPECT_TRUE(std::equal(whole.pixels().begin(), whole.pixels().end(), enlarged.pixels().begin()));
 }
 
 TEST(ResizePixmap, EnlargingKeepsAFlatColour)

@@ -129,6 +129,36 @@ TEST(BackgroundWorkerTest, PanelsReusedForLessThanASecond)
     EXPECT_EQ(worker.layers.size(), 1u);
 }
 
+TEST(BackgroundWorkerTest, FrostingAgainDrawsIntoTheLayersItMadeBefore)
+{
+    // The glass made again a second later lands in the memory of the layers it replaces, and
+    // looks as glass made from nothing; a panel of another size gets a new layer.
+    auto [job_tx, job_rx] = make_channel<RenderJob>();
+    auto [frame_tx, frame_rx] = make_channel<Pixmap>();
+    BackgroundWorkerStart start = small_worker_start(std::move(job_rx), std::move(frame_tx));
+    BackgroundWorker worker{Pixmap::create_or_die(110, 66)};
+    render_background_job(worker, start, {10.0f, four_panels()});
+    ASSERT_EQ(worker.layers.size(), 4u);
+    std::vector<const std::uint32_t*> memory;
+    for (PanelLayer& layer : worker.layers)
+        memory.push_back(layer.pixmap.pixels().data());
+
+    std::vector<PanelRect> grown = four_panels();
+    grown[2].h += 8;
+    const Pixmap result = render_background_job(worker, start, {11.0f, grown});
+    ASSERT_EQ(worker.layers.size(), 4u);
+    EXPECT_EQ(worker.layers[0].pixmap.pixels().data(), memory[0]);
+    EXPECT_EQ(worker.layers[1].pixmap.pixels().data(), memory[1]);
+    EXPECT_EQ(worker.layers[3].pixmap.pixels().data(), memory[3]);
+    EXPECT_GT(worker.layers[2].pixmap.height(), 0u);
+
+    BackgroundWorker fresh{Pixmap::create_or_die(110, 66)};
+    const Pixmap expected = render_background_job(fresh, start, {11.0f, grown});
+    EXPECT_TRUE(std::ranges::equal(result.pixels(), expected.pixels()));
+    for (std::size_t i = 0; i < 4; ++i)
+        EXPECT_TRUE(std::ranges::equal(worker.layers[i].pixmap.pixels(), fresh.layers[i].pixmap.pixels())) << i;
+}
+
 TEST(BackgroundWorkerTest, JobWithoutPanelsGivesBareBackdrop)
 {
     auto [job_tx, job_rx] = make_channel<RenderJob>();

@@ -173,6 +173,32 @@ TEST(Stage, RuneSpritesAreKeptWhileThePillStays)
     EXPECT_EQ(state.stage.rune_key, static_cast<std::int32_t>(std::floor((stage_pill_top(343) + 35) * 64)));
 }
 
+TEST(Stage, TheSettledLogoIsDrawnFromItsShiftedCopiesAfterTheGlowIsLetGo)
+{
+    // Once the crest has settled the four shifted copies are made and the glowing logo they come
+    // from is let go; the logo must still show in every later frame, at each quarter step.
+    StageFixture fixture(5);
+    UiState& state = fixture.state;
+    auto logo_pixels = [&] {
+        std::size_t drawn = 0;
+        for (std::uint32_t y = 58; y < 536; ++y)
+            for (std::uint32_t x = 0; x < 660; ++x)
+                drawn += state.frame_canvas.at(x, y) != 0;
+        return drawn;
+    };
+    state.frame_canvas.fill(0);
+    draw_stage(state, default_opening_ms - 86'400'000);
+    EXPECT_EQ(state.stage.logo_quarter_shifts.size(), 4u);
+    EXPECT_FALSE(state.images.logo_glow);
+    const std::size_t first = logo_pixels();
+    for (const float step : {0.1f, 0.35f, 0.8f, 1.3f}) {
+        state.clock += step;
+        state.frame_canvas.fill(0);
+        draw_stage(state, default_opening_ms - 86'400'000);
+        EXPECT_GT(logo_pixels(), first * 9 / 10) << "after " << step << " s more";
+    }
+}
+
 TEST(Stage, PulseRingAroundTheStatusDotWhenOnline)
 {
     StageFixture fixture(5);

@@ -70,10 +70,18 @@ TEST(UiStateTest, ReleasedHeroIsDecodedAgainForANewScale)
     // The copy for the current scale stays.
     EXPECT_TRUE(same_pixels(*released.images.hero_scaled, *kept.images.hero_scaled));
 
+    EXPECT_EQ(released.images.logo.pixel_count(), 1u);
+    EXPECT_EQ(released.images.crest.pixel_count(), 1u);
+    EXPECT_TRUE(same_pixels(*released.images.logo_scaled, *kept.images.logo_scaled));
+
     apply_scale(kept, 1.25f);
     apply_scale(released, 1.25f);
     EXPECT_TRUE(same_pixels(released.images.hero, kept.images.hero));
     EXPECT_TRUE(same_pixels(*released.images.hero_scaled, *kept.images.hero_scaled));
+    EXPECT_TRUE(same_pixels(released.images.logo, kept.images.logo));
+    EXPECT_TRUE(same_pixels(released.images.crest, kept.images.crest));
+    EXPECT_TRUE(same_pixels(*released.images.logo_glow, *kept.images.logo_glow));
+    EXPECT_TRUE(same_pixels(*released.images.crest_glow, *kept.images.crest_glow));
     drop_ui_state(kept);
     drop_ui_state(released);
 }
@@ -100,6 +108,40 @@ TEST(UiStateTest, ReadableOverrideReplacesBuiltIn)
     UiState state = build_ui_state(1, base.path());
     EXPECT_EQ(state.images.crest.width(), 5u);
     EXPECT_EQ(state.images.crest.height(), 7u);
+}
+
+TEST(UiStateTest, ImagesDecodedAheadGiveTheStateBuiltFromTheFolder)
+{
+    // The window decodes the images while the display opens and hands them over; the state must
+    // be the one built from the folder itself, overrides and fallbacks included.
+    struct Case {
+        const char* what;
+        const char* file;
+        std::string bytes;
+    };
+    Pixmap red = Pixmap::create_or_die(5, 7);
+    red.fill(pixel_word(255, 0, 0, 255));
+    const std::vector<std::uint8_t> png = encode_png(red);
+    const Case cases[] = {
+        {"built-in images", nullptr, ""},
+        {"a crest override", "Data/LauncherWeb/media/crest-torvane.png", std::string(png.begin(), png.end())},
+        {"a broken hero override", "Data/LauncherWeb/media/hero-torvane.webp", "not a webp image"},
+    };
+    for (const Case& c : cases) {
+        test::TempDir base;
+        if (c.file)
+            base.write(c.file, c.bytes);
+        UiState ahead = build_ui_state(1, base.path(), decode_images(base.path()));
+        UiState built = build_ui_state(1, base.path());
+        EXPECT_TRUE(same_pixels(ahead.images.hero, built.images.hero)) << c.what;
+        EXPECT_TRUE(same_pixels(ahead.images.logo, built.images.logo)) << c.what;
+        EXPECT_TRUE(same_pixels(ahead.images.crest, built.images.crest)) << c.what;
+        EXPECT_TRUE(same_pixels(*ahead.images.hero_scaled, *built.images.hero_scaled)) << c.what;
+        EXPECT_TRUE(same_pixels(*ahead.images.crest_glow, *built.images.crest_glow)) << c.what;
+        EXPECT_EQ(ahead.images.media_dir, built.images.media_dir) << c.what;
+        drop_ui_state(ahead);
+        drop_ui_state(built);
+    }
 }
 
 class ApplyScaleTest : public testing::Test {

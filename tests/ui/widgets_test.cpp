@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -113,6 +114,42 @@ TEST(FrostedPanel, BlursDetailUnderThePanel)
     // The line is spread out: no longer white on the line, no longer black beside it.
     EXPECT_LT(pixel_red(layer->pixmap.at(32, 32)), 128u);
     EXPECT_GT(pixel_red(layer->pixmap.at(36, 32)), 0u);
+}
+
+TEST(FrostedPanel, ARecycledPixmapGivesTheSameGlassAsANewOne)
+{
+    // A spent layer of the right size is drawn into, whatever it held; one of another size is
+    // not used.
+    Pixmap source = filled(200, 100, pixel_word(40, 80, 120, 255));
+    for (std::uint32_t y = 0; y < 100; ++y)
+        for (std::uint32_t x = 0; x < 200; x += 7)
+            source.at(x, y) = pixel_word(255, 255, 255, 255);
+    const std::optional<PanelLayer> fresh = draw_frosted_panel(source, 1, 20, 10, 100, 50, 16, 12);
+    ASSERT_TRUE(fresh);
+    struct Case {
+        const char* what;
+        std::uint32_t width;
+        std::uint32_t height;
+        std::uint32_t left_over;
+        bool memory_reused;
+    };
+    const Case cases[] = {
+        {"the size, opaque garbage", 100, 50, 0xFF123456u, true},
+        {"the size, half-transparent garbage", 100, 50, 0x80402010u, true},
+        {"the size, cleared", 100, 50, 0, true},
+        {"too narrow", 99, 50, 0xFF123456u, false},
+        {"too tall", 100, 51, 0xFF123456u, false},
+    };
+    for (const Case& c : cases) {
+        Pixmap spent = filled(c.width, c.height, c.left_over);
+        const std::uint32_t* memory = spent.pixels().data();
+        const std::optional<PanelLayer> layer = draw_frosted_panel(source, 1, 20, 10, 100, 50, 16, 12, std::move(spent));
+        ASSERT_TRUE(layer) << c.what;
+        EXPECT_EQ(layer->pixmap.width(), 100u) << c.what;
+        EXPECT_EQ(layer->pixmap.height(), 50u) << c.what;
+        EXPECT_EQ(layer->pixmap.pixels().data() == memory, c.memory_reused) << c.what;
+        EXPECT_TRUE(std::ranges::equal(layer->pixmap.pixels(), fresh->pixmap.pixels())) << c.what;
+    }
 }
 
 TEST(ProgressBar, FractionIsClampedAndZeroDrawsOnlyTheTrack)

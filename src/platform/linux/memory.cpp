@@ -7,7 +7,14 @@
 
 namespace torvane::platform {
 
-void keep_large_buffers_returnable() { (void)::mallopt(M_MMAP_THRESHOLD, 256 * 1024); }
+void keep_large_buffers_returnable()
+{
+    (void)::mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+    // Smaller buffers that come and go (the glass's small pixmaps and blur rows, every second)
+    // keep their memory at the top of the heap instead of giving it back and faulting it in
+    // again; release_unused_memory still returns it.
+    (void)::mallopt(M_TRIM_THRESHOLD, 1024 * 1024);
+}
 
 void release_unused_memory() { (void)::malloc_trim(0); }
 

@@ -1,5 +1,6 @@
 #include "render/effects/blur.hpp"
 
+#include "core/threads.hpp"
 #include "platform/result.hpp"
 #include "render/images.hpp"
 #include "render/shapes.hpp"
@@ -13,6 +14,10 @@
 namespace torvane {
 
 namespace {
+
+// Pixmaps of this many pixels and more are blurred in bands of rows on several threads.
+constexpr std::size_t threaded_blur_pixels = std::size_t{1} << 18;
+constexpr std::uint32_t blur_band_count = 4;
 
 // The window sums of one row for the four channels, with the window's rounding division done as
 // one multiply: for n * divisor below 2^40, (n * (floor(2^40 / divisor) + 1)) >> 40 equals
@@ -154,6 +159,11 @@ std::array<int, 3> gaussian_box_sizes(float sigma)
 
 void gaussian_blur(Pixmap& pixmap, float sigma)
 {
+    gaussian_blur(pixmap, sigma, pixmap.pixel_count() >= threaded_blur_pixels ? blur_band_count : 1);
+}
+
+void gaussian_blur(Pixmap& pixmap, float sigma, std::uint32_t band_count)
+{
     if (!(sigma >= 0.3f))
         return;
     std::array<int, 3> sizes = gaussian_box_sizes(sigma);
@@ -166,10 +176,21 @@ void gaussian_blur(Pixmap& pixmap, float sigma)
     std::vector<std::uint32_t> a(pixels.begin(), pixels.end());
     std::vector<std::uint32_t> b(a.size());
     auto bytes = [](std::vector<std::uint32_t>& words) { return reinterpret_cast<std::uint8_t*>(words.data()); };
+    // Each pass reads and writes its own rows only, so a band of rows takes its three passes
+    // without waiting for the others: large pixmaps are blurred a band per thread.
     auto three_passes = [&](std::uint32_t w, std::uint32_t h) {
-        blur_rows(bytes(a), bytes(b), w, h, radii[0]);
-        blur_rows(bytes(b), bytes(a), w, h, radii[1]);
-        blur_rows(bytes(a), bytes(b), w, h, radii[2]);
+        auto band = [&](std::uint32_t top, std::uint32_t bottom) {
+            const std::size_t offset = std::size_t{top} * w * 4;
+            blur_rows(bytes(a) + offset, bytes(b) + offset, w, bottom - top, radii[0]);
+            blur_rows(bytes(b) + offset, bytes(a) + offset, w, bottom - top, radii[1]);
+            blur_rows(bytes(a) + offset, bytes(b) + offset, w, bottom - top, radii[2]);
+        };
+        const std::uint32_t bands = std::clamp(band_count, 1u, h);
+        std::vector<std::jthread> others;
+        for (std::uint32_t i = 1; i < bands; ++i)
+            others.push_back(spawn_joined(band, static_cast<std::uint32_t>(std::uint64_t{h} * i / bands),
+                static_cast<std::uint32_t>(std::uint64_t{h} * (i + 1) / bands)));
+        band(0, static_cast<std::uint32_t>(h / bands));
     };
     three_passes(width, height);
     transpose(b.data(), a.data(), width, height);

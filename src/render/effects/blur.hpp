@@ -23,6 +23,9 @@ std::array<int, 3> gaussian_box_sizes(float sigma);
 
 // Blurs the pixmap in place (sigma in pixels). Below 0.3 the pixmap is left as it is.
 void gaussian_blur(Pixmap& pixmap, float sigma);
+// The same blur with its rows shared out among `bands` threads (1: this thread alone); the
+// pixels do not depend on it. gaussian_blur picks several bands for large pixmaps.
+void gaussian_blur(Pixmap& pixmap, float sigma, std::uint32_t bands);
 
 // Draws the blurred silhouette of a rounded rectangle in the colour, exactly under the shape
 // (geometry and sigma in logical units), optionally through a clip mask of the canvas size.
