@@ -22,7 +22,7 @@ function(torvane_e2e_build_values output)
   set(TORVANE_SERVICE_ORIGIN "https://127.0.0.1:${TORVANE_E2E_PORT}")
   set(TORVANE_WEB_ORIGIN "https://127.0.0.1:${TORVANE_E2E_PORT}")
   set(TORVANE_EXTRA_ROOT_CA "${torvane_e2e_ca}")
-  configure_file(${CMAKE_SOURCE_DIR}/cmake/build_config.cpp.in ${output} @ONLY)
+  torvane_write_build_values(${output})
 endfunction()
 torvane_e2e_build_values(${CMAKE_BINARY_DIR}/generated/e2e_build_config.cpp)
 

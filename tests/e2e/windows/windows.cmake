@@ -27,9 +27,8 @@ string(REPLACE "/" "\\" torvane_windows_e2e_ca_windows "Z:${torvane_windows_e2e_
 function(torvane_windows_e2e_build_values output)
   set(TORVANE_SERVICE_ORIGIN "https://localhost:${TORVANE_E2E_PORT}")
   set(TORVANE_WEB_ORIGIN "https://localhost:${TORVANE_E2E_PORT}")
-  # The value lands in a C string literal.
-  string(REPLACE "\\" "\\\\" TORVANE_EXTRA_ROOT_CA "${torvane_windows_e2e_ca_windows}")
-  configure_file(${CMAKE_SOURCE_DIR}/cmake/build_config.cpp.in ${output} @ONLY)
+  set(TORVANE_EXTRA_ROOT_CA "${torvane_windows_e2e_ca_windows}")
+  torvane_write_build_values(${output})
 endfunction()
 torvane_windows_e2e_build_values(${CMAKE_BINARY_DIR}/generated/e2e_build_config.cpp)
 
