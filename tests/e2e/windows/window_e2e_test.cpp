@@ -12,6 +12,7 @@
 #include "release_service.hpp"
 #include "support/sample_client.hpp"
 #include "support/temp_dir.hpp"
+#include "support/window_clicks.hpp"
 #include "support/xvfb_display.hpp"
 #include "ui/frame.hpp"
 #include "ui/layout.hpp"
@@ -42,15 +43,7 @@ constexpr float close_x = 1073;
 constexpr float close_y = 28;
 
 // Where a logical point of the window lands on the screen.
-struct Placed {
-    int x = 0;
-    int y = 0;
-    float scale = 1;
-    std::pair<int, int> at(float lx, float ly) const
-    {
-        return {x + static_cast<int>(lx * scale), y + static_cast<int>(ly * scale)};
-    }
-};
+using Placed = test::PlacedWindow;
 
 struct SessionOptions {
     test::XvfbOptions screen;
@@ -171,32 +164,18 @@ protected:
         return Placed {geometry->x, geometry->y, scale};
     }
 
-    void click(const Placed& placed, float lx, float ly)
-    {
-        auto [x, y] = placed.at(lx, ly);
-        EXPECT_TRUE(display_->xdotool({"mousemove", std::to_string(x), std::to_string(y)}));
-        std::this_thread::sleep_for(100ms);
-        EXPECT_TRUE(display_->xdotool({"click", "1"}));
-    }
+    // A click is given 2 s to have its effect before click_until clicks again.
+    static constexpr test::ClickPacing pacing {100ms, 2s};
 
-    // Clicks, then gives the click 2 s to have its effect before clicking again.
+    void click(const Placed& placed, float lx, float ly) { test::click_window(*display_, placed, lx, ly, pacing); }
+
     bool click_until(const Placed& placed, float lx, float ly, const std::function<bool()>& condition,
         std::chrono::seconds limit)
     {
-        auto deadline = std::chrono::steady_clock::now() + limit;
-        while (std::chrono::steady_clock::now() < deadline) {
-            click(placed, lx, ly);
-            if (test::wait_until(condition, 2s))
-                return true;
-        }
-        return false;
+        return test::click_window_until(*display_, placed, lx, ly, condition, limit, pacing);
     }
 
-    void screenshot(const std::string& name)
-    {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        display_->save_screenshot(shots_ / (std::string(info->name()) + "-" + name + ".png"));
-    }
+    void screenshot(const std::string& name) { test::save_test_screenshot(*display_, shots_, name); }
 
     std::string read_text(const fs::path& file) const
     {
