@@ -205,6 +205,13 @@ struct KeyedSprite {
     float origin_y = 0;
 };
 
+// A sprite cut to the pixels it covers, and where it lies in the picture it was cut from.
+struct PlacedSprite {
+    Pixmap pixels = Pixmap::create_or_die(1, 1);
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+};
+
 // The sprites of the stage, made lazily by the stage drawing and dropped when the scale changes.
 struct StageSprites {
     KeyedSprite badge;
@@ -213,7 +220,7 @@ struct StageSprites {
     std::vector<FilledPath> ring_counter_clockwise; // same square
     std::vector<Pixmap> rune_sprites;               // ceil(290 s) square each
     std::int32_t rune_key = 0;
-    std::vector<Pixmap> logo_quarter_shifts;        // four logo copies shifted by quarter pixels
+    std::vector<PlacedSprite> logo_quarter_shifts;  // four logo copies shifted by quarter pixels
     std::array<std::string, 4> countdown_texts;      // days, hours, minutes, seconds
     std::array<float, 4> digit_changed_at{-10, -10, -10, -10};
     std::array<DigitSprite, 4> digit_sprites;
