@@ -258,15 +258,18 @@ void apply_scale(UiState& state, float scale)
     // frame comes that much sooner.
     std::jthread hero = spawn_joined([&state] { fit_hero(state); });
     std::jthread copies = spawn_joined([&state] { build_image_copies(state); });
-    build_background_layer(state);
-    // The canvases are new memory that the first frame would fault in page by page; this thread
-    // does it now, while it waits for the copies.
+    // The canvases are new memory that the first frame would fault in page by page; a thread of
+    // their own does it now, beside the shade layer drawn here.
     const DirtyRect stage_area = stage_area_rect(state);
     state.scene_under_stage.pixels = Pixmap::create_or_die(
         static_cast<std::uint32_t>(std::max(stage_area.w, 1)), static_cast<std::uint32_t>(std::max(stage_area.h, 1)));
-    for (Pixmap* canvas : {&state.frame_canvas, &state.backdrop_canvas, &state.background_composite,
-             &state.scene_under_stage.pixels})
-        canvas->fill(0);
+    std::jthread faults = spawn_joined([&state] {
+        for (Pixmap* canvas : {&state.frame_canvas, &state.backdrop_canvas, &state.background_composite,
+                 &state.scene_under_stage.pixels})
+            canvas->fill(0);
+    });
+    build_background_layer(state);
+    faults.join();
     copies.join();
     build_spark_sprite(state);
     build_emblem_layer(state);
