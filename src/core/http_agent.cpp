@@ -283,12 +283,20 @@ struct HttpTransfer {
     }
 };
 
+namespace {
+X509_STORE* trusted_roots(std::string_view extra_root_pem);
+} // namespace
+
 struct HttpAgentState {
     int connect_seconds = 0;
     std::chrono::seconds read_timeout {0};
     // The trusted roots (the system's and the extra ones), read once and shared by every
     // connection: curl would otherwise read and parse its whole bundle for each new connection,
-    // which costs more than the handshake itself. nullptr: curl's own defaults.
+    // which costs more than the handshake itself. They are read at the first TLS handshake, not
+    // when the agent is made: an agent whose connections all fail (no network, the service down)
+    // never parses the bundle. nullptr once read: no store could be made.
+    std::string extra_roots_pem;
+    std::once_flag roots_read;
     X509_STORE* roots = nullptr;
     CURLSH* share = nullptr;
     std::array<std::mutex, CURL_LOCK_DATA_LAST> share_locks;
@@ -307,10 +315,15 @@ struct HttpAgentState {
         X509_STORE_free(roots);
     }
 
-    // Hands a new connection's TLS context the agent's roots (one more reference, no copy).
+    // Hands a new connection's TLS context the agent's roots (one more reference, no copy),
+    // reading them first if no connection has yet. Without a store the handshake is refused.
     static CURLcode install_roots(CURL*, void* ssl_context, void* user)
     {
-        SSL_CTX_set1_cert_store(static_cast<SSL_CTX*>(ssl_context), static_cast<HttpAgentState*>(user)->roots);
+        auto* self = static_cast<HttpAgentState*>(user);
+        std::call_once(self->roots_read, [self] { self->roots = trusted_roots(self->extra_roots_pem); });
+        if (!self->roots)
+            return CURLE_SSL_CACERT_BADFILE;
+        SSL_CTX_set1_cert_store(static_cast<SSL_CTX*>(ssl_context), self->roots);
         return CURLE_OK;
     }
 
@@ -350,12 +363,10 @@ struct HttpAgentState {
         curl_easy_setopt(e, CURLOPT_WRITEDATA, t.get());
         curl_easy_setopt(e, CURLOPT_PREREQFUNCTION, &HttpTransfer::on_connected);
         curl_easy_setopt(e, CURLOPT_PREREQDATA, t.get());
-        if (roots) {
-            curl_easy_setopt(e, CURLOPT_CAINFO, nullptr);
-            curl_easy_setopt(e, CURLOPT_CAPATH, nullptr);
-            curl_easy_setopt(e, CURLOPT_SSL_CTX_FUNCTION, &HttpAgentState::install_roots);
-            curl_easy_setopt(e, CURLOPT_SSL_CTX_DATA, this);
-        }
+        curl_easy_setopt(e, CURLOPT_CAINFO, nullptr);
+        curl_easy_setopt(e, CURLOPT_CAPATH, nullptr);
+        curl_easy_setopt(e, CURLOPT_SSL_CTX_FUNCTION, &HttpAgentState::install_roots);
+        curl_easy_setopt(e, CURLOPT_SSL_CTX_DATA, this);
         return t;
     }
 
@@ -473,7 +484,7 @@ bool holds_certificate(std::string_view pem)
 }
 
 // The roots curl would trust by default (its bundle file and folder) and the extra roots, in one
-// store; nullptr when no store can be made, and curl then reads its defaults itself.
+// store; nullptr when no store can be made.
 X509_STORE* trusted_roots(std::string_view extra_root_pem)
 {
     X509_STORE* store = X509_STORE_new();
@@ -691,7 +702,7 @@ Result<HttpAgent> http_agent(int connect_seconds, int read_seconds, std::string_
 
     if (!extra_root_pem.empty() && !holds_certificate(extra_root_pem))
         return failure("nenhum certificado raiz válido nas raízes adicionais");
-    state->roots = trusted_roots(extra_root_pem);
+    state->extra_roots_pem = std::string(extra_root_pem);
 
     // Name look-ups and TLS sessions are shared by the agent's transfers. Connections are not: the
     // curl share's connection cache is not safe across threads, so each pooled transfer keeps its own.

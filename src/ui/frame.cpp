@@ -70,7 +70,70 @@ void copy_rows(Pixmap& destination, const Pixmap& source, const DirtyRect& rect)
 void blend_layer(UiState& state, const std::optional<Pixmap>& layer, float x, float y, float opacity)
 {
     if (layer)
-        blend_pixmap_at(state.scene_canvas, *layer, opacity, round_to_pixel(x * state.scale), round_to_pixel(y * state.scale));
+        blend_pixmap_at(state.frame_canvas, *layer, opacity, round_to_pixel(x * state.scale), round_to_pixel(y * state.scale));
+}
+
+// The part of `area` that lies inside `part` (empty when they do not meet).
+DirtyRect overlap(const DirtyRect& area, const DirtyRect& part)
+{
+    const std::int32_t x0 = std::max(area.x, part.x);
+    const std::int32_t y0 = std::max(area.y, part.y);
+    const std::int32_t x1 = std::min(area.x + area.w, part.x + part.w);
+    const std::int32_t y1 = std::min(area.y + area.h, part.y + part.h);
+    return DirtyRect{x0, y0, std::max(x1 - x0, 0), std::max(y1 - y0, 0)};
+}
+
+DirtyRect kept_rect(const KeptScene& kept) { return DirtyRect{kept.x, kept.y, kept.w, kept.h}; }
+
+// Copies the canvas's pixels under `part` into the kept scene (both inside the canvas).
+void keep_part(KeptScene& kept, const Pixmap& canvas, const DirtyRect& part)
+{
+    const DirtyRect common = overlap(kept_rect(kept), part);
+    const auto count = static_cast<std::size_t>(common.w);
+    for (std::int32_t row = common.y; row < common.y + common.h; ++row)
+        std::memcpy(kept.pixels.row(static_cast<std::uint32_t>(row - kept.y)) + (common.x - kept.x),
+            canvas.row(static_cast<std::uint32_t>(row)) + common.x, count * sizeof(std::uint32_t));
+}
+
+void keep_area(KeptScene& kept, const Pixmap& canvas, const DirtyRect& area)
+{
+    const auto w = static_cast<std::uint32_t>(std::max(area.w, 1));
+    const auto h = static_cast<std::uint32_t>(std::max(area.h, 1));
+    if (kept.pixels.width() != w || kept.pixels.height() != h)
+        kept.pixels = Pixmap::create_or_die(w, h);
+    kept.x = area.x;
+    kept.y = area.y;
+    kept.w = std::max(area.w, 0);
+    kept.h = std::max(area.h, 0);
+    keep_part(kept, canvas, area);
+}
+
+// Puts a kept scene back where it was taken from.
+void restore_area(Pixmap& canvas, const KeptScene& kept)
+{
+    const auto count = static_cast<std::size_t>(kept.w);
+    for (std::int32_t row = kept.y; row < kept.y + kept.h; ++row)
+        std::memcpy(canvas.row(static_cast<std::uint32_t>(row)) + kept.x,
+            kept.pixels.row(static_cast<std::uint32_t>(row - kept.y)), count * sizeof(std::uint32_t));
+}
+
+// The frame canvas holds the scene whole: keep what lies under the stage and the pulse box.
+void keep_scene_under_stage(UiState& state)
+{
+    keep_area(state.scene_under_stage, state.frame_canvas, stage_area_rect(state));
+    keep_area(state.scene_under_pulse, state.frame_canvas, pulse_box_rect(state));
+}
+
+// The whole scene in the frame canvas: the composite with the panel layers over it.
+void compose_scene(UiState& state, float p1, float o1, float p2, float o2)
+{
+    copy_whole(state.frame_canvas, state.background_composite);
+    blend_layer(state, state.top_bar_layer, top_bar_x, top_bar_y, 1);
+    if (p1 > 0)
+        blend_layer(state, state.right_column_layer, right_column_x, right_column_y + o1, p1);
+    if (p2 > 0)
+        blend_layer(state, state.bottom_bar_layer, bottom_bar_x, bottom_bar_y + o2, p2);
+    keep_scene_under_stage(state);
 }
 
 // The UI side of the background render worker: start it, collect a finished backdrop without
@@ -292,7 +355,6 @@ std::vector<DirtyRect> render_frame(UiState& state)
     }
 
     // 7. Composition.
-    const float s = state.scale;
     const MainLayout& layout = state.layout;
     bool full = false;
     std::vector<DirtyRect> rects;
@@ -322,18 +384,9 @@ std::vector<DirtyRect> render_frame(UiState& state)
                 state.glass_patches.shrink_to_fit();
             }
         }
-        {
-            StageTimer timer(RenderStage::Compose);
-            copy_whole(state.scene_canvas, state.background_composite);
-            blend_layer(state, state.top_bar_layer, top_bar_x, top_bar_y, 1);
-            if (p1 > 0)
-                blend_layer(state, state.right_column_layer, right_column_x, right_column_y + o1, p1);
-            if (p2 > 0)
-                blend_layer(state, state.bottom_bar_layer, bottom_bar_x, bottom_bar_y + o2, p2);
-            state.main_dirty = false;
-        }
-        StageTimer timer(RenderStage::Copy);
-        copy_whole(state.frame_canvas, state.scene_canvas);
+        StageTimer timer(RenderStage::Compose);
+        compose_scene(state, p1, o1, p2, o2);
+        state.main_dirty = false;
         full = true;
     } else {
         struct Panel {
@@ -347,25 +400,28 @@ std::vector<DirtyRect> render_frame(UiState& state)
                 layout.right_column_height},
             {bottom_changed, state.bottom_bar_layer, bottom_bar_x, bottom_bar_y, bottom_bar_width, bottom_bar_height},
         };
-        for (const Panel& panel : panels) {
-            if (!panel.changed)
-                continue;
-            const DirtyRect rect = panel_dirty_rect(state, panel.x, panel.y, panel.w, panel.h);
-            copy_rows(state.scene_canvas, state.background_composite, rect);
-            blend_layer(state, panel.layer, panel.x, panel.y, 1);
-            if (!state.redraw_all) {
-                copy_rows(state.frame_canvas, state.scene_canvas, rect);
-                rects.push_back(rect);
-            }
-        }
         if (state.redraw_all) {
-            StageTimer timer(RenderStage::Copy);
-            copy_whole(state.frame_canvas, state.scene_canvas);
+            StageTimer timer(RenderStage::Compose);
+            compose_scene(state, 1, 0, 1, 0);
             full = true;
         } else {
-            std::span<std::uint32_t> frame = state.frame_canvas.pixels();
-            copy_pixmap_rect(frame, state.scene_canvas, 0, 58, 660, 478, s);
-            copy_pixmap_rect(frame, state.scene_canvas, layout.pulse_x, 12.5f, 30, 32, s);
+            // The last stage is wiped first, where it was drawn: the canvas then holds the scene
+            // whole, and the panels drawn again over it reach the kept copies too.
+            restore_area(state.frame_canvas, state.scene_under_stage);
+            restore_area(state.frame_canvas, state.scene_under_pulse);
+            for (const Panel& panel : panels) {
+                if (!panel.changed)
+                    continue;
+                const DirtyRect rect = panel_dirty_rect(state, panel.x, panel.y, panel.w, panel.h);
+                copy_rows(state.frame_canvas, state.background_composite, rect);
+                blend_layer(state, panel.layer, panel.x, panel.y, 1);
+                keep_part(state.scene_under_stage, state.frame_canvas, rect);
+                keep_part(state.scene_under_pulse, state.frame_canvas, rect);
+                rects.push_back(rect);
+            }
+            // A moved pulse box (a new top bar layout) is kept anew where it now lies.
+            if (kept_rect(state.scene_under_pulse) != pulse_box_rect(state))
+                keep_area(state.scene_under_pulse, state.frame_canvas, pulse_box_rect(state));
         }
     }
 

@@ -8,6 +8,7 @@
 #include "render/images.hpp"
 #include "render/shapes.hpp"
 #include "ui/countdown.hpp"
+#include "ui/frame.hpp"
 #include "ui/motion.hpp"
 #include "ui/settings_overlay.hpp"
 
@@ -235,7 +236,8 @@ void apply_scale(UiState& state, float scale)
     state.backdrop_canvas = Pixmap::create_or_die(width, height);
     state.background_composite = Pixmap::create_or_die(width, height);
     state.spare_backdrop.reset();
-    state.scene_canvas = Pixmap::create_or_die(width, height);
+    state.scene_under_stage = KeptScene{};
+    state.scene_under_pulse = KeptScene{};
     state.top_bar_layer.reset();
     state.right_column_layer.reset();
     state.bottom_bar_layer.reset();
@@ -256,11 +258,18 @@ void apply_scale(UiState& state, float scale)
     // frame comes that much sooner.
     std::jthread hero = spawn_joined([&state] { fit_hero(state); });
     std::jthread copies = spawn_joined([&state] { build_image_copies(state); });
+    // The canvases are new memory that the first frame would fault in page by page; a thread of
+    // their own does it now, beside the shade layer drawn here.
+    const DirtyRect stage_area = stage_area_rect(state);
+    state.scene_under_stage.pixels = Pixmap::create_or_die(
+        static_cast<std::uint32_t>(std::max(stage_area.w, 1)), static_cast<std::uint32_t>(std::max(stage_area.h, 1)));
+    std::jthread faults = spawn_joined([&state] {
+        for (Pixmap* canvas : {&state.frame_canvas, &state.backdrop_canvas, &state.background_composite,
+                 &state.scene_under_stage.pixels})
+            canvas->fill(0);
+    });
     build_background_layer(state);
-    // The canvases are new memory that the first frame would fault in page by page; this thread
-    // does it now, while it waits for the copies.
-    for (Pixmap* canvas : {&state.frame_canvas, &state.backdrop_canvas, &state.background_composite, &state.scene_canvas})
-        canvas->fill(0);
+    faults.join();
     copies.join();
     build_spark_sprite(state);
     build_emblem_layer(state);

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 namespace torvane {
@@ -227,17 +228,55 @@ void draw_runes(UiState& state, float crest_y, float pill_top, float since)
     blend_pixmap_at(state.frame_canvas, sprite, 1, left, top);
 }
 
+} // namespace
+
+PlacedSprite cut_to_content(const Pixmap& pixmap)
+{
+    std::uint32_t left = pixmap.width();
+    std::uint32_t right = 0;
+    std::uint32_t top = pixmap.height();
+    std::uint32_t bottom = 0;
+    for (std::uint32_t y = 0; y < pixmap.height(); ++y) {
+        const std::uint32_t* row = pixmap.row(y);
+        std::uint32_t first = 0;
+        while (first < pixmap.width() && row[first] == 0)
+            ++first;
+        if (first == pixmap.width())
+            continue;
+        std::uint32_t last = pixmap.width();
+        while (row[last - 1] == 0)
+            --last;
+        left = std::min(left, first);
+        right = std::max(right, last);
+        top = std::min(top, y);
+        bottom = y + 1;
+    }
+    if (left >= right) {
+        PlacedSprite empty;
+        empty.pixels.fill(0);
+        return empty;
+    }
+    PlacedSprite cut{Pixmap::create_or_die(right - left, bottom - top), static_cast<std::int32_t>(left),
+        static_cast<std::int32_t>(top)};
+    for (std::uint32_t y = top; y < bottom; ++y)
+        std::memcpy(cut.pixels.row(y - top), pixmap.row(y) + left, (right - left) * sizeof(std::uint32_t));
+    return cut;
+}
+
+namespace {
+
 // Four copies of the glowing logo moved down by 0, 1/4, 2/4 and 3/4 of a pixel.
 void ensure_logo_shifts(UiState& state)
 {
-    std::vector<Pixmap>& shifts = state.stage.logo_quarter_shifts;
+    std::vector<PlacedSprite>& shifts = state.stage.logo_quarter_shifts;
     if (!shifts.empty() || !state.images.logo_glow)
         return;
     const Pixmap& logo = *state.images.logo_glow;
     for (int quarter = 0; quarter < 4; ++quarter) {
         Pixmap copy = Pixmap::create_or_die(logo.width(), logo.height() + 1);
         draw_image_scaled(logo, copy, 0, static_cast<float>(quarter) * 0.25f, 1, 1, 1, ImageBlend::Replace, ClipRect{});
-        shifts.push_back(std::move(copy));
+        // The glow's padding is mostly empty: only the pixels that change what they are laid on are kept.
+        shifts.push_back(cut_to_content(copy));
     }
     // The settled logo is drawn from the copies only; the entrance that resamples the glowing
     // logo does not come back before a change of scale makes both anew.
@@ -266,8 +305,9 @@ void draw_logo(UiState& state, float crest_y, bool crest_settled, float crest_op
                 whole += 1;
                 quarter = 0;
             }
-            blend_pixmap_at(state.frame_canvas, state.stage.logo_quarter_shifts[static_cast<std::size_t>(quarter)], 1,
-                round_to_pixel(left_px), static_cast<std::int32_t>(whole));
+            const PlacedSprite& shift = state.stage.logo_quarter_shifts[static_cast<std::size_t>(quarter)];
+            blend_pixmap_at(state.frame_canvas, shift.pixels, 1, round_to_pixel(left_px) + shift.x,
+                static_cast<std::int32_t>(whole) + shift.y);
             return;
         }
     }

@@ -35,6 +35,10 @@ float logo_bob(float clock);
 // The countdown cell widths for the four texts: max(70, max(value, label) + 14).
 std::array<float, 4> countdown_cell_widths(UiState& state, const std::array<std::string, 4>& texts);
 
+// The smallest rectangle of the pixmap that holds every pixel other than transparent black, as a
+// copy of its own with its place in the pixmap; a pixmap with none gives one transparent pixel.
+PlacedSprite cut_to_content(const Pixmap& pixmap);
+
 // Draws the stage onto frame_canvas at the state's clock, using the wall clock for the opening.
 void draw_stage(UiState& state, std::int64_t now_ms);
 

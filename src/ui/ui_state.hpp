@@ -189,11 +189,27 @@ struct DigitSprite {
 };
 
 // A sprite with its logical origin and the key it was made for.
+// A device rectangle of the composed scene (x, y, w, h in canvas pixels) and its pixels.
+struct KeptScene {
+    Pixmap pixels = Pixmap::create_or_die(1, 1);
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    std::int32_t w = 0;
+    std::int32_t h = 0;
+};
+
 struct KeyedSprite {
     std::optional<Pixmap> pixmap;
     std::int32_t key = 0;
     float origin_x = 0;
     float origin_y = 0;
+};
+
+// A sprite cut to the pixels it covers, and where it lies in the picture it was cut from.
+struct PlacedSprite {
+    Pixmap pixels = Pixmap::create_or_die(1, 1);
+    std::int32_t x = 0;
+    std::int32_t y = 0;
 };
 
 // The sprites of the stage, made lazily by the stage drawing and dropped when the scale changes.
@@ -204,7 +220,7 @@ struct StageSprites {
     std::vector<FilledPath> ring_counter_clockwise; // same square
     std::vector<Pixmap> rune_sprites;               // ceil(290 s) square each
     std::int32_t rune_key = 0;
-    std::vector<Pixmap> logo_quarter_shifts;        // four logo copies shifted by quarter pixels
+    std::vector<PlacedSprite> logo_quarter_shifts;  // four logo copies shifted by quarter pixels
     std::array<std::string, 4> countdown_texts;      // days, hours, minutes, seconds
     std::array<float, 4> digit_changed_at{-10, -10, -10, -10};
     std::array<DigitSprite, 4> digit_sprites;
@@ -282,7 +298,10 @@ struct UiState {
     Pixmap backdrop_canvas = Pixmap::create_or_die(1, 1); // the intro's synchronous slideshow
     Pixmap background_composite = Pixmap::create_or_die(1, 1); // backdrop plus frosted panels
     std::optional<Pixmap> spare_backdrop; // the composite last replaced, going back to the worker
-    Pixmap scene_canvas = Pixmap::create_or_die(1, 1); // composite plus the panel layers
+    // The scene (composite plus the panel layers) under the stage area and under the pulse box,
+    // kept from the last composition: each frame wipes the last stage with them.
+    KeptScene scene_under_stage;
+    KeptScene scene_under_pulse;
     // The shade gradients and the ambient glow over the hero: the backdrop's top layer. Shared
     // with the background render worker as the scaled hero is.
     std::shared_ptr<const Pixmap> background_layer = std::make_shared<const Pixmap>(Pixmap::create_or_die(1, 1));

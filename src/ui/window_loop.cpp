@@ -128,6 +128,12 @@ int run_window(const std::filesystem::path& base_dir, bool test_flag)
     // The first frame lands in the surface; the window shows it when it is mapped.
     present_frame(context, window);
     window.show();
+    // Mapped now: the first frame, already in the surface, goes onto the window at once instead
+    // of with the Expose the loop reads only after the services below have started.
+    if (platform::PixelSurface surface = window.surface(); surface.pixels) {
+        const platform::PixelRect whole{0, 0, surface.width, surface.height};
+        window.update_rects({&whole, 1});
+    }
     {
         StateBorrow borrowed(context);
         context.can_present = true;

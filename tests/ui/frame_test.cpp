@@ -3,7 +3,9 @@
 #include "support/temp_dir.hpp"
 #include "ui/countdown.hpp"
 #include "ui/layout.hpp"
+#include "render/images.hpp"
 #include "ui/main_screen.hpp"
+#include "ui/widgets.hpp"
 
 #include <gtest/gtest.h>
 
@@ -106,9 +108,77 @@ TEST(RenderFrame, ChangedRightColumnComesBeforeTheStageRectangles)
     EXPECT_EQ(rects[0], expected);
     EXPECT_EQ(rects[1], stage_area_rect(state));
     EXPECT_EQ(rects[2], pulse_box_rect(state));
-    // The presented rectangle shows the scene as composed.
-    EXPECT_TRUE(rect_equal(state.frame_canvas, state.scene_canvas, rects[0]));
+    // The presented rectangle shows the scene as composed: the backdrop with the column over it.
+    Pixmap composed = Pixmap::create_or_die(state.frame_canvas.width(), state.frame_canvas.height());
+    std::copy_n(state.background_composite.pixels().data(), composed.pixel_count(), composed.pixels().data());
+    blend_pixmap_at(composed, *state.right_column_layer, 1, round_to_pixel(right_column_x * 1.5f),
+        round_to_pixel(right_column_y * 1.5f));
+    EXPECT_TRUE(rect_equal(state.frame_canvas, composed, rects[0]));
     EXPECT_FALSE(state.right_column_dirty);
+}
+
+// A panel drawn again between full compositions leaves the frames after it as a full composition
+// of the same moment would show them: under the stage and the pulse box too, where each frame
+// wipes the last stage with the scene it kept.
+TEST(RenderFrame, FramesAfterAChangedPanelMatchAWholeComposition)
+{
+    struct Case {
+        const char* name;
+        float scale;
+        bool pulse_moves;
+        void (*change)(UiState&);
+    };
+    const Case cases[] = {
+        {"server found offline (the dot under the pulse changes colour)", 1, false,
+            [](UiState& state) {
+                state.server_online = false;
+                state.server_known = true;
+                state.top_bar_dirty = true;
+            }},
+        {"new server status (the badge and the pulse move)", 1, true,
+            [](UiState& state) {
+                state.server_online = true;
+                state.server_known = true;
+                state.status_text = "ONLINE";
+                rebuild_ui_model(state);
+                state.top_bar_dirty = true;
+            }},
+        {"new server status at 1.5", 1.5f, true,
+            [](UiState& state) {
+                state.status_text = "OFFLINE - TENTANDO DE NOVO";
+                rebuild_ui_model(state);
+                state.top_bar_dirty = true;
+            }},
+        {"hovered play button", 1.5f, false,
+            [](UiState& state) {
+                state.hover_id = hit_id::play;
+                state.hover_fades[hover_key(hit_id::play, 0)] = 0.6f;
+                state.texts_dirty = true;
+            }},
+        {"hovered news list", 1, false,
+            [](UiState& state) {
+                state.hover_id = hit_id::all_news;
+                state.hover_fades[hover_key(hit_id::all_news, 0)] = 0.6f;
+                state.right_column_dirty = true;
+            }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScreenWithTestWorker screen(c.scale);
+        UiState& state = screen.state;
+        freeze_clocks(state);
+        render_frame(state);
+        const float pulse_before = state.layout.pulse_x;
+        c.change(state);
+        render_frame(state);
+        render_frame(state);
+        render_frame(state);
+        const Pixmap steady = state.frame_canvas.clone();
+        state.redraw_all = true;
+        render_frame(state);
+        EXPECT_TRUE(rect_equal(steady, state.frame_canvas, full_canvas(state)));
+        EXPECT_EQ(state.layout.pulse_x != pulse_before, c.pulse_moves);
+    }
 }
 
 TEST(RenderFrame, PanelRectanglesAreClippedToTheCanvas)

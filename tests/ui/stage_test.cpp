@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace torvane {
@@ -196,6 +197,88 @@ TEST(Stage, TheSettledLogoIsDrawnFromItsShiftedCopiesAfterTheGlowIsLetGo)
         state.frame_canvas.fill(0);
         draw_stage(state, default_opening_ms - 86'400'000);
         EXPECT_GT(logo_pixels(), first * 9 / 10) << "after " << step << " s more";
+    }
+}
+
+TEST(Stage, CutToContentKeepsEveryPixelOtherThanTransparentBlack)
+{
+    struct Dot {
+        std::uint32_t x, y, word;
+    };
+    struct Case {
+        const char* name;
+        std::vector<Dot> dots;
+        std::int32_t x, y;
+        std::uint32_t width, height;
+    };
+    const Case cases[] = {
+        {"nothing: one transparent pixel", {}, 0, 0, 1, 1},
+        {"one pixel in a corner", {{9, 6, 0xFF102030}}, 9, 6, 1, 1},
+        {"colour without alpha still counts", {{3, 2, 0x00000001}}, 3, 2, 1, 1},
+        {"rows apart, columns apart", {{2, 1, 0x40404040}, {7, 5, 0x80000000}, {4, 3, 0x01000000}}, 2, 1, 6, 5},
+        {"the whole pixmap", {{0, 0, 0x01010101}, {9, 6, 0x02020202}}, 0, 0, 10, 7},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Pixmap pixmap = Pixmap::create_or_die(10, 7);
+        pixmap.fill(0);
+        for (const Dot& dot : c.dots)
+            pixmap.at(dot.x, dot.y) = dot.word;
+        const PlacedSprite cut = cut_to_content(pixmap);
+        EXPECT_EQ(cut.x, c.x);
+        EXPECT_EQ(cut.y, c.y);
+        ASSERT_EQ(cut.pixels.width(), c.width);
+        ASSERT_EQ(cut.pixels.height(), c.height);
+        for (std::uint32_t y = 0; y < c.height; ++y)
+            for (std::uint32_t x = 0; x < c.width; ++x)
+                EXPECT_EQ(cut.pixels.at(x, y), c.dots.empty() ? 0u
+                    : pixmap.at(x + static_cast<std::uint32_t>(c.x), y + static_cast<std::uint32_t>(c.y))) << x << "," << y;
+    }
+}
+
+TEST(Stage, TheSettledLogoFromItsCutCopiesIsTheLogoFromWholeOnes)
+{
+    // The shifted copies keep only their content; laid over the frame where they were cut from,
+    // they must give the frames the whole copies give, at every quarter step and both scales.
+    for (const float scale : {1.0f, 2.0f}) {
+        SCOPED_TRACE(scale);
+        StageFixture fixture(5);
+        UiState& state = fixture.state;
+        apply_scale(state, scale);
+        const std::int64_t now = default_opening_ms - 86'400'000;
+        const std::uint32_t backdrop = pixel_word(40, 60, 80, 255);
+        std::vector<Pixmap> cut_frames;
+        for (const float step : {0.0f, 0.2f, 0.45f, 0.7f, 1.1f, 2.3f}) {
+            state.clock = 10 + step;
+            state.frame_canvas.fill(backdrop);
+            draw_stage(state, now);
+            cut_frames.push_back(state.frame_canvas.clone());
+        }
+        ASSERT_EQ(state.stage.logo_quarter_shifts.size(), 4u);
+        // The same copies made whole again: as large as the glowing logo, one row taller.
+        const std::uint32_t pad = state.images.logo_glow_pad;
+        const std::uint32_t width = state.images.logo_scaled->width() + 2 * pad;
+        const std::uint32_t height = state.images.logo_scaled->height() + 2 * pad + 1;
+        std::size_t cut_pixels = 0;
+        for (PlacedSprite& shift : state.stage.logo_quarter_shifts) {
+            Pixmap whole = Pixmap::create_or_die(width, height);
+            whole.fill(0);
+            for (std::uint32_t y = 0; y < shift.pixels.height(); ++y)
+                for (std::uint32_t x = 0; x < shift.pixels.width(); ++x)
+                    whole.at(x + static_cast<std::uint32_t>(shift.x), y + static_cast<std::uint32_t>(shift.y)) = shift.pixels.at(x, y);
+            cut_pixels += shift.pixels.pixel_count();
+            shift = PlacedSprite{std::move(whole), 0, 0};
+        }
+        EXPECT_LT(cut_pixels, std::size_t{4} * width * height * 3 / 4); // the padding is mostly left out
+        std::size_t i = 0;
+        for (const float step : {0.0f, 0.2f, 0.45f, 0.7f, 1.1f, 2.3f}) {
+            state.clock = 10 + step;
+            state.frame_canvas.fill(backdrop);
+            draw_stage(state, now);
+            EXPECT_TRUE(std::equal(cut_frames[i].pixels().begin(), cut_frames[i].pixels().end(),
+                state.frame_canvas.pixels().begin())) << "after " << step << " s";
+            ++i;
+        }
     }
 }
 

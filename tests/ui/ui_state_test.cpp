@@ -175,11 +175,15 @@ TEST_F(ApplyScaleTest, CanvasesFollowTheScale)
         state().redraw_all = false;
         apply_scale(state(), c.scale);
         const std::initializer_list<const Pixmap*> canvases = {&state().frame_canvas, &state().backdrop_canvas,
-            &state().background_composite, &state().scene_canvas, state().background_layer.get()};
+            &state().background_composite, state().background_layer.get()};
         for (const Pixmap* canvas : canvases) {
             EXPECT_EQ(canvas->width(), c.width) << c.scale;
             EXPECT_EQ(canvas->height(), c.height) << c.scale;
         }
+        // The kept scene covers the stage area only (660 x 478 units from y 58).
+        EXPECT_EQ(state().scene_under_stage.pixels.width(), static_cast<std::uint32_t>(std::ceil(660 * c.scale))) << c.scale;
+        EXPECT_EQ(state().scene_under_stage.pixels.height(),
+            static_cast<std::uint32_t>(std::ceil(536 * c.scale) - std::floor(58 * c.scale))) << c.scale;
         EXPECT_TRUE(state().redraw_all);
         EXPECT_EQ(state().last_background_request, -1);
         EXPECT_FALSE(state().render_job_tx);

@@ -11,6 +11,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <deque>
 #include <errno.h>
 #include <signal.h>
@@ -147,6 +148,8 @@ private:
     void open_next_box();
     void box_closed();
     void close_box();
+    // Waits for the first touch of the surface's memory (see create) before SDL may replace it.
+    void settle_surface();
 
     SdlVideo video_;
     SDL_Window* window_ = nullptr;
@@ -166,6 +169,7 @@ private:
     std::unique_ptr<OpenBox> box_;
     std::deque<OwnedBox> boxes_waiting_;
     std::uint32_t box_closed_type_ = 0;
+    std::jthread surface_touch_;
 };
 
 Result<std::unique_ptr<SdlWindow>> SdlWindow::create(const WindowOptions& options)
@@ -213,7 +217,20 @@ Result<std::unique_ptr<SdlWindow>> SdlWindow::create(const WindowOptions& option
         return failure(std::string("Não foi possível criar a janela: ") + SDL_GetError());
     self->wake_->event_type = wake_type;
     self->box_closed_type_ = wake_type + 1;
+    // The surface is new memory (shared with the X server) that the first frame's copy would
+    // fault in page by page; a thread touches it while that frame is drawn. The window is not
+    // shown yet and the memory is zero already, so writing zeros changes nothing on the screen.
+    auto* pixels = static_cast<std::uint8_t*>(surface->pixels);
+    const std::size_t bytes = static_cast<std::size_t>(surface->pitch) * static_cast<std::size_t>(surface->h);
+    if (pixels && bytes > 0)
+        self->surface_touch_ = std::jthread([pixels, bytes] { std::memset(pixels, 0, bytes); });
     return self;
+}
+
+void SdlWindow::settle_surface()
+{
+    if (surface_touch_.joinable())
+        surface_touch_.join();
 }
 
 SdlWindow::~SdlWindow()
@@ -237,6 +254,7 @@ SDL_HitTestResult SdlWindow::hit_test(SDL_Window*, const SDL_Point* point, void*
 
 PixelSurface SdlWindow::surface()
 {
+    settle_surface();
     if (!window_)
         return {};
     SDL_Surface* surface = SDL_GetWindowSurface(window_);
@@ -247,6 +265,7 @@ PixelSurface SdlWindow::surface()
 
 void SdlWindow::update_rects(std::span<const PixelRect> rects)
 {
+    settle_surface();
     if (!window_ || rects.empty())
         return;
     SDL_Surface* surface = SDL_GetWindowSurface(window_);
@@ -268,6 +287,7 @@ void SdlWindow::update_rects(std::span<const PixelRect> rects)
 
 void SdlWindow::show()
 {
+    settle_surface();
     if (!window_)
         return;
     SDL_ShowWindow(window_);
@@ -278,12 +298,14 @@ void SdlWindow::show()
 
 void SdlWindow::minimise()
 {
+    settle_surface();
     if (window_)
         SDL_MinimizeWindow(window_);
 }
 
 void SdlWindow::destroy()
 {
+    settle_surface();
     {
         std::lock_guard lock(wake_->mutex);
         wake_->alive = false;
@@ -329,6 +351,7 @@ void SdlWindow::capture_pointer(bool on)
 
 void SdlWindow::set_bounds(PixelRect bounds)
 {
+    settle_surface();
     if (!window_)
         return;
     SDL_SetWindowSize(window_, std::max(bounds.w, 1), std::max(bounds.h, 1));
@@ -532,6 +555,7 @@ std::optional<WindowEvent> SdlWindow::take_due_timer(std::chrono::steady_clock::
 
 std::optional<WindowEvent> SdlWindow::wait_event(std::optional<std::chrono::steady_clock::time_point> deadline)
 {
+    settle_surface();
     using std::chrono::steady_clock;
     if (!window_)
         return std::nullopt;
