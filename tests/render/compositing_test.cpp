@@ -34,6 +34,33 @@ std::vector<std::uint32_t> mixed_words(std::size_t count, std::uint32_t seed)
 
 const std::size_t row_lengths[] = {0, 1, 3, 4, 5, 7, 8, 9, 15, 16, 17, 31, 33, 100};
 
+// Two source rows of 40 pixels, a destination row of the length, and for each destination pixel
+// random source columns and weights (the edge weights 0, 1, 128, 255, 256 among them).
+struct SampledRows {
+    std::vector<std::uint32_t> top, bottom, ground, column0, column1, fraction, coverage;
+};
+
+SampledRows random_sampled_rows(std::mt19937& random, std::uint32_t& seed, std::size_t length)
+{
+    const std::uint32_t source_width = 40;
+    SampledRows rows;
+    rows.top = mixed_words(source_width, seed++);
+    rows.bottom = mixed_words(source_width, seed++);
+    rows.ground = mixed_words(length, seed++);
+    rows.column0.resize(length);
+    rows.column1.resize(length);
+    rows.fraction.resize(length);
+    rows.coverage.resize(length);
+    for (std::size_t i = 0; i < length; ++i) {
+        rows.column0[i] = random() % source_width;
+        rows.column1[i] = std::min(rows.column0[i] + 1, source_width - 1);
+        const std::uint32_t weights[] = {0, 1, 128, 255, 256, static_cast<std::uint32_t>(random() % 257)};
+        rows.fraction[i] = weights[random() % 6];
+        rows.coverage[i] = weights[random() % 6];
+    }
+    return rows;
+}
+
 TEST(CompositingRows, TheScalarFormIsAlwaysThereAndTheChosenOneIsTheWidest)
 {
     std::span<const SimdLevel> levels = available_simd_levels();
@@ -92,21 +119,11 @@ TEST(CompositingRows, SourceOverKeepsTheIntegerRule)
 TEST(CompositingRows, BilinearRowsAreTheSameInEveryForm)
 {
     std::mt19937 random(7);
-    const std::uint32_t source_width = 40;
     std::uint32_t seed = 100;
     for (const std::size_t length : row_lengths) {
         for (const bool replace : {false, true}) {
-            const std::vector<std::uint32_t> top = mixed_words(source_width, seed++);
-            const std::vector<std::uint32_t> bottom = mixed_words(source_width, seed++);
-            const std::vector<std::uint32_t> ground = mixed_words(length, seed++);
-            std::vector<std::uint32_t> column0(length), column1(length), fraction(length), coverage(length);
-            for (std::size_t i = 0; i < length; ++i) {
-                column0[i] = random() % source_width;
-                column1[i] = std::min(column0[i] + 1, source_width - 1);
-                const std::uint32_t weights[] = {0, 1, 128, 255, 256, static_cast<std::uint32_t>(random() % 257)};
-                fraction[i] = weights[random() % 6];
-                coverage[i] = weights[random() % 6];
-            }
+            const SampledRows rows = random_sampled_rows(random, seed, length);
+            const auto& [top, bottom, ground, column0, column1, fraction, coverage] = rows;
             for (const std::uint32_t row_fraction : {0u, 37u, 256u}) {
                 const BilinearRow row{top.data(), bottom.data(), column0.data(), column1.data(), fraction.data(),
                     coverage.data(), row_fraction, replace};
@@ -128,21 +145,11 @@ TEST(CompositingRows, TwoPassBilinearRowsGiveTheOnePassPixelsInEveryForm)
     // Mixing each source row across its columns first and the two mixed rows afterwards must give
     // the one-pass kernel's pixels: the same products, rounded in the same places.
     std::mt19937 random(11);
-    const std::uint32_t source_width = 40;
     std::uint32_t seed = 300;
     for (const std::size_t length : row_lengths) {
         for (const bool replace : {false, true}) {
-            const std::vector<std::uint32_t> top = mixed_words(source_width, seed++);
-            const std::vector<std::uint32_t> bottom = mixed_words(source_width, seed++);
-            const std::vector<std::uint32_t> ground = mixed_words(length, seed++);
-            std::vector<std::uint32_t> column0(length), column1(length), fraction(length), coverage(length);
-            for (std::size_t i = 0; i < length; ++i) {
-                column0[i] = random() % source_width;
-                column1[i] = std::min(column0[i] + 1, source_width - 1);
-                const std::uint32_t weights[] = {0, 1, 128, 255, 256, static_cast<std::uint32_t>(random() % 257)};
-                fraction[i] = weights[random() % 6];
-                coverage[i] = weights[random() % 6];
-            }
+            const SampledRows rows = random_sampled_rows(random, seed, length);
+            const auto& [top, bottom, ground, column0, column1, fraction, coverage] = rows;
             const ColumnSamples across{column0.data(), column1.data(), fraction.data()};
             for (const std::uint32_t row_fraction : {0u, 1u, 37u, 255u, 256u}) {
                 const BilinearRow row{top.data(), bottom.data(), column0.data(), column1.data(), fraction.data(),
