@@ -176,44 +176,70 @@ TEST_F(WindowHostTest, WindowClassTitleBorderIconAndBounds)
     EXPECT_EQ(window->wait_event(std::nullopt), std::nullopt) << "a destroyed window has no events";
 }
 
+// With the server's shared memory and without it (a remote server has none), and again after the
+// window changed size (its scale changed): the pixels come anew, of the new size.
 TEST_F(WindowHostTest, PresentedRectanglesReachTheScreen)
 {
-    ASSERT_TRUE(start_display());
-    auto window = shown_window();
-    ASSERT_TRUE(window);
-    ASSERT_TRUE(wait_for<window_event::Exposed>(*window)) << "mapping the window exposes it";
+    for (bool shared_memory : {true, false}) {
+        SCOPED_TRACE(shared_memory ? "MIT-SHM" : "no MIT-SHM");
+        ASSERT_TRUE(start_display({.shared_memory = shared_memory}));
+        auto window = shown_window();
+        ASSERT_TRUE(window);
+        ASSERT_TRUE(wait_for<window_event::Exposed>(*window)) << "mapping the window exposes it";
 
-    PixelSurface surface = window->surface();
-    ASSERT_NE(surface.pixels, nullptr);
-    ASSERT_EQ(surface.width, 640);
-    ASSERT_EQ(surface.height, 400);
-    auto fill = [&](PixelRect rect, std::uint32_t word) {
-        for (int y = rect.y; y < rect.y + rect.h; ++y)
-            for (int x = rect.x; x < rect.x + rect.w; ++x)
-                surface.pixels[static_cast<std::size_t>(y) * (surface.pitch / 4) + x] = word;
-    };
-    fill({0, 0, 640, 400}, 0xFF102030);
-    fill({20, 30, 200, 100}, 0xFFE02010);
-    const PixelRect whole[] = {{0, 0, 640, 400}};
-    window->update_rects(whole);
+        PixelSurface surface = window->surface();
+        ASSERT_NE(surface.pixels, nullptr);
+        ASSERT_EQ(surface.width, 640);
+        ASSERT_EQ(surface.height, 400);
+        auto fill = [&](PixelRect rect, std::uint32_t word) {
+            for (int y = rect.y; y < rect.y + rect.h; ++y)
+                for (int x = rect.x; x < rect.x + rect.w; ++x)
+                    surface.pixels[static_cast<std::size_t>(y) * (surface.pitch / 4) + x] = word;
+        };
+        fill({0, 0, 640, 400}, 0xFF102030);
+        fill({20, 30, 200, 100}, 0xFFE02010);
+        const PixelRect whole[] = {{0, 0, 640, 400}};
+        window->update_rects(whole);
 
-    test::WindowGeometry area {100, 80, 640, 400};
-    EXPECT_TRUE(test::wait_until([&] {
-        auto image = display_->capture(area);
-        return image && image->at(25, 35) == 0xE02010 && image->at(219, 129) == 0xE02010
-            && image->at(220, 130) == 0x102030 && image->at(19, 29) == 0x102030 && image->at(639, 399) == 0x102030;
-    })) << "the presented rectangle is not on the screen";
+        test::WindowGeometry area {100, 80, 640, 400};
+        EXPECT_TRUE(test::wait_until([&] {
+            auto image = display_->capture(area);
+            return image && image->at(25, 35) == 0xE02010 && image->at(219, 129) == 0xE02010
+                && image->at(220, 130) == 0x102030 && image->at(19, 29) == 0x102030 && image->at(639, 399) == 0x102030;
+        })) << "the presented rectangle is not on the screen";
 
-    // Only the rectangles handed over change the screen; parts outside the surface are cut off.
-    fill({0, 0, 640, 400}, 0xFF00FF00);
-    const PixelRect parts[] = {{600, 360, 100, 100}, {-50, -50, 60, 60}};
-    window->update_rects(parts);
-    EXPECT_TRUE(test::wait_until([&] {
-        auto image = display_->capture(area);
-        return image && image->at(639, 399) == 0x00FF00 && image->at(600, 360) == 0x00FF00 && image->at(5, 5) == 0x00FF00
-            && image->at(10, 10) == 0x102030 && image->at(25, 35) == 0xE02010 && image->at(599, 359) == 0x102030;
-    }));
-    EXPECT_TRUE(display_->save_screenshot(test::binary_dir() / "window-host-present.png"));
+        // Only the rectangles handed over change the screen; parts outside the surface are cut off.
+        fill({0, 0, 640, 400}, 0xFF00FF00);
+        const PixelRect parts[] = {{600, 360, 100, 100}, {-50, -50, 60, 60}};
+        window->update_rects(parts);
+        EXPECT_TRUE(test::wait_until([&] {
+            auto image = display_->capture(area);
+            return image && image->at(639, 399) == 0x00FF00 && image->at(600, 360) == 0x00FF00 && image->at(5, 5) == 0x00FF00
+                && image->at(10, 10) == 0x102030 && image->at(25, 35) == 0xE02010 && image->at(599, 359) == 0x102030;
+        }));
+        if (shared_memory)
+            EXPECT_TRUE(display_->save_screenshot(test::binary_dir() / "window-host-present.png"));
+
+        window->set_bounds({100, 80, 1000, 300});
+        ASSERT_TRUE(test::wait_until([&] {
+            return display_->geometry(x_window_) == test::WindowGeometry {100, 80, 1000, 300};
+        }));
+        ASSERT_TRUE(test::wait_until([&] { return window->surface().width == 1000; }));
+        surface = window->surface();
+        ASSERT_NE(surface.pixels, nullptr);
+        ASSERT_EQ(surface.height, 300);
+        fill({0, 0, 1000, 300}, 0xFF405060);
+        fill({900, 250, 100, 50}, 0xFF0000FF);
+        const PixelRect resized[] = {{0, 0, 1000, 300}};
+        window->update_rects(resized);
+        test::WindowGeometry larger {100, 80, 1000, 300};
+        EXPECT_TRUE(test::wait_until([&] {
+            auto image = display_->capture(larger);
+            return image && image->at(0, 0) == 0x405060 && image->at(899, 249) == 0x405060
+                && image->at(900, 250) == 0x0000FF && image->at(999, 299) == 0x0000FF;
+        })) << "the resized window's pixels are not on the screen";
+        window->destroy();
+    }
 }
 
 TEST_F(WindowHostTest, PointerWheelAndEscapeFromTheServer)

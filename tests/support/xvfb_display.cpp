@@ -86,6 +86,10 @@ std::unique_ptr<XvfbDisplay> XvfbDisplay::start(const XvfbOptions& options)
     std::vector<std::string> command = {"Xvfb", "-displayfd", "3", "-screen", "0",
         std::to_string(options.width) + "x" + std::to_string(options.height) + "x24", "-dpi",
         std::to_string(options.dpi), "-nolisten", "tcp", "-noreset"};
+    if (!options.shared_memory) {
+        command.push_back("-extension");
+        command.push_back("MIT-SHM");
+    }
     std::vector<char*> argv = pointers(command);
     pid_t pid = ::fork();
     if (pid == 0) {

@@ -22,6 +22,7 @@ struct XvfbOptions {
     int height = 1000;
     int dpi = 96;                // the screen's physical size is derived from it
     bool window_manager = false; // start openbox and wait until it manages the screen
+    bool shared_memory = true;   // false: the server offers no MIT-SHM (as a remote one)
 };
 
 struct CommandResult {

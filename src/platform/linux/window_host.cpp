@@ -1,6 +1,7 @@
 #include "platform/window_host.hpp"
 
 #include "platform/linux/sdl_message_box.hpp"
+#include "platform/linux/x11_framebuffer.hpp"
 #include "platform/linux/x11_window.hpp"
 
 #include <SDL.h>
@@ -34,10 +35,10 @@ public:
     static Result<SdlVideo> start()
     {
         // Hints are read when the subsystem starts. The launcher speaks X11 (WM_CLASS, Xft.dpi);
-        // SIGINT and SIGTERM keep their default meaning; presenting goes through the plain X11
-        // framebuffer, which needs no GPU; the pointer is captured only when the UI asks; a
-        // launcher neither stops the screen saver nor asks a compositor to step aside as a game
-        // would.
+        // SIGINT and SIGTERM keep their default meaning; no GPU is asked for (the window's pixels
+        // are the host's own, see x11_framebuffer.hpp); the pointer is captured only when the UI
+        // asks; a launcher neither stops the screen saver nor asks a compositor to step aside as a
+        // game would.
         SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
@@ -148,7 +149,9 @@ private:
     void open_next_box();
     void box_closed();
     void close_box();
-    // Waits for the first touch of the surface's memory (see create) before SDL may replace it.
+    // Pixels of the window's present size, their memory touched on a thread (see there).
+    Result<void> make_framebuffer();
+    // Waits for that touch before the pixels are drawn into or replaced.
     void settle_surface();
 
     SdlVideo video_;
@@ -169,6 +172,7 @@ private:
     std::unique_ptr<OpenBox> box_;
     std::deque<OwnedBox> boxes_waiting_;
     std::uint32_t box_closed_type_ = 0;
+    std::unique_ptr<x11::Framebuffer> framebuffer_;
     std::jthread surface_touch_;
 };
 
@@ -197,13 +201,8 @@ Result<std::unique_ptr<SdlWindow>> SdlWindow::create(const WindowOptions& option
 
     // The surface's word must be the frame's 0xXXRRGGBB; other pixel formats (16-bit displays)
     // are not supported.
-    SDL_Surface* surface = SDL_GetWindowSurface(self->window_);
-    if (!surface)
-        return failure(std::string("Não foi possível criar a janela: ") + SDL_GetError());
-    const SDL_PixelFormat* format = surface->format;
-    if (format->BytesPerPixel != 4 || format->Rmask != 0xFF0000 || format->Gmask != 0xFF00 || format->Bmask != 0xFF)
-        return failure(std::string("Não foi possível criar a janela: formato de pixel não suportado (")
-            + SDL_GetPixelFormatName(format->format) + ")");
+    if (Result<void> made = self->make_framebuffer(); !made)
+        return failure("Não foi possível criar a janela: " + made.error());
 
     self->drag_test_ = options.drag_test;
     if (SDL_SetWindowHitTest(self->window_, &SdlWindow::hit_test, self.get()) != 0)
@@ -217,14 +216,27 @@ Result<std::unique_ptr<SdlWindow>> SdlWindow::create(const WindowOptions& option
         return failure(std::string("Não foi possível criar a janela: ") + SDL_GetError());
     self->wake_->event_type = wake_type;
     self->box_closed_type_ = wake_type + 1;
-    // The surface is new memory (shared with the X server) that the first frame's copy would
-    // fault in page by page; a thread touches it while that frame is drawn. The window is not
-    // shown yet and the memory is zero already, so writing zeros changes nothing on the screen.
-    auto* pixels = static_cast<std::uint8_t*>(surface->pixels);
-    const std::size_t bytes = static_cast<std::size_t>(surface->pitch) * static_cast<std::size_t>(surface->h);
-    if (pixels && bytes > 0)
-        self->surface_touch_ = std::jthread([pixels, bytes] { std::memset(pixels, 0, bytes); });
+    // Last, after every call that waits for the server: it reads the segment while the first
+    // frame is drawn.
+    self->framebuffer_->warm_up();
     return self;
+}
+
+Result<void> SdlWindow::make_framebuffer()
+{
+    settle_surface();
+    framebuffer_.reset();
+    int width = 1, height = 1;
+    SDL_GetWindowSize(window_, &width, &height);
+    framebuffer_ = TRY(x11::Framebuffer::create(x_display_, x_window_, width, height));
+    // The pixels are new memory on both sides of the connection, which the first frame would
+    // fault in page by page: a thread touches them here while that frame is drawn (the server
+    // its side when warm_up is called). The window is not shown or has the old frame's size, and
+    // the memory is zero already, so writing zeros changes nothing on the screen.
+    auto* pixels = reinterpret_cast<std::uint8_t*>(framebuffer_->pixels());
+    const std::size_t bytes = static_cast<std::size_t>(framebuffer_->pitch()) * static_cast<std::size_t>(framebuffer_->height());
+    surface_touch_ = std::jthread([pixels, bytes] { std::memset(pixels, 0, bytes); });
+    return {};
 }
 
 void SdlWindow::settle_surface()
@@ -255,34 +267,39 @@ SDL_HitTestResult SdlWindow::hit_test(SDL_Window*, const SDL_Point* point, void*
 PixelSurface SdlWindow::surface()
 {
     settle_surface();
-    if (!window_)
+    if (!window_ || !framebuffer_)
         return {};
-    SDL_Surface* surface = SDL_GetWindowSurface(window_);
-    if (!surface)
-        return {};
-    return {static_cast<std::uint32_t*>(surface->pixels), surface->w, surface->h, surface->pitch};
+    // A window of another size (its scale changed) gets pixels of that size, as SDL's surface does.
+    int width = 1, height = 1;
+    SDL_GetWindowSize(window_, &width, &height);
+    if (width != framebuffer_->width() || height != framebuffer_->height()) {
+        if (!make_framebuffer()) {
+            framebuffer_.reset();
+            return {};
+        }
+        framebuffer_->warm_up();
+    }
+    settle_surface();
+    return {framebuffer_->pixels(), framebuffer_->width(), framebuffer_->height(), framebuffer_->pitch()};
 }
 
 void SdlWindow::update_rects(std::span<const PixelRect> rects)
 {
     settle_surface();
-    if (!window_ || rects.empty())
+    if (!window_ || !framebuffer_ || rects.empty())
         return;
-    SDL_Surface* surface = SDL_GetWindowSurface(window_);
-    if (!surface)
-        return;
-    std::vector<SDL_Rect> clipped;
+    std::vector<PixelRect> clipped;
     clipped.reserve(rects.size());
     for (const PixelRect& rect : rects) {
-        std::int64_t x0 = std::clamp<std::int64_t>(rect.x, 0, surface->w);
-        std::int64_t y0 = std::clamp<std::int64_t>(rect.y, 0, surface->h);
-        std::int64_t x1 = std::clamp<std::int64_t>(std::int64_t(rect.x) + rect.w, 0, surface->w);
-        std::int64_t y1 = std::clamp<std::int64_t>(std::int64_t(rect.y) + rect.h, 0, surface->h);
+        std::int64_t x0 = std::clamp<std::int64_t>(rect.x, 0, framebuffer_->width());
+        std::int64_t y0 = std::clamp<std::int64_t>(rect.y, 0, framebuffer_->height());
+        std::int64_t x1 = std::clamp<std::int64_t>(std::int64_t(rect.x) + rect.w, 0, framebuffer_->width());
+        std::int64_t y1 = std::clamp<std::int64_t>(std::int64_t(rect.y) + rect.h, 0, framebuffer_->height());
         if (x0 < x1 && y0 < y1)
             clipped.push_back({int(x0), int(y0), int(x1 - x0), int(y1 - y0)});
     }
     if (!clipped.empty())
-        SDL_UpdateWindowSurfaceRects(window_, clipped.data(), static_cast<int>(clipped.size()));
+        framebuffer_->put(clipped);
 }
 
 void SdlWindow::show()
@@ -318,6 +335,7 @@ void SdlWindow::destroy()
     if (capture_)
         SDL_CaptureMouse(SDL_FALSE);
     capture_ = false;
+    framebuffer_.reset();
     SDL_DestroyWindow(window_);
     window_ = nullptr;
     timers_.clear();
