@@ -507,15 +507,16 @@ void draw_image_scaled(const Pixmap& source, Pixmap& destination, float x, float
     draw.draw_rows(destination, 0, destination.height());
 }
 
-void blend_pixmap_at(Pixmap& destination, const Pixmap& source, float opacity, std::int32_t x, std::int32_t y)
+void blend_pixmap_at(Pixmap& destination, const Pixmap& source, float opacity, std::int32_t x, std::int32_t y,
+    ClipRect clip)
 {
     std::uint32_t o256 = opacity_to_o256(opacity);
     if (o256 == 0)
         return;
-    std::int64_t x_begin = std::max<std::int64_t>(x, 0);
-    std::int64_t x_end = std::min<std::int64_t>(std::int64_t{x} + source.width(), destination.width());
-    std::int64_t y_begin = std::max<std::int64_t>(y, 0);
-    std::int64_t y_end = std::min<std::int64_t>(std::int64_t{y} + source.height(), destination.height());
+    std::int64_t x_begin = std::max<std::int64_t>({x, 0, clip.x0});
+    std::int64_t x_end = std::min<std::int64_t>({std::int64_t{x} + source.width(), destination.width(), clip.x1});
+    std::int64_t y_begin = std::max<std::int64_t>({y, 0, clip.y0});
+    std::int64_t y_end = std::min<std::int64_t>({std::int64_t{y} + source.height(), destination.height(), clip.y1});
     if (x_begin >= x_end || y_begin >= y_end)
         return;
     auto out = destination.pixels();

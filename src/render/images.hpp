@@ -94,7 +94,9 @@ private:
 };
 
 // Composites the source source-over with its top-left corner at the pixel (x, y), which may be
-// negative; the part outside the destination is skipped.
-void blend_pixmap_at(Pixmap& destination, const Pixmap& source, float opacity, std::int32_t x, std::int32_t y);
+// negative; the part outside the destination or the clip is skipped. Each pixel is blended on its
+// own, so the pixels inside the clip are those of the unclipped blend.
+void blend_pixmap_at(Pixmap& destination, const Pixmap& source, float opacity, std::int32_t x, std::int32_t y,
+    ClipRect clip = {});
 
 } // namespace torvane

@@ -67,61 +67,26 @@ void copy_rows(Pixmap& destination, const Pixmap& source, const DirtyRect& rect)
     }
 }
 
-void blend_layer(UiState& state, const std::optional<Pixmap>& layer, float x, float y, float opacity)
+void blend_layer(UiState& state, const std::optional<Pixmap>& layer, float x, float y, float opacity, ClipRect clip = {})
 {
     if (layer)
-        blend_pixmap_at(state.frame_canvas, *layer, opacity, round_to_pixel(x * state.scale), round_to_pixel(y * state.scale));
+        blend_pixmap_at(state.frame_canvas, *layer, opacity, round_to_pixel(x * state.scale), round_to_pixel(y * state.scale),
+            clip);
 }
 
-// The part of `area` that lies inside `part` (empty when they do not meet).
-DirtyRect overlap(const DirtyRect& area, const DirtyRect& part)
+// Wipes a device rectangle of the frame canvas back to the scene: the composite's rows with the
+// panel layers at rest blended over them, clipped to the rectangle. Each blend is per pixel, so
+// this gives the pixels a whole composition puts there. Of the layers only the top bar reaches
+// the stage area (its last row, where 58 units end inside a pixel) and the pulse box; the right
+// column and the bottom bar lie clear of both at every entrance offset, so the intro's
+// compositions leave the same scene there.
+void restore_scene(UiState& state, const DirtyRect& area)
 {
-    const std::int32_t x0 = std::max(area.x, part.x);
-    const std::int32_t y0 = std::max(area.y, part.y);
-    const std::int32_t x1 = std::min(area.x + area.w, part.x + part.w);
-    const std::int32_t y1 = std::min(area.y + area.h, part.y + part.h);
-    return DirtyRect{x0, y0, std::max(x1 - x0, 0), std::max(y1 - y0, 0)};
-}
-
-DirtyRect kept_rect(const KeptScene& kept) { return DirtyRect{kept.x, kept.y, kept.w, kept.h}; }
-
-// Copies the canvas's pixels under `part` into the kept scene (both inside the canvas).
-void keep_part(KeptScene& kept, const Pixmap& canvas, const DirtyRect& part)
-{
-    const DirtyRect common = overlap(kept_rect(kept), part);
-    const auto count = static_cast<std::size_t>(common.w);
-    for (std::int32_t row = common.y; row < common.y + common.h; ++row)
-        std::memcpy(kept.pixels.row(static_cast<std::uint32_t>(row - kept.y)) + (common.x - kept.x),
-            canvas.row(static_cast<std::uint32_t>(row)) + common.x, count * sizeof(std::uint32_t));
-}
-
-void keep_area(KeptScene& kept, const Pixmap& canvas, const DirtyRect& area)
-{
-    const auto w = static_cast<std::uint32_t>(std::max(area.w, 1));
-    const auto h = static_cast<std::uint32_t>(std::max(area.h, 1));
-    if (kept.pixels.width() != w || kept.pixels.height() != h)
-        kept.pixels = Pixmap::create_or_die(w, h);
-    kept.x = area.x;
-    kept.y = area.y;
-    kept.w = std::max(area.w, 0);
-    kept.h = std::max(area.h, 0);
-    keep_part(kept, canvas, area);
-}
-
-// Puts a kept scene back where it was taken from.
-void restore_area(Pixmap& canvas, const KeptScene& kept)
-{
-    const auto count = static_cast<std::size_t>(kept.w);
-    for (std::int32_t row = kept.y; row < kept.y + kept.h; ++row)
-        std::memcpy(canvas.row(static_cast<std::uint32_t>(row)) + kept.x,
-            kept.pixels.row(static_cast<std::uint32_t>(row - kept.y)), count * sizeof(std::uint32_t));
-}
-
-// The frame canvas holds the scene whole: keep what lies under the stage and the pulse box.
-void keep_scene_under_stage(UiState& state)
-{
-    keep_area(state.scene_under_stage, state.frame_canvas, stage_area_rect(state));
-    keep_area(state.scene_under_pulse, state.frame_canvas, pulse_box_rect(state));
+    copy_rows(state.frame_canvas, state.background_composite, area);
+    const ClipRect clip{area.x, area.y, area.x + area.w, area.y + area.h};
+    blend_layer(state, state.top_bar_layer, top_bar_x, top_bar_y, 1, clip);
+    blend_layer(state, state.right_column_layer, right_column_x, right_column_y, 1, clip);
+    blend_layer(state, state.bottom_bar_layer, bottom_bar_x, bottom_bar_y, 1, clip);
 }
 
 // The whole scene in the frame canvas: the composite with the panel layers over it.
@@ -133,7 +98,6 @@ void compose_scene(UiState& state, float p1, float o1, float p2, float o2)
         blend_layer(state, state.right_column_layer, right_column_x, right_column_y + o1, p1);
     if (p2 > 0)
         blend_layer(state, state.bottom_bar_layer, bottom_bar_x, bottom_bar_y + o2, p2);
-    keep_scene_under_stage(state);
 }
 
 // The UI side of the background render worker: start it, collect a finished backdrop without
@@ -405,28 +369,25 @@ std::vector<DirtyRect> render_frame(UiState& state)
             compose_scene(state, 1, 0, 1, 0);
             full = true;
         } else {
-            // The last stage is wiped first, where it was drawn: the canvas then holds the scene
-            // whole, and the panels drawn again over it reach the kept copies too.
-            restore_area(state.frame_canvas, state.scene_under_stage);
-            restore_area(state.frame_canvas, state.scene_under_pulse);
+            // The last stage is wiped first, where it was drawn, from the composite and the
+            // panel layers as they are now: the canvas then holds the scene whole.
+            restore_scene(state, stage_area_rect(state));
+            restore_scene(state, state.pulse_box_drawn);
             for (const Panel& panel : panels) {
                 if (!panel.changed)
                     continue;
                 const DirtyRect rect = panel_dirty_rect(state, panel.x, panel.y, panel.w, panel.h);
                 copy_rows(state.frame_canvas, state.background_composite, rect);
                 blend_layer(state, panel.layer, panel.x, panel.y, 1);
-                keep_part(state.scene_under_stage, state.frame_canvas, rect);
-                keep_part(state.scene_under_pulse, state.frame_canvas, rect);
                 rects.push_back(rect);
             }
-            // A moved pulse box (a new top bar layout) is kept anew where it now lies.
-            if (kept_rect(state.scene_under_pulse) != pulse_box_rect(state))
-                keep_area(state.scene_under_pulse, state.frame_canvas, pulse_box_rect(state));
         }
     }
 
     // 8. The animated stage.
     draw_stage(state, state.fixed_moment ? state.fixed_moment->wall_ms : platform::unix_time_ms());
+    // A new top bar layout moves the pulse box: the next frame wipes the one drawn here.
+    state.pulse_box_drawn = pulse_box_rect(state);
 
     // 9. What changed.
     if (full) {

@@ -15,15 +15,6 @@
 
 namespace torvane {
 
-// A changed rectangle of frame_canvas in device pixels.
-struct DirtyRect {
-    std::int32_t x = 0;
-    std::int32_t y = 0;
-    std::int32_t w = 0;
-    std::int32_t h = 0;
-    friend bool operator==(const DirtyRect&, const DirtyRect&) = default;
-};
-
 // The named stages, in slot order.
 enum class RenderStage : std::size_t {
     Background = 0, // the intro's synchronous backdrop

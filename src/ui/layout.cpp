@@ -236,8 +236,7 @@ void apply_scale(UiState& state, float scale)
     state.backdrop_canvas = Pixmap::create_or_die(width, height);
     state.background_composite = Pixmap::create_or_die(width, height);
     state.spare_backdrop.reset();
-    state.scene_under_stage = KeptScene{};
-    state.scene_under_pulse = KeptScene{};
+    state.pulse_box_drawn = DirtyRect{};
     state.top_bar_layer.reset();
     state.right_column_layer.reset();
     state.bottom_bar_layer.reset();
@@ -260,12 +259,8 @@ void apply_scale(UiState& state, float scale)
     std::jthread copies = spawn_joined([&state] { build_image_copies(state); });
     // The canvases are new memory that the first frame would fault in page by page; a thread of
     // their own does it now, beside the shade layer drawn here.
-    const DirtyRect stage_area = stage_area_rect(state);
-    state.scene_under_stage.pixels = Pixmap::create_or_die(
-        static_cast<std::uint32_t>(std::max(stage_area.w, 1)), static_cast<std::uint32_t>(std::max(stage_area.h, 1)));
     std::jthread faults = spawn_joined([&state] {
-        for (Pixmap* canvas : {&state.frame_canvas, &state.backdrop_canvas, &state.background_composite,
-                 &state.scene_under_stage.pixels})
+        for (Pixmap* canvas : {&state.frame_canvas, &state.backdrop_canvas, &state.background_composite})
             canvas->fill(0);
     });
     build_background_layer(state);

@@ -189,15 +189,6 @@ struct DigitSprite {
 };
 
 // A sprite with its logical origin and the key it was made for.
-// A device rectangle of the composed scene (x, y, w, h in canvas pixels) and its pixels.
-struct KeptScene {
-    Pixmap pixels = Pixmap::create_or_die(1, 1);
-    std::int32_t x = 0;
-    std::int32_t y = 0;
-    std::int32_t w = 0;
-    std::int32_t h = 0;
-};
-
 struct KeyedSprite {
     std::optional<Pixmap> pixmap;
     std::int32_t key = 0;
@@ -298,10 +289,8 @@ struct UiState {
     Pixmap backdrop_canvas = Pixmap::create_or_die(1, 1); // the intro's synchronous slideshow
     Pixmap background_composite = Pixmap::create_or_die(1, 1); // backdrop plus frosted panels
     std::optional<Pixmap> spare_backdrop; // the composite last replaced, going back to the worker
-    // The scene (composite plus the panel layers) under the stage area and under the pulse box,
-    // kept from the last composition: each frame wipes the last stage with them.
-    KeptScene scene_under_stage;
-    KeptScene scene_under_pulse;
+    // The pulse box where the last frame drew it: the next one wipes it there (frame.cpp).
+    DirtyRect pulse_box_drawn;
     // The shade gradients and the ambient glow over the hero: the backdrop's top layer. Shared
     // with the background render worker as the scaled hero is.
     std::shared_ptr<const Pixmap> background_layer = std::make_shared<const Pixmap>(Pixmap::create_or_die(1, 1));

@@ -9,6 +9,15 @@
 
 namespace torvane {
 
+// A changed rectangle of frame_canvas in device pixels.
+struct DirtyRect {
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    std::int32_t w = 0;
+    std::int32_t h = 0;
+    friend bool operator==(const DirtyRect&, const DirtyRect&) = default;
+};
+
 // A rectangle of the screen that reacts to the pointer, in logical units; half-open, so a point
 // hits when x0 <= x < x1 and y0 <= y < y1. data is the index among elements of the same kind.
 struct HitRegion {

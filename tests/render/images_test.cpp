@@ -73,6 +73,37 @@ TEST_F(Compositing, BlendAtANegativeOffsetSkipsTheOutsidePart)
     EXPECT_EQ(destination.at(0, 3), 0u);
 }
 
+// A clipped blend gives the unclipped blend's pixels inside the clip and leaves the rest as it was.
+TEST_F(Compositing, ClippedBlendMatchesTheWholeBlendInsideTheClip)
+{
+    struct Case {
+        const char* name;
+        std::int32_t x, y;
+        ClipRect clip;
+    };
+    const Case cases[] = {
+        {"inside the source", 2, 1, {5, 2, 9, 3}},
+        {"across the source's edges", 2, 1, {0, 0, 6, 4}},
+        {"a negative offset, a clip past the destination", -10, 1, {-5, -5, 40, 2}},
+        {"one row", 0, 0, {0, 1, 20, 2}},
+        {"empty", 2, 1, {8, 2, 8, 3}},
+        {"turned inside out", 2, 1, {9, 3, 5, 2}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        destination.fill(pixel_word(0, 40, 80, 200));
+        Pixmap whole = destination.clone();
+        blend_pixmap_at(whole, source, 0.75f, c.x, c.y);
+        blend_pixmap_at(destination, source, 0.75f, c.x, c.y, c.clip);
+        for (std::uint32_t y = 0; y < destination.height(); ++y)
+            for (std::uint32_t x = 0; x < destination.width(); ++x) {
+                const bool inside = std::int32_t(x) >= c.clip.x0 && std::int32_t(x) < c.clip.x1
+                    && std::int32_t(y) >= c.clip.y0 && std::int32_t(y) < c.clip.y1;
+                EXPECT_EQ(destination.at(x, y), inside ? whole.at(x, y) : pixel_word(0, 40, 80, 200)) << x << "," << y;
+            }
+    }
+}
+
 TEST_F(Compositing, BlendOpacityScalesEveryChannel)
 {
     destination.fill(pixel_word(0, 0, 200, 255));

@@ -118,25 +118,32 @@ TEST(RenderFrame, ChangedRightColumnComesBeforeTheStageRectangles)
 }
 
 // A panel drawn again between full compositions leaves the frames after it as a full composition
-// of the same moment would show them: under the stage and the pulse box too, where each frame
-// wipes the last stage with the scene it kept.
+// of the same moment would show them: under the stage and the pulse box too, which each frame
+// wipes back to the scene before it draws the stage of its moment.
 TEST(RenderFrame, FramesAfterAChangedPanelMatchAWholeComposition)
 {
     struct Case {
         const char* name;
         float scale;
         bool pulse_moves;
-        void (*change)(UiState&);
+        void (*change)(ScreenWithTestWorker&);
     };
     const Case cases[] = {
         {"server found offline (the dot under the pulse changes colour)", 1, false,
-            [](UiState& state) {
-                state.server_online = false;
-                state.server_known = true;
-                state.top_bar_dirty = true;
+            [](ScreenWithTestWorker& screen) {
+                screen.state.server_online = false;
+                screen.state.server_known = true;
+                screen.state.top_bar_dirty = true;
+            }},
+        {"server found offline at 1.25 (the top bar's last row lies in the stage area)", 1.25f, false,
+            [](ScreenWithTestWorker& screen) {
+                screen.state.server_online = false;
+                screen.state.server_known = true;
+                screen.state.top_bar_dirty = true;
             }},
         {"new server status (the badge and the pulse move)", 1, true,
-            [](UiState& state) {
+            [](ScreenWithTestWorker& screen) {
+                UiState& state = screen.state;
                 state.server_online = true;
                 state.server_known = true;
                 state.status_text = "ONLINE";
@@ -144,23 +151,28 @@ TEST(RenderFrame, FramesAfterAChangedPanelMatchAWholeComposition)
                 state.top_bar_dirty = true;
             }},
         {"new server status at 1.5", 1.5f, true,
-            [](UiState& state) {
+            [](ScreenWithTestWorker& screen) {
+                UiState& state = screen.state;
                 state.status_text = "OFFLINE - TENTANDO DE NOVO";
                 rebuild_ui_model(state);
                 state.top_bar_dirty = true;
             }},
         {"hovered play button", 1.5f, false,
-            [](UiState& state) {
+            [](ScreenWithTestWorker& screen) {
+                UiState& state = screen.state;
                 state.hover_id = hit_id::play;
                 state.hover_fades[hover_key(hit_id::play, 0)] = 0.6f;
                 state.texts_dirty = true;
             }},
         {"hovered news list", 1, false,
-            [](UiState& state) {
+            [](ScreenWithTestWorker& screen) {
+                UiState& state = screen.state;
                 state.hover_id = hit_id::all_news;
                 state.hover_fades[hover_key(hit_id::all_news, 0)] = 0.6f;
                 state.right_column_dirty = true;
             }},
+        {"a new backdrop from the worker at 1.25", 1.25f, false,
+            [](ScreenWithTestWorker& screen) { ASSERT_TRUE(screen.frames->send(screen.backdrop())); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -169,9 +181,14 @@ TEST(RenderFrame, FramesAfterAChangedPanelMatchAWholeComposition)
         freeze_clocks(state);
         render_frame(state);
         const float pulse_before = state.layout.pulse_x;
-        c.change(state);
-        render_frame(state);
-        render_frame(state);
+        c.change(screen);
+        // The frames a sixtieth of a second apart: the sparks move, so a stage not wiped away
+        // leaves its traces. The last one stays at its moment, as the whole composition does: a
+        // spark born anew takes its drawn place in the frame after its birth.
+        for (int frame = 0; frame < 3; ++frame) {
+            state.fixed_moment->instant += std::chrono::microseconds(16'667);
+            render_frame(state);
+        }
         render_frame(state);
         const Pixmap steady = state.frame_canvas.clone();
         state.redraw_all = true;

@@ -2,6 +2,7 @@
 
 #include "render/images.hpp"
 #include "support/temp_dir.hpp"
+#include "ui/frame.hpp"
 #include "ui/layout.hpp"
 #include "ui/motion.hpp"
 
@@ -180,10 +181,11 @@ TEST_F(ApplyScaleTest, CanvasesFollowTheScale)
             EXPECT_EQ(canvas->width(), c.width) << c.scale;
             EXPECT_EQ(canvas->height(), c.height) << c.scale;
         }
-        // The kept scene covers the stage area only (660 x 478 units from y 58).
-        EXPECT_EQ(state().scene_under_stage.pixels.width(), static_cast<std::uint32_t>(std::ceil(660 * c.scale))) << c.scale;
-        EXPECT_EQ(state().scene_under_stage.pixels.height(),
-            static_cast<std::uint32_t>(std::ceil(536 * c.scale) - std::floor(58 * c.scale))) << c.scale;
+        // The stage area each frame wipes and draws again: 660 x 478 units from y 58.
+        const auto stage_top = static_cast<std::int32_t>(std::floor(58 * c.scale));
+        EXPECT_EQ(stage_area_rect(state()), (DirtyRect{0, stage_top, static_cast<std::int32_t>(std::ceil(660 * c.scale)),
+                                                static_cast<std::int32_t>(std::ceil(536 * c.scale)) - stage_top}))
+            << c.scale;
         EXPECT_TRUE(state().redraw_all);
         EXPECT_EQ(state().last_background_request, -1);
         EXPECT_FALSE(state().render_job_tx);
