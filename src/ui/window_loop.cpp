@@ -48,10 +48,10 @@ std::chrono::steady_clock::time_point next_frame_deadline(std::chrono::steady_cl
 std::string window_title(const LauncherConfig& config) { return config.server_name.value_or("Torvane"); }
 
 AppState build_app_state(float system_scale, const std::filesystem::path& base_dir, bool test_flag,
-    std::optional<DecodedImages> images, std::optional<LauncherConfig> loaded_config)
+    std::optional<DecodedImages> images)
 {
     UiState ui = images ? build_ui_state(system_scale, base_dir, std::move(*images)) : build_ui_state(system_scale, base_dir);
-    LauncherConfig config = loaded_config ? std::move(*loaded_config) : load_launcher_config(base_dir);
+    LauncherConfig config = load_launcher_config(base_dir);
     auto channel = std::make_shared<UiChannel>();
     std::filesystem::path game_dir = resolve_active_release(base_dir);
     AppState app{
@@ -87,17 +87,10 @@ int run_window(const std::filesystem::path& base_dir, bool test_flag)
         return 1;
     }
     float system_scale = std::max(1.0f, display->system_scale);
+    decoding.join();
 
-    // The state (the costly part: images scaled, layers drawn) is built on a thread while this one
-    // makes the window, which needs only the title and the size.
-    LauncherConfig config = load_launcher_config(base_dir);
-    const std::string title = window_title(config);
-    std::optional<AppState> built;
-    std::jthread building = spawn_joined([&] {
-        decoding.join();
-        built.emplace(build_app_state(system_scale, base_dir, test_flag, std::move(images), std::move(config)));
-    });
     WindowContext context;
+    context.state.emplace(build_app_state(system_scale, base_dir, test_flag, std::move(images)));
 
     std::int32_t width = window_pixels(logical_width, system_scale);
     std::int32_t height = window_pixels(logical_height, system_scale);
@@ -106,7 +99,7 @@ int run_window(const std::filesystem::path& base_dir, bool test_flag)
     std::int32_t centred_y = area.y + (area.h - height) / 2;
 
     platform::WindowOptions options;
-    options.title = title;
+    options.title = window_title(context.state->config);
     options.bounds = {std::max(centred_x, area.x), std::max(centred_y, area.y), width, height};
     options.icons = window_icon_set();
     options.drag_test = [&context](std::int32_t x, std::int32_t y) {
@@ -116,8 +109,6 @@ int run_window(const std::filesystem::path& base_dir, bool test_flag)
         return is_caption(app->ui, static_cast<float>(x) / app->ui.scale, static_cast<float>(y) / app->ui.scale);
     };
     Result<std::unique_ptr<platform::Window>> created = platform::create_window(options);
-    building.join();
-    context.state.emplace(std::move(*built));
     if (!created) {
         std::fprintf(stderr, "torvane: %s\n", created.error().c_str());
         drop_ui_state(context.state->ui);

@@ -20,10 +20,9 @@ std::chrono::steady_clock::time_point next_frame_deadline(std::chrono::steady_cl
 // Builds the window's state before the window exists: the UI at the system scale, the cached or
 // built-in configuration, the active release folder, the configured lists on the main screen, and
 // the window-mode switch from the game's settings.
-// The images may come decoded already (decode_images of base_dir), the configuration loaded
-// (load_launcher_config of base_dir).
+// The images may come decoded already (decode_images of base_dir).
 AppState build_app_state(float system_scale, const std::filesystem::path& base_dir, bool test_flag,
-    std::optional<DecodedImages> images = std::nullopt, std::optional<LauncherConfig> config = std::nullopt);
+    std::optional<DecodedImages> images = std::nullopt);
 
 // The window's title: the configuration's "ServerName" (also when empty), else "Torvane".
 std::string window_title(const LauncherConfig& config);
