@@ -251,11 +251,8 @@ PlacedSprite cut_to_content(const Pixmap& pixmap)
         top = std::min(top, y);
         bottom = y + 1;
     }
-    if (left >= right) {
-        PlacedSprite empty;
-        empty.pixels.fill(0);
-        return empty;
-    }
+    if (left >= right)
+        return PlacedSprite{}; // one transparent pixel
     PlacedSprite cut{Pixmap::create_or_die(right - left, bottom - top), static_cast<std::int32_t>(left),
         static_cast<std::int32_t>(top)};
     for (std::uint32_t y = top; y < bottom; ++y)

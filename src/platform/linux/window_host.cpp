@@ -151,7 +151,7 @@ private:
     void close_box();
     // Pixels of the window's present size, their memory touched on a thread (see there).
     Result<void> make_framebuffer();
-    // Waits for that touch before the pixels are drawn into or replaced.
+    // Waits for that touch before the pixels are drawn into, put or freed.
     void settle_surface();
 
     SdlVideo video_;
@@ -273,10 +273,8 @@ PixelSurface SdlWindow::surface()
     int width = 1, height = 1;
     SDL_GetWindowSize(window_, &width, &height);
     if (width != framebuffer_->width() || height != framebuffer_->height()) {
-        if (!make_framebuffer()) {
-            framebuffer_.reset();
+        if (!make_framebuffer())
             return {};
-        }
         framebuffer_->warm_up();
     }
     settle_surface();
@@ -304,7 +302,6 @@ void SdlWindow::update_rects(std::span<const PixelRect> rects)
 
 void SdlWindow::show()
 {
-    settle_surface();
     if (!window_)
         return;
     SDL_ShowWindow(window_);
@@ -315,7 +312,6 @@ void SdlWindow::show()
 
 void SdlWindow::minimise()
 {
-    settle_surface();
     if (window_)
         SDL_MinimizeWindow(window_);
 }
@@ -369,7 +365,6 @@ void SdlWindow::capture_pointer(bool on)
 
 void SdlWindow::set_bounds(PixelRect bounds)
 {
-    settle_surface();
     if (!window_)
         return;
     SDL_SetWindowSize(window_, std::max(bounds.w, 1), std::max(bounds.h, 1));
@@ -573,7 +568,6 @@ std::optional<WindowEvent> SdlWindow::take_due_timer(std::chrono::steady_clock::
 
 std::optional<WindowEvent> SdlWindow::wait_event(std::optional<std::chrono::steady_clock::time_point> deadline)
 {
-    settle_surface();
     using std::chrono::steady_clock;
     if (!window_)
         return std::nullopt;

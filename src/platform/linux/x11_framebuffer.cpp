@@ -13,7 +13,6 @@ namespace torvane::platform::x11 {
 
 struct Framebuffer::Segment {
     XShmSegmentInfo info {};
-    bool attached = false;
 };
 
 namespace {
@@ -77,7 +76,7 @@ Result<std::unique_ptr<Framebuffer>> Framebuffer::create(Display* display, unsig
     const XImage* image = image_of(self->image_);
     const int native_order = host_is_little_endian() ? LSBFirst : MSBFirst;
     if (image->bits_per_pixel != 32 || image->bytes_per_line != self->width_ * 4
-        || (self->shared_ && image->byte_order != native_order))
+        || (self->segment_ && image->byte_order != native_order))
         return failure("formato de pixel não suportado (" + std::to_string(image->bits_per_pixel) + " bits por pixel)");
     self->pitch_ = image->bytes_per_line;
     return self;
@@ -121,17 +120,15 @@ bool Framebuffer::attach_segment(int depth, void* visual)
         return false;
     }
     image->data = segment->info.shmaddr;
-    segment->attached = true;
     image_ = image;
     pixels_ = reinterpret_cast<std::uint32_t*>(segment->info.shmaddr);
     segment_ = std::move(segment);
-    shared_ = true;
     return true;
 }
 
 Framebuffer::~Framebuffer()
 {
-    if (segment_ && segment_->attached) {
+    if (segment_) {
         XShmDetach(display_, &segment_->info);
         XSync(display_, False);
         shmdt(segment_->info.shmaddr);
@@ -148,7 +145,7 @@ Framebuffer::~Framebuffer()
 
 void Framebuffer::warm_up()
 {
-    if (!shared_)
+    if (!segment_)
         return;
     // A column of one pixel per request, the columns a page (1024 words) apart: every row is read
     // at most a page apart, so every page of the segment is read once. The target is a pixmap one
@@ -165,7 +162,7 @@ void Framebuffer::warm_up()
 void Framebuffer::put(std::span<const PixelRect> rects)
 {
     for (const PixelRect& rect : rects) {
-        if (shared_)
+        if (segment_)
             XShmPutImage(display_, window_, gc_of(gc_), image_of(image_), rect.x, rect.y, rect.x, rect.y,
                 static_cast<unsigned>(rect.w), static_cast<unsigned>(rect.h), False);
         else

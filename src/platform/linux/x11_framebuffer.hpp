@@ -33,7 +33,6 @@ public:
     int width() const { return width_; }
     int height() const { return height_; }
     int pitch() const { return pitch_; }
-    bool shared() const { return shared_; }
 
     // Asks the server, without waiting, to read one word of each page of the segment into a small
     // pixmap of its own, so that the first put finds the pages mapped. Nothing on the screen
@@ -53,13 +52,12 @@ private:
     void* gc_ = nullptr;    // Xlib's GC
     void* image_ = nullptr; // Xlib's XImage
     struct Segment;
-    std::unique_ptr<Segment> segment_;
+    std::unique_ptr<Segment> segment_; // none: the pixels go through the connection
     std::uint32_t* pixels_ = nullptr;
     int width_ = 0;
     int height_ = 0;
     int pitch_ = 0;
     int depth_ = 0;
-    bool shared_ = false;
 };
 
 } // namespace torvane::platform::x11
