@@ -44,13 +44,12 @@ void on_finished(AppState& app, Result<bool> outcome)
     UiState& ui = app.ui;
     app.update_running = false;
     if (outcome) {
-        set_status(ui, std::nullopt, 100, 100, std::nullopt, true, true, std::string());
+        set_status(ui, {.thin_bar_percent = 100, .main_bar_percent = 100, .rate = ""});
         if (*outcome) {
             ui.status_label = "Launcher atualizado. Reiniciando...";
             queue_window_action(app, window_action::RestartLauncher{});
         } else {
-            set_status(ui, app.managed_update ? "Cliente pronto para jogar." : "Cliente atualizado.", 0, 0, "-", false,
-                false, std::nullopt);
+            set_status(ui, {.label = app.managed_update ? "Cliente pronto para jogar." : "Cliente atualizado.", .detail = "-"});
             app.client_ready_at = app.services.now();
             app.update_done = true;
             ui.play_enabled = true;
@@ -334,9 +333,11 @@ void handle_worker_message(AppState& app, platform::Window& window, UiMessage me
                    },
                    [&](ui_message::Progress& progress) {
                        const ProgressReport& report = progress.report;
-                       set_status(ui, report.text, static_cast<float>(report.sub_progress * 100),
-                           static_cast<float>(report.progress * 100), report.detail.empty() ? "-" : report.detail, true, true,
-                           format_speed(report.bytes_per_second));
+                       set_status(ui, {.label = report.text,
+                                         .thin_bar_percent = static_cast<float>(report.sub_progress * 100),
+                                         .main_bar_percent = static_cast<float>(report.progress * 100),
+                                         .detail = report.detail.empty() ? "-" : report.detail,
+                                         .rate = format_speed(report.bytes_per_second)});
                    },
                    [&](ui_message::Finished& finished) { on_finished(app, std::move(finished.outcome)); },
                    [&](ui_message::ConfigLoaded& loaded) {
