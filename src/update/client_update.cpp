@@ -63,8 +63,11 @@ Status publish_file(const fs::path& game_folder, const fs::path& target, std::st
 {
     fs::path temporary = with_suffix(target, replace_temporary_suffix);
     TRY(ensure_inside_base(game_folder, target));
-    TRY(ensure_inside_base(game_folder, temporary));
-    platform::OutputFile file = TRY(platform::OutputFile::create(temporary));
+    // The temporary's folders must lead nowhere else; what stands at its own name (a file left by
+    // a crash, a link planted there) is removed without being followed, never written through,
+    // and does not fail the run.
+    TRY(ensure_inside_base(game_folder, temporary.parent_path()));
+    platform::OutputFile file = TRY(platform::OutputFile::create(temporary, platform::ExistingFile::Replace));
     TRY(file.write(bytes));
     TRY(file.sync_and_close());
     TRY(platform::replace_rename(temporary, target));

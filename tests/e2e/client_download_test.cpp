@@ -193,6 +193,65 @@ TEST_F(ClientDownloadTest, ReplacesItselfWithThePublishedLinuxLauncher)
     EXPECT_EQ(log_lines(game_.path())[2], "launcher trocado: false");
 }
 
+// A hard link or a symbolic link planted at a name the run writes, leading to a file outside the
+// game folder: the outside file stays as it was, and the run ends as it would without the link.
+TEST_F(ClientDownloadTest, LinksPlantedAtTheRunsNamesAreNeverWrittenThrough)
+{
+    auto published = publish();
+    // A new launcher to replace the copy with: the same program with a trailing mark.
+    const std::string old_bytes = platform::read_file(launcher_.path(), launcher_max_size).value();
+    const std::string new_bytes = old_bytes + "\nnew build\n";
+    platform::create_folders(service_->root() / "files").value();
+    platform::write_file(service_->root() / "files" / "torvane-linux-x86_64", new_bytes).value();
+    platform::write_file(service_->root() / "launcher.json",
+                         R"({"LauncherLinux":{"Sha256":")" + hex_lower(sha256_bytes(new_bytes)) + R"(","Size":)" +
+                             std::to_string(new_bytes.size()) + "}}")
+        .value();
+
+    enum class Link { Hard, Symbolic };
+    struct Case {
+        std::string name; // below the game folder
+        std::vector<std::string> arguments;
+    };
+    const std::vector<std::string> client_only = {"--baixar-cliente", "--teste"};
+    const Case cases[] = {
+        {"active-release.next", client_only},
+        {"Versions/" + published.release_id + "/release.pmx.next", client_only},
+        {"Data/Launcher/cliente_teste.log", client_only},
+        {"torvane.part", {"--baixar-cliente"}}, // the self-update's download
+    };
+    for (const Case& c : cases) {
+        for (Link link : {Link::Hard, Link::Symbolic}) {
+            SCOPED_TRACE(c.name + (link == Link::Hard ? " (hard link)" : " (symbolic link)"));
+            test::TempDir outside_dir;
+            test::TempDir game;
+            LauncherCopy launcher(game.path());
+            const fs::path outside = outside_dir.write("outside", "kept\n");
+            const fs::path planted = game.path() / c.name;
+            fs::create_directories(planted.parent_path());
+            if (link == Link::Hard)
+                fs::create_hard_link(outside, planted);
+            else
+                fs::create_symlink(outside, planted);
+
+            EXPECT_EQ(launcher.run(c.arguments), 0) << game.read("torvane.out");
+            EXPECT_EQ(outside_dir.read("outside"), "kept\n");
+            EXPECT_EQ(fs::hard_link_count(outside), 1u);
+            EXPECT_FALSE(fs::is_symlink(planted));
+            auto lines = log_lines(game.path());
+            ASSERT_GE(lines.size(), 3u);
+            EXPECT_EQ(lines.back(), "assinatura do Main: OK");
+            EXPECT_EQ(game.read("active-release"), published.release_id);
+            EXPECT_TRUE(game.read(fs::path("Versions") / published.release_id / "release.pmx") == published.list_bytes);
+            if (c.arguments.size() == 1) {
+                EXPECT_EQ(lines[2], "launcher trocado: true");
+                EXPECT_TRUE(platform::read_file(launcher.path(), launcher_max_size).value_or("") == new_bytes);
+                EXPECT_FALSE(platform::same_file(launcher.path(), outside));
+            }
+        }
+    }
+}
+
 TEST_F(ClientDownloadTest, ServiceDownEndsWithTheError)
 {
     service_->stop();

@@ -78,6 +78,23 @@ TEST(SameFile, ComparesIdentityNotNames)
     EXPECT_FALSE(same_file(dir.path() / "missing", dir.path() / "missing"));
 }
 
+TEST(WholeFiles, WriteFileNeverWritesThroughALinkAtItsName)
+{
+    for (bool hard : {true, false}) {
+        SCOPED_TRACE(hard ? "hard link" : "symbolic link");
+        test::TempDir dir;
+        auto outside = dir.write("outside", "kept");
+        if (hard)
+            std::filesystem::create_hard_link(outside, dir.path() / "report.txt");
+        else
+            std::filesystem::create_symlink(outside, dir.path() / "report.txt");
+        ASSERT_TRUE(write_file(dir.path() / "report.txt", "novo"));
+        EXPECT_EQ(dir.read("report.txt"), "novo");
+        EXPECT_FALSE(std::filesystem::is_symlink(dir.path() / "report.txt"));
+        EXPECT_EQ(dir.read("outside"), "kept");
+    }
+}
+
 TEST(WholeFiles, WriteReadAndReplace)
 {
     test::TempDir dir;
