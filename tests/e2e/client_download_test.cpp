@@ -14,11 +14,15 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <iterator>
+#include <set>
 #include <thread>
 
 namespace torvane {
@@ -114,6 +118,46 @@ InstallState install_state(const fs::path& release_folder, const ReleaseList& li
     return state;
 }
 
+// The list paths of a release's asset blobs, in list order.
+std::vector<std::string> asset_blobs(const ReleaseList& list)
+{
+    std::vector<std::string> blobs;
+    for (const ReleaseEntry& entry : list.entries)
+        if (is_asset_blob_name(entry.path))
+            blobs.push_back(entry.path);
+    return blobs;
+}
+
+// Writes bytes over the start of a file, its size unchanged.
+void overwrite_start(const fs::path& path, std::string_view bytes)
+{
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    ASSERT_TRUE(file.good()) << path;
+}
+
+struct stat status_of(const fs::path& path)
+{
+    struct stat st {};
+    EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+    return st;
+}
+
+// Gives a file the access and modification times of an earlier status.
+void put_times_back(const fs::path& path, const struct stat& st)
+{
+    const timespec times[2] = {st.st_atim, st.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+}
+
+// The release files served between two counts, by path.
+std::multiset<std::string> served_since(const std::multiset<std::string>& before, const std::multiset<std::string>& now)
+{
+    std::multiset<std::string> since;
+    std::set_difference(now.begin(), now.end(), before.begin(), before.end(), std::inserter(since, since.end()));
+    return since;
+}
+
 class ClientDownloadTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -191,6 +235,50 @@ TEST_F(ClientDownloadTest, ReplacesItselfWithThePublishedLinuxLauncher)
     // The new launcher runs, finds itself up to date and leaves the files alone.
     ASSERT_EQ(launcher_.run({"--baixar-cliente"}), 0) << game_.read("torvane.out");
     EXPECT_EQ(log_lines(game_.path())[2], "launcher trocado: false");
+}
+
+// Files lost or rewritten behind the launcher's back (an antivirus quarantine, a disk tool) are
+// fetched again on the next start, and only those; an install whose files kept their size and time
+// starts without reading them.
+TEST_F(ClientDownloadTest, AnInstallThatLostFilesIsRepairedAndOnlyThose)
+{
+    auto published = publish();
+    ASSERT_EQ(launcher_.run({"--baixar-cliente", "--teste"}), 0) << game_.read("torvane.out");
+    const fs::path folder = game_.path() / "Versions" / published.release_id;
+    const std::vector<std::string> blobs = asset_blobs(published.list);
+    ASSERT_GE(blobs.size(), 2u);
+
+    ASSERT_TRUE(fs::remove(folder / "glew32.dll"));
+    const struct stat written = status_of(folder / blobs[0]);
+    overwrite_start(folder / blobs[0], "XXXX");
+    // A write moves the modification time; put it clearly past the install's own.
+    struct stat later = written;
+    later.st_mtim.tv_sec += 5;
+    put_times_back(folder / blobs[0], later);
+
+    auto before = service_->release_files_served(published.release_id);
+    ASSERT_EQ(launcher_.run({"--baixar-cliente", "--teste"}), 0) << game_.read("torvane.out");
+    EXPECT_EQ(served_since(before, service_->release_files_served(published.release_id)),
+              (std::multiset<std::string> {"glew32.dll", blobs[0]}));
+    auto lines = log_lines(game_.path());
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
+                            [](const std::string& line) { return line.find("Cliente pronto para jogar.") != std::string::npos; }));
+    EXPECT_EQ(lines.back(), "assinatura do Main: OK");
+    InstallState repaired = install_state(folder, published.list);
+    EXPECT_EQ(repaired.complete, published.list.entries.size());
+    EXPECT_TRUE(repaired.partial.empty()) << repaired.partial.front();
+
+    // Other bytes of the same size under the same times: the start trusts what it recorded and
+    // never reads the blob, so it is neither found out nor fetched.
+    const struct stat kept = status_of(folder / blobs[1]);
+    overwrite_start(folder / blobs[1], "YYYY");
+    put_times_back(folder / blobs[1], kept);
+    before = service_->release_files_served(published.release_id);
+    ASSERT_EQ(launcher_.run({"--baixar-cliente", "--teste"}), 0) << game_.read("torvane.out");
+    EXPECT_TRUE(served_since(before, service_->release_files_served(published.release_id)).empty());
+    EXPECT_EQ(log_lines(game_.path()).back(), "assinatura do Main: OK");
+    EXPECT_EQ(game_.read(fs::path("Versions") / published.release_id / blobs[1]).substr(0, 4), "YYYY");
 }
 
 // A hard link or a symbolic link planted at a name the run writes, leading to a file outside the
