@@ -60,7 +60,8 @@ inline constexpr char not_regular_file_message[] = "não é um arquivo comum";
 // that grows while it is read costs no more. With FollowLinks::No a symbolic link at the path
 // fails (ELOOP's text) instead of being followed.
 Result<std::string> read_file(const fs::path& path, std::uint64_t max_size, FollowLinks follow = FollowLinks::Yes);
-// Creates or truncates the file and writes all bytes.
+// Creates the file new and writes all bytes: whatever is at the path (a file, a hard link, a
+// symbolic link) is removed first and never written through (OutputFile, ExistingFile::Replace).
 Status write_file(const fs::path& path, std::string_view bytes);
 // Writes a temporary beside the target, flushes it to disk and renames it over the target, so the
 // target is either the old file or the complete new one. The temporary, "<target>.tmp-<process

@@ -52,7 +52,8 @@ struct ManifestRunContext {
 };
 
 // Runs one update: fetches the manifest (with the "t" query), keeps the safe paths, checks the
-// files against the hash cache, downloads each missing or changed one into "<target>.part",
+// files against the hash cache, downloads each missing or changed one into "<target>.part" (or,
+// when a listed path takes that name, "<target>.<n>.part" with the first n that none takes),
 // verifies its SHA-256 and moves it into place. Success when "Enabled" is false or "ManifestUrl"
 // is blank. Fails with the Portuguese text the user sees; "cancelado" when cancel was raised.
 Status run_update(ManifestRunContext& context, const UpdateConfig& update, ProgressSink& sink,

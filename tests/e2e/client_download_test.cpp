@@ -14,11 +14,15 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <iterator>
+#include <set>
 #include <thread>
 
 namespace torvane {
@@ -114,6 +118,46 @@ InstallState install_state(const fs::path& release_folder, const ReleaseList& li
     return state;
 }
 
+// The list paths of a release's asset blobs, in list order.
+std::vector<std::string> asset_blobs(const ReleaseList& list)
+{
+    std::vector<std::string> blobs;
+    for (const ReleaseEntry& entry : list.entries)
+        if (is_asset_blob_name(entry.path))
+            blobs.push_back(entry.path);
+    return blobs;
+}
+
+// Writes bytes over the start of a file, its size unchanged.
+void overwrite_start(const fs::path& path, std::string_view bytes)
+{
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    ASSERT_TRUE(file.good()) << path;
+}
+
+struct stat status_of(const fs::path& path)
+{
+    struct stat st {};
+    EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+    return st;
+}
+
+// Gives a file the access and modification times of an earlier status.
+void put_times_back(const fs::path& path, const struct stat& st)
+{
+    const timespec times[2] = {st.st_atim, st.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+}
+
+// The release files served between two counts, by path.
+std::multiset<std::string> served_since(const std::multiset<std::string>& before, const std::multiset<std::string>& now)
+{
+    std::multiset<std::string> since;
+    std::set_difference(now.begin(), now.end(), before.begin(), before.end(), std::inserter(since, since.end()));
+    return since;
+}
+
 class ClientDownloadTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -191,6 +235,109 @@ TEST_F(ClientDownloadTest, ReplacesItselfWithThePublishedLinuxLauncher)
     // The new launcher runs, finds itself up to date and leaves the files alone.
     ASSERT_EQ(launcher_.run({"--baixar-cliente"}), 0) << game_.read("torvane.out");
     EXPECT_EQ(log_lines(game_.path())[2], "launcher trocado: false");
+}
+
+// Files lost or rewritten behind the launcher's back (an antivirus quarantine, a disk tool) are
+// fetched again on the next start, and only those; an install whose files kept their size and time
+// starts without reading them.
+TEST_F(ClientDownloadTest, AnInstallThatLostFilesIsRepairedAndOnlyThose)
+{
+    auto published = publish();
+    ASSERT_EQ(launcher_.run({"--baixar-cliente", "--teste"}), 0) << game_.read("torvane.out");
+    const fs::path folder = game_.path() / "Versions" / published.release_id;
+    const std::vector<std::string> blobs = asset_blobs(published.list);
+    ASSERT_GE(blobs.size(), 2u);
+
+    ASSERT_TRUE(fs::remove(folder / "glew32.dll"));
+    const struct stat written = status_of(folder / blobs[0]);
+    overwrite_start(folder / blobs[0], "XXXX");
+    // A write moves the modification time; put it clearly past the install's own.
+    struct stat later = written;
+    later.st_mtim.tv_sec += 5;
+    put_times_back(folder / blobs[0], later);
+
+    auto before = service_->release_files_served(published.release_id);
+    ASSERT_EQ(launcher_.run({"--baixar-cliente", "--teste"}), 0) << game_.read("torvane.out");
+    EXPECT_EQ(served_since(before, service_->release_files_served(published.release_id)),
+              (std::multiset<std::string> {"glew32.dll", blobs[0]}));
+    auto lines = log_lines(game_.path());
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
+                            [](const std::string& line) { return line.find("Cliente pronto para jogar.") != std::string::npos; }));
+    EXPECT_EQ(lines.back(), "assinatura do Main: OK");
+    InstallState repaired = install_state(folder, published.list);
+    EXPECT_EQ(repaired.complete, published.list.entries.size());
+    EXPECT_TRUE(repaired.partial.empty()) << repaired.partial.front();
+
+    // Other bytes of the same size under the same times: the start trusts what it recorded and
+    // never reads the blob, so it is neither found out nor fetched.
+    const struct stat kept = status_of(folder / blobs[1]);
+    overwrite_start(folder / blobs[1], "YYYY");
+    put_times_back(folder / blobs[1], kept);
+    before = service_->release_files_served(published.release_id);
+    ASSERT_EQ(launcher_.run({"--baixar-cliente", "--teste"}), 0) << game_.read("torvane.out");
+    EXPECT_TRUE(served_since(before, service_->release_files_served(published.release_id)).empty());
+    EXPECT_EQ(log_lines(game_.path()).back(), "assinatura do Main: OK");
+    EXPECT_EQ(game_.read(fs::path("Versions") / published.release_id / blobs[1]).substr(0, 4), "YYYY");
+}
+
+// A hard link or a symbolic link planted at a name the run writes, leading to a file outside the
+// game folder: the outside file stays as it was, and the run ends as it would without the link.
+TEST_F(ClientDownloadTest, LinksPlantedAtTheRunsNamesAreNeverWrittenThrough)
+{
+    auto published = publish();
+    // A new launcher to replace the copy with: the same program with a trailing mark.
+    const std::string old_bytes = platform::read_file(launcher_.path(), launcher_max_size).value();
+    const std::string new_bytes = old_bytes + "\nnew build\n";
+    platform::create_folders(service_->root() / "files").value();
+    platform::write_file(service_->root() / "files" / "torvane-linux-x86_64", new_bytes).value();
+    platform::write_file(service_->root() / "launcher.json",
+                         R"({"LauncherLinux":{"Sha256":")" + hex_lower(sha256_bytes(new_bytes)) + R"(","Size":)" +
+                             std::to_string(new_bytes.size()) + "}}")
+        .value();
+
+    enum class Link { Hard, Symbolic };
+    struct Case {
+        std::string name; // below the game folder
+        std::vector<std::string> arguments;
+    };
+    const std::vector<std::string> client_only = {"--baixar-cliente", "--teste"};
+    const Case cases[] = {
+        {"active-release.next", client_only},
+        {"Versions/" + published.release_id + "/release.pmx.next", client_only},
+        {"Data/Launcher/cliente_teste.log", client_only},
+        {"torvane.part", {"--baixar-cliente"}}, // the self-update's download
+    };
+    for (const Case& c : cases) {
+        for (Link link : {Link::Hard, Link::Symbolic}) {
+            SCOPED_TRACE(c.name + (link == Link::Hard ? " (hard link)" : " (symbolic link)"));
+            test::TempDir outside_dir;
+            test::TempDir game;
+            LauncherCopy launcher(game.path());
+            const fs::path outside = outside_dir.write("outside", "kept\n");
+            const fs::path planted = game.path() / c.name;
+            fs::create_directories(planted.parent_path());
+            if (link == Link::Hard)
+                fs::create_hard_link(outside, planted);
+            else
+                fs::create_symlink(outside, planted);
+
+            EXPECT_EQ(launcher.run(c.arguments), 0) << game.read("torvane.out");
+            EXPECT_EQ(outside_dir.read("outside"), "kept\n");
+            EXPECT_EQ(fs::hard_link_count(outside), 1u);
+            EXPECT_FALSE(fs::is_symlink(planted));
+            auto lines = log_lines(game.path());
+            ASSERT_GE(lines.size(), 3u);
+            EXPECT_EQ(lines.back(), "assinatura do Main: OK");
+            EXPECT_EQ(game.read("active-release"), published.release_id);
+            EXPECT_TRUE(game.read(fs::path("Versions") / published.release_id / "release.pmx") == published.list_bytes);
+            if (c.arguments.size() == 1) {
+                EXPECT_EQ(lines[2], "launcher trocado: true");
+                EXPECT_TRUE(platform::read_file(launcher.path(), launcher_max_size).value_or("") == new_bytes);
+                EXPECT_FALSE(platform::same_file(launcher.path(), outside));
+            }
+        }
+    }
 }
 
 TEST_F(ClientDownloadTest, ServiceDownEndsWithTheError)

@@ -234,5 +234,62 @@ TEST(ManifestEndToEnd, ARedirectToPlainHttpReplacesNothing)
     EXPECT_EQ(plain.requests(), 0);
 }
 
+// A hard link or a symbolic link planted at a name the update test writes, leading to a file outside
+// the launcher's folder: the outside file stays as it was, and the run ends as it would without it.
+TEST(ManifestEndToEnd, LinksPlantedAtTheRunsNamesAreNeverWrittenThrough)
+{
+    test::TempDir work;
+    const std::string content = "conteúdo novo";
+    UpdateManifest manifest {.version = "202612110000",
+                             .files = std::vector<ManifestFile> {{.path = "a.txt",
+                                                                  .size = static_cast<std::int64_t>(content.size()),
+                                                                  .sha256 = test::sha256_hex(content)}}};
+    const std::string manifest_text = format_update_manifest(manifest);
+    test::TlsTestServer tls;
+    tls.routes().Get("/manifest.json", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_content(manifest_text, "application/json");
+    });
+    tls.routes().Get("/files/a.txt", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_content(content, "application/octet-stream");
+    });
+    tls.start();
+    ASSERT_TRUE(platform::write_file(TORVANE_E2E_CA, tls.ca_pem()));
+
+    enum class Link { Hard, Symbolic };
+    const char* const names[] = {"Data/Launcher/atualizacao_teste.log", "a.txt.part"};
+    int n = 0;
+    for (const char* name : names) {
+        for (Link link : {Link::Hard, Link::Symbolic}) {
+            SCOPED_TRACE(std::string(name) + (link == Link::Hard ? " (hard link)" : " (symbolic link)"));
+            const fs::path client = work.path() / ("client" + std::to_string(n++));
+            fs::create_directories(client);
+            test::copy_test_launcher(client / "torvane");
+            work.write(client.filename() / "Data/Launcher/launcher.json",
+                       R"({"ServerName":"Teste","Update":{"Enabled":true,"ManifestUrl":")" + tls.url("/manifest.json")
+                           + R"(","FilesBaseUrl":")" + tls.url("/files/") + R"("}})");
+            const fs::path outside = work.write(client.filename().string() + "-outside", "kept\n");
+            const fs::path planted = client / name;
+            fs::create_directories(planted.parent_path());
+            if (link == Link::Hard)
+                fs::create_hard_link(outside, planted);
+            else
+                fs::create_symlink(outside, planted);
+
+            ProgramRun run = run_program({(client / "torvane").string(), "--testar-atualizacao"}, work.path() / "update.out");
+            const fs::path log = client / "Data" / "Launcher" / "atualizacao_teste.log";
+            const std::string log_text = platform::read_file(log, platform::document_read_limit).value_or("");
+            EXPECT_EQ(run.exit_code, 0) << run.output << log_text;
+            EXPECT_EQ(platform::read_file(outside, platform::document_read_limit).value_or(""), "kept\n");
+            EXPECT_EQ(fs::hard_link_count(outside), 1u);
+            EXPECT_FALSE(fs::is_symlink(planted));
+            EXPECT_EQ(platform::read_file(client / "a.txt", platform::document_read_limit).value_or(""), content);
+            EXPECT_FALSE(fs::exists(client / "a.txt.part"));
+            std::vector<std::string> lines = log_lines(log_text);
+            ASSERT_FALSE(lines.empty());
+            EXPECT_TRUE(std::regex_match(lines.back(), std::regex("OK em [0-9]+,[0-9] s"))) << lines.back();
+        }
+    }
+}
+
 } // namespace
 } // namespace torvane

@@ -1,5 +1,6 @@
 #include "platform/clock.hpp"
 #include "platform/files.hpp"
+#include "platform/path_text.hpp"
 #include "support/file_shapes.hpp"
 #include "support/temp_dir.hpp"
 
@@ -76,6 +77,34 @@ TEST(SameFile, ComparesIdentityNotNames)
     for (const Case& c : cases)
         EXPECT_EQ(same_file(c.other, launcher), c.same) << c.other;
     EXPECT_FALSE(same_file(dir.path() / "missing", dir.path() / "missing"));
+}
+
+// Linux names are bytes: names that differ in letter case are two files, and two keys.
+TEST(FileNameKey, EqualOnlyWhereTheFileSystemSeesOneName)
+{
+    test::TempDir dir;
+    auto lower = dir.write("a.bin.part", "a");
+    auto upper = dir.write("A.BIN.PART", "b");
+    EXPECT_FALSE(same_file(lower, upper));
+    EXPECT_NE(file_name_key(lower), file_name_key(upper));
+    EXPECT_EQ(file_name_key(lower), file_name_key(dir.path() / "a.bin.part"));
+}
+
+TEST(WholeFiles, WriteFileNeverWritesThroughALinkAtItsName)
+{
+    for (bool hard : {true, false}) {
+        SCOPED_TRACE(hard ? "hard link" : "symbolic link");
+        test::TempDir dir;
+        auto outside = dir.write("outside", "kept");
+        if (hard)
+            std::filesystem::create_hard_link(outside, dir.path() / "report.txt");
+        else
+            std::filesystem::create_symlink(outside, dir.path() / "report.txt");
+        ASSERT_TRUE(write_file(dir.path() / "report.txt", "novo"));
+        EXPECT_EQ(dir.read("report.txt"), "novo");
+        EXPECT_FALSE(std::filesystem::is_symlink(dir.path() / "report.txt"));
+        EXPECT_EQ(dir.read("outside"), "kept");
+    }
 }
 
 TEST(WholeFiles, WriteReadAndReplace)

@@ -370,6 +370,52 @@ TEST_F(ManifestUpdateTest, ALinkUnderThePartNameIsReplacedNotWrittenThrough)
     EXPECT_FALSE(fs::exists(base() / "a.txt.part"));
 }
 
+// A manifest may list a file under the name another file's temporary would take ("a.bin.part"
+// beside "a.bin"): every listed file is installed, in either order, and stays installed when the
+// other is downloaded again; the temporary takes the first name no listed path takes.
+TEST_F(ManifestUpdateTest, AFileNamedLikeAnotherFilesTemporaryIsInstalledToo)
+{
+    struct Case {
+        const char* name;
+        std::vector<Published> files; // "a.bin" among them
+    };
+    const Case cases[] = {
+        {"the temporary's name listed first", {{"a.bin.part", "sob o nome do temporário"}, {"a.bin", "o arquivo"}}},
+        {"the temporary's name listed last", {{"a.bin", "o arquivo"}, {"a.bin.part", "sob o nome do temporário"}}},
+        {"the next name listed too",
+         {{"a.bin.1.part", "o segundo nome"}, {"a.bin.part", "sob o nome do temporário"}, {"a.bin", "o arquivo"}}},
+        {"a folder under the temporary's name", {{"a.bin.part/x.txt", "numa pasta"}, {"a.bin", "o arquivo"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(base());
+        fs::create_directories(base());
+        std::set<std::string> expected_files = {"Data/Launcher/hashes.cache"};
+        for (const Published& file : c.files)
+            expected_files.insert(file.path);
+
+        publish(c.files);
+        Status first = run();
+        ASSERT_TRUE(first) << first.error();
+        for (const Published& file : c.files)
+            EXPECT_EQ(read(file.path), file.bytes) << file.path;
+        EXPECT_EQ(files_below_base(), expected_files);
+
+        // Only "a.bin" changes: its download leaves every other listed file as it is.
+        std::vector<Published> changed = c.files;
+        for (Published& file : changed)
+            if (file.path == "a.bin")
+                file.bytes = "o arquivo, alterado";
+        publish(changed);
+        Status second = run();
+        ASSERT_TRUE(second) << second.error();
+        EXPECT_EQ(requests(), std::vector<std::string> {"a.bin"});
+        for (const Published& file : changed)
+            EXPECT_EQ(read(file.path), file.bytes) << file.path;
+        EXPECT_EQ(files_below_base(), expected_files);
+    }
+}
+
 TEST_F(ManifestUpdateTest, ACorruptDownloadFailsAndLeavesTheOldFile)
 {
     struct Case {

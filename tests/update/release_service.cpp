@@ -32,6 +32,17 @@ std::vector<std::string> ReleaseService::requests_under(const std::string& prefi
     return found;
 }
 
+std::multiset<std::string> ReleaseService::release_files_served(const std::string& release_id) const
+{
+    const std::string prefix = "/client/releases/" + release_id + "/";
+    std::multiset<std::string> paths;
+    for (const std::string& line : requests_under(prefix)) {
+        auto start = line.find(prefix) + prefix.size();
+        paths.insert(line.substr(start, line.find(' ', start) - start));
+    }
+    return paths;
+}
+
 Result<publisher::PublishedRelease> ReleaseService::publish(const std::filesystem::path& client_folder)
 {
     auto signer = publisher::ReleaseSigner::load(dev_key_path());

@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,8 @@ public:
     const std::string& ca_pem() const { return certificates_.ca_pem; }
     // The requests served so far that name the given path prefix (e.g. "/client/releases/<id>/").
     std::vector<std::string> requests_under(const std::string& prefix) const;
+    // The list paths of the files of one release served so far, once per request.
+    std::multiset<std::string> release_files_served(const std::string& release_id) const;
 
     // Publishes the client folder as the current release with the development key.
     Result<publisher::PublishedRelease> publish(const std::filesystem::path& client_folder);

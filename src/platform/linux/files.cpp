@@ -121,17 +121,6 @@ Result<std::string> read_file(const fs::path& path, std::uint64_t max_size, Foll
     return failure(file_too_large_message);
 }
 
-Status write_file(const fs::path& path, std::string_view bytes)
-{
-    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    if (!fd.is_open())
-        return failure(last_os_error_text());
-    TRY(write_all(fd.get(), bytes));
-    if (!fd.close())
-        return failure(last_os_error_text());
-    return {};
-}
-
 namespace {
 
 // Temporaries of whole-file writes are named "<file name>.tmp-<process id>-<counter>".

@@ -170,18 +170,6 @@ Result<std::string> read_file(const fs::path& path, std::uint64_t max_size, Foll
     return bytes;
 }
 
-Status write_file(const fs::path& path, std::string_view bytes)
-{
-    UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.is_open())
-        return failure(last_os_error_text());
-    TRY(write_all(file.get(), bytes));
-    if (!::CloseHandle(file.release()))
-        return failure(last_os_error_text());
-    return {};
-}
-
 namespace {
 
 // Temporaries of whole-file writes are named "<file name>.tmp-<process id>-<counter>".
