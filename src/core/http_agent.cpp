@@ -1,6 +1,7 @@
 #include "core/http_agent.hpp"
 
 #include "build_config.hpp"
+#include "core/receive_rate.hpp"
 #include "platform/files.hpp"
 #include "platform/system_roots.hpp"
 #include "platform/unicode.hpp"
@@ -151,7 +152,16 @@ struct HttpTransfer {
     std::optional<Clock::time_point> last_activity; // none until the connection stands
     char error_buffer[CURL_ERROR_SIZE] = {};
 
-    HttpTransfer() = default;
+    // Bytes received (headers and body) and the time spent waiting for them in pump(), the clock
+    // of the least receiving rate: time the reader spends elsewhere is not the server's.
+    std::uint64_t received = 0;
+    Clock::duration waited {0};
+    ReceiveRateWatch rate_watch;
+    // Set when the connection stood during the last step, with the count at that moment.
+    bool connection_stood = false;
+    std::uint64_t received_at_connection = 0;
+
+    explicit HttpTransfer(Clock::duration read_timeout) : rate_watch(read_timeout, least_receive_bytes_per_second) {}
     HttpTransfer(const HttpTransfer&) = delete;
     HttpTransfer& operator=(const HttpTransfer&) = delete;
     ~HttpTransfer()
@@ -210,6 +220,8 @@ struct HttpTransfer {
         connected = false;
         last_activity.reset();
         error_buffer[0] = 0;
+        rate_watch.stop();
+        connection_stood = false;
         curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
         attached = curl_multi_add_handle(multi, easy) == CURLM_OK;
         if (!attached) {
@@ -224,6 +236,7 @@ struct HttpTransfer {
         std::size_t length = size * count;
         std::string_view line(data, length);
         t.last_activity = Clock::now();
+        t.received += length;
         if (line.starts_with("HTTP/")) {
             // A new header block: an interim 1xx answer or the final response.
             t.headers.clear();
@@ -257,15 +270,19 @@ struct HttpTransfer {
         }
         t.body.append(data, size * count);
         t.last_activity = Clock::now();
+        t.received += size * count;
         return size * count;
     }
 
-    // Called once the connection stands, before each request is sent: the read time-out runs from here.
+    // Called once the connection stands, before each request is sent: the read time-out and the
+    // least receiving rate run from here.
     static int on_connected(void* user, char*, char*, int, int)
     {
         auto& t = *static_cast<HttpTransfer*>(user);
         t.connected = true;
         t.last_activity = Clock::now();
+        t.connection_stood = true;
+        t.received_at_connection = t.received;
         return CURL_PREREQFUNC_OK;
     }
 
@@ -338,7 +355,7 @@ struct HttpAgentState {
 
     std::unique_ptr<HttpTransfer> make_transfer()
     {
-        auto t = std::make_unique<HttpTransfer>();
+        auto t = std::make_unique<HttpTransfer>(read_timeout);
         t->multi = curl_multi_init();
         t->easy = curl_easy_init();
         if (!t->multi || !t->easy)
@@ -410,11 +427,16 @@ struct HttpAgentState {
         idle.push_back(std::move(t));
     }
 
-    // Runs the transfer until ready() holds or it ends. Fails with timed_out_text when no byte came
-    // for the read time-out after the connection stood.
+    // Runs the transfer until ready() holds or it ends. Fails with timed_out_text when, after the
+    // connection stood, no byte came for the read time-out, or fewer than
+    // least_receive_bytes_per_second on average over a span of waiting as long as the read time-out.
     template <class Ready>
     Status pump(HttpTransfer& t, Ready ready) const
     {
+        // The slow-rate check runs at least this often while nothing arrives.
+        const auto check_interval = std::clamp<Clock::duration>(read_timeout / 8, std::chrono::milliseconds(10),
+                                                                 std::chrono::milliseconds(1000));
+        auto step_start = Clock::now();
         for (;;) {
             int running = 0;
             CURLMcode code = curl_multi_perform(t.multi, &running);
@@ -427,16 +449,28 @@ struct HttpAgentState {
                     t.result = message->data.result;
                 }
             }
-            if (ready() || t.done)
+            auto now = Clock::now();
+            t.waited += now - step_start;
+            step_start = now;
+            if (t.connection_stood) {
+                t.connection_stood = false;
+                t.rate_watch.restart(t.waited, t.received_at_connection);
+            }
+            if (t.done)
                 return {};
-            auto wait = std::chrono::milliseconds(1000);
+            if (t.rate_watch.too_slow(t.waited, t.received))
+                return failure(timed_out_text);
+            if (ready())
+                return {};
+            Clock::duration wait = check_interval;
             if (t.last_activity) {
                 auto elapsed = Clock::now() - *t.last_activity;
                 if (elapsed >= read_timeout)
                     return failure(timed_out_text);
-                wait = std::min(wait, std::chrono::ceil<std::chrono::milliseconds>(read_timeout - elapsed));
+                wait = std::min<Clock::duration>(wait, read_timeout - elapsed);
             }
-            curl_multi_poll(t.multi, nullptr, 0, static_cast<int>(wait.count()), nullptr);
+            curl_multi_poll(t.multi, nullptr, 0,
+                            static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wait).count()), nullptr);
         }
     }
 };

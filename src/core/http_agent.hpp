@@ -62,7 +62,9 @@ public:
 
     // Reads the next bytes of the body into buffer (not empty): the count read, 0 at the end of the body.
     // Fails with http_body_closed_early_text when the connection closes before the body is whole,
-    // and with "timed out reading response" when no byte arrives within the read time-out.
+    // and with "timed out reading response" when no byte arrives within the read time-out or when,
+    // over a span of waiting as long as the read time-out, fewer than 1,024 bytes a second arrive
+    // on average (the whole response counts, from the moment its connection stood).
     Result<std::size_t> read(std::span<char> buffer);
     // Reads until the end of the body or until limit bytes have been read, whichever comes first.
     Result<std::string> read_up_to(std::size_t limit);
