@@ -507,12 +507,5 @@ TEST_F(HttpAgentTest, AServerOutsideTheTrustedRootsIsRefused)
     EXPECT_FALSE(other->get(server_.url("/ok")));
 }
 
-TEST(HttpAgentFactory, ExtraRootsWithoutACertificateCannotStartTls)
-{
-    EXPECT_FALSE(http_agent(5, 5, "isto não é PEM"));
-    EXPECT_FALSE(http_agent(5, 5, "-----BEGIN CERTIFICATE-----\nAAAA\n-----END CERTIFICATE-----\n"));
-    EXPECT_TRUE(http_agent(5, 5, test::make_test_certificates().ca_pem));
-}
-
 } // namespace
 } // namespace torvane

@@ -122,8 +122,6 @@ protected:
         ASSERT_TRUE(service_) << "nginx did not start on port " << TORVANE_E2E_PORT
                               << " (reconfigure with another -DTORVANE_E2E_PORT if it is taken)";
         ASSERT_TRUE(service_->running());
-        // The test build of the launcher trusts the roots in this file.
-        ASSERT_TRUE(platform::write_file(TORVANE_E2E_CA, service_->ca_pem()));
         test::write_sample_client(client_.path(), {.asset_blobs = 4});
     }
 
@@ -134,8 +132,8 @@ protected:
         return published.value_or(publisher::PublishedRelease {});
     }
 
-    std::unique_ptr<test::ReleaseService> service_ =
-        std::make_unique<test::ReleaseService>(test::NginxOptions {.port = TORVANE_E2E_PORT});
+    std::unique_ptr<test::ReleaseService> service_ = std::make_unique<test::ReleaseService>(
+        test::NginxOptions {.port = TORVANE_E2E_PORT}, test::e2e_server_certificates());
     test::TempDir client_;
     test::TempDir game_;
     LauncherCopy launcher_ {game_.path()};
