@@ -4,6 +4,7 @@
 #include "release_keys.hpp"
 #include "release_service.hpp"
 #include "test_launcher.hpp"
+#include "support/plain_http_server.hpp"
 #include "support/sample_client.hpp"
 #include "update/asset_workers.hpp"
 #include "update/digest.hpp"
@@ -20,8 +21,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <set>
 #include <thread>
 
@@ -166,8 +169,6 @@ protected:
         ASSERT_TRUE(service_) << "nginx did not start on port " << TORVANE_E2E_PORT
                               << " (reconfigure with another -DTORVANE_E2E_PORT if it is taken)";
         ASSERT_TRUE(service_->running());
-        // The test build of the launcher trusts the roots in this file.
-        ASSERT_TRUE(platform::write_file(TORVANE_E2E_CA, service_->ca_pem()));
         test::write_sample_client(client_.path(), {.asset_blobs = 4});
     }
 
@@ -178,8 +179,8 @@ protected:
         return published.value_or(publisher::PublishedRelease {});
     }
 
-    std::unique_ptr<test::ReleaseService> service_ =
-        std::make_unique<test::ReleaseService>(test::NginxOptions {.port = TORVANE_E2E_PORT});
+    std::unique_ptr<test::ReleaseService> service_ = std::make_unique<test::ReleaseService>(
+        test::NginxOptions {.port = TORVANE_E2E_PORT}, test::e2e_server_certificates());
     test::TempDir client_;
     test::TempDir game_;
     LauncherCopy launcher_ {game_.path()};
@@ -338,6 +339,98 @@ TEST_F(ClientDownloadTest, LinksPlantedAtTheRunsNamesAreNeverWrittenThrough)
             }
         }
     }
+}
+
+// Holds back the handlers of a server until their pause ends or the pauses are ended.
+class Pauses {
+public:
+    void pause(std::chrono::milliseconds length)
+    {
+        std::unique_lock lock(mutex_);
+        ended_.wait_for(lock, length, [this] { return ending_; });
+    }
+    // Wakes every pause, now and later.
+    void end()
+    {
+        {
+            std::lock_guard lock(mutex_);
+            ending_ = true;
+        }
+        ended_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable ended_;
+    bool ending_ = false;
+};
+
+// The seconds a log line of the client update begins with ("  61.3 s  Buscando ...").
+double seconds_of(const std::string& line) { return std::atof(line.c_str()); }
+
+TEST_F(ClientDownloadTest, ASlowSelfUpdateEitherCompletesOrGivesUpAndTheClientIsInstalled)
+{
+    // Two players start at once. The service publishes a new launcher whose size and digest are
+    // right, and serves its body to the first who asks one byte every 20 s, each within the 60 s
+    // read time-out (the whole would take weeks), and to the second at 20 KB/s, a slow connection
+    // that needs more than a read time-out for it.
+    const std::string new_launcher = test::patterned_bytes(1'300'000, 7);
+    Pauses pauses;
+    std::atomic<int> asked = 0;
+    test::PlainHttpServer files;
+    // Before the server stops: it waits for its handlers.
+    struct EndPauses {
+        Pauses& pauses;
+        ~EndPauses() { pauses.end(); }
+    } end_pauses {pauses};
+    files.routes().Get("/files/torvane-linux-x86_64", [&](const httplib::Request&, httplib::Response& res) {
+        const bool drip = asked++ == 0;
+        const std::size_t piece = drip ? 1 : 2000;
+        const auto pause = drip ? std::chrono::milliseconds(20'000) : std::chrono::milliseconds(100);
+        res.set_content_provider(new_launcher.size(), "application/octet-stream",
+                                 [&, piece, pause](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                     if (offset > 0)
+                                         pauses.pause(pause);
+                                     return sink.write(new_launcher.data() + offset, std::min(piece, new_launcher.size() - offset));
+                                 });
+    });
+    files.start();
+    service_.reset();
+    service_ = std::make_unique<test::ReleaseService>(
+        test::NginxOptions {.port = TORVANE_E2E_PORT, .files_upstream_port = files.port()}, test::e2e_server_certificates());
+    ASSERT_TRUE(service_->running());
+    auto published = publish();
+    platform::write_file(service_->root() / "launcher.json",
+                         R"({"LauncherLinux":{"Sha256":")" + hex_lower(sha256_bytes(new_launcher)) + R"(","Size":)" +
+                             std::to_string(new_launcher.size()) + "}}")
+        .value();
+    test::TempDir other_game;
+    LauncherCopy other(other_game.path());
+    const std::string old_launcher = platform::read_file(launcher_.path(), launcher_max_size).value();
+
+    pid_t first = launcher_.start({"--baixar-cliente"});
+    pid_t second = other.start({"--baixar-cliente"});
+    ASSERT_EQ(LauncherCopy::wait(first, 180s), 0) << game_.read("torvane.out");
+    ASSERT_EQ(LauncherCopy::wait(second, 180s), 0) << other_game.read("torvane.out");
+    EXPECT_EQ(asked, 2);
+
+    int replaced = 0;
+    for (const auto* game : {&game_, &other_game}) {
+        auto lines = log_lines(game->path());
+        ASSERT_GE(lines.size(), 6u);
+        const bool swapped = lines[2] == "launcher trocado: true";
+        EXPECT_TRUE(swapped || lines[2] == "launcher trocado: false") << lines[2];
+        replaced += swapped;
+        const std::string now = platform::read_file(game->path() / "torvane", launcher_max_size).value_or("");
+        EXPECT_TRUE(now == (swapped ? new_launcher : old_launcher));
+        // Either way the self-update took longer than a read time-out, then the client came.
+        EXPECT_GE(seconds_of(lines[4]), 60.0) << lines[4];
+        EXPECT_TRUE(lines[lines.size() - 2].starts_with("OK em ")) << lines[lines.size() - 2];
+        EXPECT_EQ(lines.back(), "assinatura do Main: OK");
+        EXPECT_EQ(resolve_active_release(game->path()), game->path() / "Versions" / published.release_id);
+    }
+    // The one served at 20 KB/s, and only that one.
+    EXPECT_EQ(replaced, 1);
 }
 
 TEST_F(ClientDownloadTest, ServiceDownEndsWithTheError)

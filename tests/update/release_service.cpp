@@ -8,8 +8,8 @@
 
 namespace torvane::test {
 
-ReleaseService::ReleaseService(NginxOptions options, const char* certificate_names)
-    : certificates_(make_test_certificates(certificate_names)), options_(std::move(options))
+ReleaseService::ReleaseService(NginxOptions options, TestCertificates certificates)
+    : certificates_(std::move(certificates)), options_(std::move(options))
 {
     options_.root = root_.path();
     options_.certificate_pem = certificate_dir_.write("server.pem", certificates_.server_certificate_pem);

@@ -18,9 +18,9 @@ namespace torvane::test {
 
 class ReleaseService {
 public:
-    // Starts nginx on a free port (or on options.port); options.root is ignored. The server's
-    // certificate is made for the given names (see make_test_certificates).
-    explicit ReleaseService(NginxOptions options = {}, const char* certificate_names = loopback_certificate_names);
+    // Starts nginx on a free port (or on options.port) with the server certificate given (by
+    // default one from a CA of its own); options.root is ignored.
+    explicit ReleaseService(NginxOptions options = {}, TestCertificates certificates = make_test_certificates());
 
     bool running() const { return nginx_ != nullptr; }
     // The folder served at "/": client/current.pmx, client/releases/<id>/..., files/...

@@ -120,13 +120,15 @@ TEST_F(WindowsToolModes, TheHeadlessUpdateBringsAFolderUpToDate)
     auto manifest = parse_update_manifest(work_.read("www/manifest.json"));
     ASSERT_TRUE(manifest && manifest->files);
 
-    test::TestCertificates certificates = test::make_test_certificates();
-    ASSERT_TRUE(test::trust_roots(certificates.ca_pem));
-    auto nginx = test::NginxServer::start({.root = work_.path() / "www",
-                                           .certificate_pem = work_.write("tls/server.pem", certificates.server_certificate_pem),
-                                           .private_key_pem = work_.write("tls/server.key", certificates.server_key_pem)});
+    auto serve = [&](const test::TestCertificates& certificates, int port) {
+        return test::NginxServer::start({.root = work_.path() / "www",
+                                         .certificate_pem = work_.write("tls/server.pem", certificates.server_certificate_pem),
+                                         .private_key_pem = work_.write("tls/server.key", certificates.server_key_pem),
+                                         .port = port});
+    };
+    auto nginx = serve(test::windows_server_certificates(), 0);
     ASSERT_TRUE(nginx);
-    // The names the Windows agent checks against the roots it is given are DNS names.
+    // Wine's chain engine matches host names, not addresses, against a certificate's names.
     const std::string origin = "https://localhost:" + std::to_string(nginx->port());
 
     const fs::path client = work_.path() / "client";
@@ -166,8 +168,11 @@ TEST_F(WindowsToolModes, TheHeadlessUpdateBringsAFolderUpToDate)
     EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 3),
               (std::vector<std::string> {"Buscando atualizações...", "Verificando arquivos...", "Cliente atualizado."}));
 
-    // With another CA trusted instead, the server is not, and the log ends with the error.
-    ASSERT_TRUE(test::trust_roots(test::make_test_certificates().ca_pem));
+    // The same server with a certificate from a CA the launcher does not trust: the log ends with the error.
+    const int port = nginx->port();
+    nginx->stop();
+    nginx = serve(test::make_test_certificates(), port);
+    ASSERT_TRUE(nginx);
     EXPECT_EQ(launcher.run({"--testar-atualizacao"}), 1) << launcher.output();
     lines = log();
     ASSERT_FALSE(lines.empty());

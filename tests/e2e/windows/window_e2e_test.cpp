@@ -114,9 +114,8 @@ protected:
     void start_service()
     {
         service_ = std::make_unique<test::ReleaseService>(test::NginxOptions {.port = test::windows_launcher_build().port},
-            test::loopback_certificate_names);
+                                                          test::windows_server_certificates());
         ASSERT_TRUE(service_->running()) << "nginx did not start on port " << test::windows_launcher_build().port;
-        ASSERT_TRUE(test::trust_roots(service_->ca_pem()));
     }
 
     // Publishes a client whose Main.exe is the recording stand-in (changed by `mark` at its end,
