@@ -6,7 +6,7 @@ find_package(GTest REQUIRED)
 include(GoogleTest)
 
 file(GLOB support_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/support/temp_dir.cpp
-     ${CMAKE_CURRENT_SOURCE_DIR}/support/sample_client.cpp)
+     ${CMAKE_CURRENT_SOURCE_DIR}/support/sample_client.cpp ${CMAKE_CURRENT_SOURCE_DIR}/support/windows/folder_links.cpp)
 add_library(torvane_test_support STATIC ${support_sources})
 target_include_directories(torvane_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(torvane_test_support PUBLIC torvane_core GTest::gtest)
