@@ -74,7 +74,7 @@ Status ensure_inside_base(const std::filesystem::path& base, const std::filesyst
         if (current.filename() == "..")
             return failure(outside_base_message);
         auto info = platform::file_info(current, platform::FollowLinks::No);
-        if (info && info->kind == platform::FileKind::SymbolicLink)
+        if (info && info->reparse_point)
             return failure(redirected_message);
         std::filesystem::path parent = current.parent_path();
         if (parent.empty() || parent == current)

@@ -24,9 +24,11 @@ std::filesystem::path with_suffix(const std::filesystem::path& path, std::string
 std::filesystem::path push_relative_path(const std::filesystem::path& folder, std::string_view relative);
 
 // Succeeds when the path (already joined; absolute, or relative like the base) lies inside the base
-// and no existing component between them, the path itself included, is a symbolic link. Components
-// that do not exist yet pass. The base itself is not tested for being a link. Errors: the two
-// messages above; a ".." component below the base counts as outside.
+// and no existing component between them, the path itself included, is a symbolic link or any
+// other reparse point (platform::FileInfo::reparse_point: on Windows a junction, a symbolic link,
+// a cloud placeholder, any tag). Components that do not exist yet pass. The base itself is not
+// tested for being a link. Errors: the two messages above; a ".." component below the base counts
+// as outside.
 Status ensure_inside_base(const std::filesystem::path& base, const std::filesystem::path& path);
 
 } // namespace torvane
