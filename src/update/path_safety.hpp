@@ -31,4 +31,12 @@ std::filesystem::path push_relative_path(const std::filesystem::path& folder, st
 // as outside.
 Status ensure_inside_base(const std::filesystem::path& base, const std::filesystem::path& path);
 
+// Whether Windows would open something other than the file a path component names, whichever
+// system the launcher runs on (a manifest is followed by both): a reserved device name, in any
+// letter case and also with an extension or blanks before one ("nul.txt", "COM1 .log"): CON,
+// PRN, AUX, NUL, COM0 to COM9 and LPT0 to LPT9 (with the superscript digits ¹ ² ³ too, which
+// Windows also takes as port numbers); or a component ending in a dot or a blank, which Windows
+// strips ("Main.exe." names "Main.exe").
+bool is_windows_redirected_name(std::string_view component);
+
 } // namespace torvane

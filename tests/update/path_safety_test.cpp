@@ -137,5 +137,27 @@ TEST_F(InsideBase, RelativeBaseAndPath)
     EXPECT_EQ(ensure_inside_base("Torvane", "TorvaneX/x").error(), outside);
 }
 
+TEST(WindowsRedirectedName, DeviceNamesAndNamesEndingInADotOrABlank)
+{
+    struct Case {
+        std::string component;
+        bool redirected;
+    };
+    const Case cases[] = {
+        {"CON", true},         {"con", true},          {"Nul", true},           {"PRN", true},
+        {"AUX", true},         {"nul.txt", true},      {"NUL.tar.gz", true},    {"AUX .txt", true},
+        {"COM1", true},        {"com9.log", true},     {"COM1.log", true},      {"LPT1", true},
+        {"lpt9", true},        {"COM0", true},         {"LPT0.x", true},        {"COM\u00B9", true},
+        {"lpt\u00B3.txt", true}, {"Main.exe.", true}, {"Main.exe ", true},     {"Data.", true},
+        {".", true},           {"pasta ", true},
+        {"COM10", false},      {"COM", false},         {"LPT", false},          {"COM1a", false},
+        {"CONFIG.INI", false}, {"console.txt", false}, {"nul_x.txt", false},    {"xnul", false},
+        {"AUXILIAR.txt", false}, {"COM\u00B4", false}, {"Main.exe", false},    {".hidden", false},
+        {"a b.txt", false},    {"", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(is_windows_redirected_name(c.component), c.redirected) << '"' << c.component << '"';
+}
+
 } // namespace
 } // namespace torvane
