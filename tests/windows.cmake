@@ -9,7 +9,8 @@ include(GoogleTest)
 pkg_check_modules(HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
 
 file(GLOB support_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/support/temp_dir.cpp
-     ${CMAKE_CURRENT_SOURCE_DIR}/support/sample_client.cpp ${CMAKE_CURRENT_SOURCE_DIR}/support/tls_test_server.cpp)
+     ${CMAKE_CURRENT_SOURCE_DIR}/support/sample_client.cpp ${CMAKE_CURRENT_SOURCE_DIR}/support/tls_test_server.cpp
+     ${CMAKE_CURRENT_SOURCE_DIR}/support/windows/folder_links.cpp)
 add_library(torvane_test_support STATIC ${support_sources})
 target_include_directories(torvane_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(torvane_test_support PUBLIC torvane_core GTest::gtest PkgConfig::HTTPLIB OpenSSL::SSL OpenSSL::Crypto)

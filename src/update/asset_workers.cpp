@@ -21,7 +21,7 @@ ReleaseEntryIndex index_by_lower_path(std::span<const ReleaseEntry> entries)
 bool file_matches_entry(const std::filesystem::path& path, const ReleaseEntry& entry)
 {
     auto info = platform::file_info(path, platform::FollowLinks::No);
-    if (!info || info->kind != platform::FileKind::Regular || info->size != entry.size)
+    if (!info || info->kind != platform::FileKind::Regular || info->reparse_point || info->size != entry.size)
         return false;
     auto digest = sha256_file_hex(path);
     return digest && *digest == entry.sha256;

@@ -54,6 +54,19 @@ bool holds_control_character(std::string_view path)
     });
 }
 
+bool holds_windows_redirected_name(std::string_view path)
+{
+    while (!path.empty()) {
+        std::size_t slash = path.find('/');
+        if (is_windows_redirected_name(path.substr(0, slash)))
+            return true;
+        if (slash == std::string_view::npos)
+            break;
+        path.remove_prefix(slash + 1);
+    }
+    return false;
+}
+
 bool is_blank(const std::optional<std::string>& text)
 {
     return !text || platform::trim_unicode_white_space(*text).empty();
@@ -243,7 +256,7 @@ std::vector<ManifestFile> sanitize_manifest_paths(std::vector<ManifestFile> entr
         std::string path = std::move(*entry.path);
         std::replace(path.begin(), path.end(), '\\', '/');
         if (path.starts_with('/') || path.find("..") != std::string::npos || path.find(':') != std::string::npos
-            || holds_control_character(path))
+            || holds_control_character(path) || holds_windows_redirected_name(path))
             continue;
         entry.path = std::move(path);
         kept.push_back(std::move(entry));

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <future>
 #include <thread>
 #include <vector>
 
@@ -21,6 +22,16 @@ TEST(OsErrorText, HasTheOsErrorSuffix)
 {
     EXPECT_EQ(os_error_text(ENOENT), "No such file or directory (os error 2)");
     EXPECT_EQ(os_error_text(EACCES), "Permission denied (os error 13)");
+}
+
+TEST(OsErrorText, ErrorCodesAreReadInTheirOwnDomain)
+{
+    EXPECT_EQ(c_library_error_text(EACCES), "Permission denied (os error 13)");
+    EXPECT_EQ(error_code_text(std::make_error_code(std::errc::permission_denied)), "Permission denied (os error 13)");
+    EXPECT_EQ(error_code_text(std::error_code(ENOENT, std::system_category())), "No such file or directory (os error 2)");
+    // Another category's code is no system code: its own message.
+    const std::error_code future = std::make_error_code(std::future_errc::no_state);
+    EXPECT_EQ(error_code_text(future), future.message() + " (os error " + std::to_string(future.value()) + ")");
 }
 
 TEST(FileInfo, TellsLinksFromTheirTargets)
@@ -34,9 +45,13 @@ TEST(FileInfo, TellsLinksFromTheirTargets)
     EXPECT_EQ(followed->kind, FileKind::Regular);
     EXPECT_EQ(followed->size, 5u);
 
+    EXPECT_FALSE(followed->reparse_point);
     auto itself = file_info(dir.path() / "link", FollowLinks::No);
     ASSERT_TRUE(itself);
     EXPECT_EQ(itself->kind, FileKind::SymbolicLink);
+    EXPECT_TRUE(itself->reparse_point) << "a link is Linux's only redirecting entry";
+    EXPECT_EQ(itself->reparse_tag, 0u);
+    EXPECT_FALSE(file_info(target, FollowLinks::No)->reparse_point);
 
     auto missing = file_info(dir.path() / "nothing", FollowLinks::No);
     ASSERT_TRUE(missing);

@@ -67,13 +67,30 @@ TEST(SanitizeManifestPaths, KeepsOnlySafeRelativePaths)
 {
     std::vector<ManifestFile> entries;
     for (const char* path : {"../x", "a/../b", "x..y", "/abs", "\\abs", "C:x", "a:b", "", "  \t", "sub\\file.txt",
-                             " spaced.txt ", "Data/Macro.txt"})
+                             " spaced.txt", "Data/Macro.txt"})
         entries.push_back({.path = path, .size = 1});
     entries.push_back({.size = 2}); // no path
     std::vector<std::string> kept;
     for (const ManifestFile& entry : sanitize_manifest_paths(entries))
         kept.push_back(*entry.path);
-    EXPECT_EQ(kept, (std::vector<std::string> {"sub/file.txt", " spaced.txt ", "Data/Macro.txt"}));
+    EXPECT_EQ(kept, (std::vector<std::string> {"sub/file.txt", " spaced.txt", "Data/Macro.txt"}));
+}
+
+TEST(SanitizeManifestPaths, AComponentWindowsMapsElsewhereMakesAPathUnsafe)
+{
+    struct Case {
+        const char* path;
+        bool kept;
+    };
+    const Case cases[] = {
+        {"nul", false},          {"Data/NUL.txt", false},     {"Data\\Local\\COM1.log", false},
+        {"aux/readme.txt", false}, {"lpt9", false},           {"Main.exe.", false},
+        {"Main.exe ", false},    {"Data./Macro.txt", false},  {"Data /Macro.txt", false},
+        {" spaced.txt ", false}, {"Data/Custom/CONFIG.INI", true}, {"COM10.txt", true},
+        {"nul_x.txt", true},     {"Data//Macro.txt", true}, // an empty piece is no component
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(sanitize_manifest_paths({{.path = c.path, .size = 1}}).size(), c.kept ? 1u : 0u) << c.path;
 }
 
 TEST(SanitizeManifestPaths, AControlCharacterMakesAPathUnsafe)

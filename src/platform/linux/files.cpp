@@ -48,6 +48,8 @@ std::string os_error_text(int error_number)
 
 std::string last_os_error_text() { return os_error_text(errno); }
 
+std::string c_library_error_text(int errno_value) { return os_error_text(errno_value); }
+
 Result<FileInfo> file_info(const fs::path& path, FollowLinks follow)
 {
     struct stat st {};
@@ -72,6 +74,7 @@ Result<FileInfo> file_info(const fs::path& path, FollowLinks follow)
     info.device = st.st_dev;
     info.inode = st.st_ino;
     info.link_count = st.st_nlink;
+    info.reparse_point = info.kind == FileKind::SymbolicLink;
     return info;
 }
 

@@ -109,6 +109,45 @@ TEST_F(WindowsToolModes, TheGeneratedManifestIsTheLinuxBuildsDocument)
     EXPECT_EQ(manifest->files->size(), game_files.size() + 1);
 }
 
+TEST_F(WindowsToolModes, AFolderWithTheExtendedPrefixGivesTheSameDocument)
+{
+    const fs::path folder = work_.path() / "files";
+    write_game_files(work_, "files");
+    test::WineLauncher launcher(work_.path() / "windows");
+    ASSERT_EQ(launcher.run({"--gerar-manifesto", test::windows_path(folder), test::windows_path(work_.path() / "plain.json")}), 0)
+        << launcher.output();
+    ASSERT_EQ(launcher.run({"--gerar-manifesto", "\\\\?\\" + test::windows_path(folder),
+                            test::windows_path(work_.path() / "prefixed.json")}),
+              0)
+        << launcher.output();
+    std::string plain_version;
+    std::string prefixed_version;
+    const std::string plain = without_version(work_.read("plain.json"), plain_version);
+    EXPECT_EQ(without_version(work_.read("prefixed.json"), prefixed_version), plain);
+    EXPECT_NE(plain.find("\"Path\": \"Data/Local/Por/Text_Por.bmd\""), std::string::npos) << plain;
+}
+
+// Win32 sees a Unix symbolic link to a folder only as a reparse point of tag 0 (0x410): the
+// Windows build must not enter it any more than the Linux build does.
+TEST_F(WindowsToolModes, AFolderLinkInsideIsNeverEnteredOnEitherBuild)
+{
+    const fs::path folder = work_.path() / "files";
+    write_game_files(work_, "files");
+    work_.write("outside/segredo.txt", "fora da pasta");
+    fs::create_directory_symlink(work_.path() / "outside", folder / "Data" / "linked");
+    test::WineLauncher launcher(work_.path() / "windows");
+
+    EXPECT_EQ(launcher.run({"--gerar-manifesto", test::windows_path(folder), test::windows_path(work_.path() / "windows.json")}), 1)
+        << launcher.output();
+    test::ProgramRun linux_run = test::run_program(
+        {TORVANE_E2E_LAUNCHER, "--gerar-manifesto", folder.string(), (work_.path() / "linux.json").string()},
+        work_.path() / "linux.out");
+    EXPECT_EQ(linux_run.exit_code, 1) << linux_run.output;
+    EXPECT_FALSE(fs::exists(work_.path() / "windows.json"));
+    EXPECT_FALSE(fs::exists(work_.path() / "linux.json"));
+    EXPECT_EQ(work_.read("outside/segredo.txt"), "fora da pasta");
+}
+
 TEST_F(WindowsToolModes, TheHeadlessUpdateBringsAFolderUpToDate)
 {
     write_game_files(work_, "www/files");
