@@ -89,6 +89,11 @@ int run_window(const std::filesystem::path& base_dir, bool test_flag)
     float system_scale = std::max(1.0f, display->system_scale);
     decoding.join();
 
+    // The state is built here, before the window, not on a thread beside the window's creation:
+    // built that way it corrupted Torvane.exe's heap under Wine at 192 dpi. With this MinGW-w64
+    // toolchain a thread_local object's destructor runs on storage already freed when its thread
+    // ends, and building the state shapes text on the building thread (render/shaping.cpp keeps a
+    // thread_local buffer, as update/digest.cpp does).
     WindowContext context;
     context.state.emplace(build_app_state(system_scale, base_dir, test_flag, std::move(images)));
 
