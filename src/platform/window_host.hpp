@@ -5,6 +5,7 @@
 // drive with a recording Window.
 #pragma once
 
+#include "platform/message_box.hpp"
 #include "platform/result.hpp"
 
 #include <chrono>
@@ -74,7 +75,9 @@ using WindowEvent = std::variant<window_event::PointerMoved, window_event::Butto
     window_event::CloseRequested, window_event::TimerFired, window_event::WorkersWoke>;
 
 enum class Cursor { Arrow, Hand };
-enum class MessageIcon { Error, Warning };
+// Hold: the window takes the pointer's moves and release also outside itself (while the button
+// is down); Release: it lets the pointer go.
+enum class PointerCapture { Hold, Release };
 
 // The window's pixel surface: 32-bit words 0xXXRRGGBB, rows of `pitch` bytes. Valid until the next
 // call that changes the window's size.
@@ -105,7 +108,7 @@ public:
     virtual bool destroyed() const = 0;
     virtual void set_title(std::string_view title) = 0;
     virtual void set_cursor(Cursor cursor) = 0;
-    virtual void capture_pointer(bool on) = 0;
+    virtual void capture_pointer(PointerCapture capture) = 0;
     virtual bool holds_capture() const = 0;
     // Moves and resizes the window (device pixels); the surface follows the new size.
     virtual void set_bounds(PixelRect bounds) = 0;

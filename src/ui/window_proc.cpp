@@ -135,7 +135,7 @@ void on_close_timer(AppState& app, platform::Window& window)
 
 void on_press(WindowContext& context, platform::Window& window, std::int32_t px, std::int32_t py)
 {
-    window.capture_pointer(true);
+    window.capture_pointer(platform::PointerCapture::Hold);
     StateBorrow app(context);
     if (!app)
         return;
@@ -166,7 +166,7 @@ void on_release(WindowContext& context, platform::Window& window, std::int32_t p
                 handle_action(*app, std::move(*action));
         }
     }
-    window.capture_pointer(false);
+    window.capture_pointer(platform::PointerCapture::Release);
 }
 
 void on_scale_changed(WindowContext& context, platform::Window& window, const ev::ScaleChanged& change)
@@ -472,8 +472,7 @@ void run_window_actions(WindowContext& context, platform::Window& window)
                         }
                         // The window goes on under its box (frames, timers, worker events) and takes
                         // no input meanwhile; the state is not lent during the call.
-                        window.message_box(caption, box.text,
-                            box.flags == message_box_warning ? platform::MessageIcon::Warning : platform::MessageIcon::Error);
+                        window.message_box(caption, box.text, box.icon);
                         return false;
                     },
                     [&](window_action::RestartLauncher&) {

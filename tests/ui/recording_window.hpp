@@ -39,7 +39,7 @@ public:
     {
         calls.push_back(cursor == platform::Cursor::Hand ? "cursor hand" : "cursor arrow");
     }
-    void capture_pointer(bool on) override { capture = on; }
+    void capture_pointer(platform::PointerCapture held) override { capture = held == platform::PointerCapture::Hold; }
     bool holds_capture() const override { return capture; }
     void set_bounds(platform::PixelRect bounds) override
     {
@@ -53,8 +53,8 @@ public:
     void stop_timer(std::int32_t id) override { calls.push_back("stop timer " + std::to_string(id)); }
     void message_box(std::string_view caption, std::string_view text, platform::MessageIcon icon) override
     {
-        calls.push_back("box " + std::string(caption) + " | " + std::string(text)
-            + (icon == platform::MessageIcon::Error ? " | error" : " | warning"));
+        static constexpr const char* icons[] = {" | information", " | warning", " | error"};
+        calls.push_back("box " + std::string(caption) + " | " + std::string(text) + icons[static_cast<int>(icon)]);
         if (during_message_box) {
             auto hook = std::move(during_message_box);
             during_message_box = nullptr;

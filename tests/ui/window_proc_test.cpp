@@ -454,12 +454,12 @@ TEST_F(WindowProcTest, CloseTimerClosesOrOffersAnotherClient)
 TEST_F(WindowProcTest, ActionQueueRunsInOrderAndStopsAtClose)
 {
     app().config.server_name = "Mundo";
-    queue_window_action(app(), window_action::MessageBox{"primeira", message_box_error});
+    queue_window_action(app(), window_action::MessageBox{"primeira", platform::MessageIcon::Error});
     window.during_message_box = [this] {
         // Queued while the first box is open: shown after it.
         StateBorrow borrowed(context);
         ASSERT_TRUE(borrowed);
-        queue_window_action(*borrowed, window_action::MessageBox{"segunda", message_box_warning});
+        queue_window_action(*borrowed, window_action::MessageBox{"segunda", platform::MessageIcon::Warning});
     };
     queue_window_action(app(), window_action::ArmCloseTimer{});
     queue_window_action(app(), window_action::Close{});
@@ -471,10 +471,10 @@ TEST_F(WindowProcTest, ActionQueueRunsInOrderAndStopsAtClose)
     TearDown();
     SetUp();
     window = RecordingWindow(1100, 660);
-    queue_window_action(app(), window_action::MessageBox{"primeira", message_box_error});
+    queue_window_action(app(), window_action::MessageBox{"primeira", platform::MessageIcon::Error});
     window.during_message_box = [this] {
         StateBorrow borrowed(context);
-        queue_window_action(*borrowed, window_action::MessageBox{"segunda", message_box_warning});
+        queue_window_action(*borrowed, window_action::MessageBox{"segunda", platform::MessageIcon::Warning});
     };
     run_window_actions(context, window);
     EXPECT_THAT(window.calls, ElementsAre("box Torvane | primeira | error", "box Torvane | segunda | warning"));
@@ -596,7 +596,7 @@ TEST_F(WindowProcTest, PlayWithoutTheClient)
     auto* box = std::get_if<window_action::MessageBox>(&app().actions[0]);
     ASSERT_TRUE(box);
     EXPECT_EQ(box->text, "Não encontrei o Jogo.exe nesta pasta.\nColoque o launcher na pasta do jogo.");
-    EXPECT_EQ(box->flags, message_box_warning);
+    EXPECT_EQ(box->icon, platform::MessageIcon::Warning);
 }
 
 TEST_F(WindowProcTest, GameStartsVerifiedInItsFolderWithTheLockInherited)
@@ -727,7 +727,7 @@ TEST_F(WindowProcTest, GameStartFailuresShowTheErrorAndMakePlayReadyAgain)
             auto* box = std::get_if<window_action::MessageBox>(&app().actions[0]);
             ASSERT_TRUE(box);
             EXPECT_EQ(box->text, c.text);
-            EXPECT_EQ(box->flags, message_box_error);
+            EXPECT_EQ(box->icon, platform::MessageIcon::Error);
         } else {
             EXPECT_THAT(app().actions, IsEmpty());
         }

@@ -1,5 +1,7 @@
 #include "platform/window_host.hpp"
 
+#include "platform/message_box_text.hpp"
+
 #include "platform/linux/sdl_message_box.hpp"
 #include "platform/linux/x11_framebuffer.hpp"
 #include "platform/linux/x11_window.hpp"
@@ -80,19 +82,6 @@ float display_scale(const x11::ServerDpi& server, int display_index)
     return 1;
 }
 
-std::uint32_t message_box_flags(MessageIcon icon)
-{
-    return icon == MessageIcon::Error ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_WARNING;
-}
-
-void message_to_standard_error(std::string_view caption, std::string_view text)
-{
-    if (!caption.empty())
-        std::fprintf(stderr, "%.*s: ", static_cast<int>(caption.size()), caption.data());
-    std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
-    std::fflush(stderr);
-}
-
 // A box owned by the window, shown by a thread of its own so that the UI thread goes on: SDL's box
 // waits for its process until the user closes it.
 struct OwnedBox {
@@ -129,7 +118,7 @@ public:
     bool destroyed() const override { return window_ == nullptr; }
     void set_title(std::string_view title) override;
     void set_cursor(Cursor cursor) override;
-    void capture_pointer(bool on) override;
+    void capture_pointer(PointerCapture capture) override;
     bool holds_capture() const override { return capture_; }
     void set_bounds(PixelRect bounds) override;
     void start_timer(std::int32_t id, std::chrono::milliseconds after) override;
@@ -356,8 +345,9 @@ void SdlWindow::set_cursor(Cursor cursor)
         SDL_SetCursor(chosen);
 }
 
-void SdlWindow::capture_pointer(bool on)
+void SdlWindow::capture_pointer(PointerCapture capture)
 {
+    bool on = capture == PointerCapture::Hold;
     if (!window_ || on == capture_)
         return;
     capture_ = SDL_CaptureMouse(on ? SDL_TRUE : SDL_FALSE) == 0 ? on : false;
@@ -400,11 +390,11 @@ void SdlWindow::open_next_box()
         SDL_Window* owner = window_;
         std::uint32_t closed_type = box_closed_type_;
         box->show = [open, owner, closed_type, next] {
-            if (show_sdl_message_box(message_box_flags(next.icon), next.caption.c_str(), next.text.c_str(), owner,
+            if (show_sdl_message_box(sdl_message_box_flags(next.icon), next.caption.c_str(), next.text.c_str(), owner,
                     &open->process)
                     != 0
                 && !open->closing)
-                message_to_standard_error(next.caption, next.text);
+                print_window_message_box_text(next.caption, next.text);
             open->done = true;
             SDL_Event event {};
             event.type = closed_type;
@@ -653,8 +643,8 @@ void show_orphan_message_box(std::string_view caption, std::string_view text, Me
 {
     std::string caption_text(caption);
     std::string body(text);
-    if (show_sdl_message_box(message_box_flags(icon), caption_text.c_str(), body.c_str(), nullptr) != 0)
-        message_to_standard_error(caption, text);
+    if (show_sdl_message_box(sdl_message_box_flags(icon), caption_text.c_str(), body.c_str(), nullptr) != 0)
+        print_window_message_box_text(caption, text);
 }
 
 } // namespace torvane::platform

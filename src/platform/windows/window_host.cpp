@@ -5,6 +5,7 @@
 // turns everything else into WindowEvents that wait_event hands to the UI.
 #include "platform/window_host.hpp"
 
+#include "platform/message_box_text.hpp"
 #include "platform/windows/window_support.hpp"
 
 #include <windows.h>
@@ -84,19 +85,22 @@ UINT window_dpi(HWND window)
     return dpi ? dpi : system_dpi();
 }
 
-UINT message_box_type(MessageIcon icon) { return MB_OK | (icon == MessageIcon::Error ? MB_ICONERROR : MB_ICONWARNING); }
+UINT message_box_type(MessageIcon icon)
+{
+    switch (icon) {
+    case MessageIcon::Information:
+        return MB_OK | MB_ICONINFORMATION;
+    case MessageIcon::Warning:
+        return MB_OK | MB_ICONWARNING;
+    case MessageIcon::Error:
+        break;
+    }
+    return MB_OK | MB_ICONERROR;
+}
 
 // MessageBoxW answers the button pressed; a box that could not be shown gives 0 (Wine without a
 // display gives -1).
 bool box_shown(int answer) { return answer > 0; }
-
-void message_to_standard_error(std::string_view caption, std::string_view text)
-{
-    if (!caption.empty())
-        std::fprintf(stderr, "%.*s: ", static_cast<int>(caption.size()), caption.data());
-    std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
-    std::fflush(stderr);
-}
 
 // The back buffer: a DIB section selected into a memory DC compatible with the screen. Its pixels
 // are the frame's 0xXXRRGGBB words, rows top-down and packed.
@@ -181,7 +185,7 @@ public:
     bool destroyed() const override { return window_ == nullptr; }
     void set_title(std::string_view title) override;
     void set_cursor(Cursor cursor) override;
-    void capture_pointer(bool on) override;
+    void capture_pointer(PointerCapture capture) override;
     bool holds_capture() const override { return window_ && GetCapture() == window_; }
     void set_bounds(PixelRect bounds) override;
     void start_timer(std::int32_t id, std::chrono::milliseconds after) override;
@@ -481,11 +485,11 @@ void Win32Window::set_cursor(Cursor cursor)
         SetCursor(system_cursor(cursor));
 }
 
-void Win32Window::capture_pointer(bool on)
+void Win32Window::capture_pointer(PointerCapture capture)
 {
     if (!window_)
         return;
-    if (on) {
+    if (capture == PointerCapture::Hold) {
         SetCapture(window_);
         return;
     }
@@ -573,14 +577,14 @@ void Win32Window::open_next_box()
         box->thread = std::thread([open, owner, next = std::move(next)] {
             open->thread_id = GetCurrentThreadId();
             if (!box_shown(MessageBoxW(owner, next.text.c_str(), next.caption.c_str(), next.type)) && !open->closing)
-                message_to_standard_error(win32::narrow(next.caption), win32::narrow(next.text));
+                print_window_message_box_text(win32::narrow(next.caption), win32::narrow(next.text));
             open->done = true;
             PostMessageW(owner, box_closed_message, 0, 0);
         });
     } catch (const std::system_error&) {
         // Without a thread the box is shown on this one: the UI waits until it is closed.
         if (!box_shown(MessageBoxW(owner, next.text.c_str(), next.caption.c_str(), next.type)))
-            message_to_standard_error(win32::narrow(next.caption), win32::narrow(next.text));
+            print_window_message_box_text(win32::narrow(next.caption), win32::narrow(next.text));
         EnableWindow(owner, TRUE);
         open_next_box();
         return;
@@ -721,7 +725,7 @@ Result<std::unique_ptr<Window>> create_window(const WindowOptions& options)
 void show_orphan_message_box(std::string_view caption, std::string_view text, MessageIcon icon)
 {
     if (!box_shown(MessageBoxW(nullptr, wide(text).c_str(), wide(caption).c_str(), message_box_type(icon))))
-        message_to_standard_error(caption, text);
+        print_window_message_box_text(caption, text);
 }
 
 } // namespace torvane::platform

@@ -307,7 +307,7 @@ TEST_F(WindowHostTest, CaptureKeepsThePointerWhileTheButtonIsDown)
     pointer_to_client(100, 100);
     test::windows::left_button(true);
     ASSERT_TRUE(wait_for<ev::ButtonPressed>(*window));
-    window->capture_pointer(true);
+    window->capture_pointer(PointerCapture::Hold);
     EXPECT_TRUE(window->holds_capture());
     EXPECT_EQ(GetCapture(), hwnd_);
 
@@ -326,7 +326,7 @@ TEST_F(WindowHostTest, CaptureKeepsThePointerWhileTheButtonIsDown)
     auto released = wait_for<ev::ButtonReleased>(*window);
     ASSERT_TRUE(released);
     EXPECT_EQ(released->x, 700);
-    window->capture_pointer(false);
+    window->capture_pointer(PointerCapture::Release);
     EXPECT_FALSE(window->holds_capture());
     // Let go outside the window: the pointer has left it.
     EXPECT_TRUE(wait_for<ev::PointerLeft>(*window, 2s));
