@@ -19,32 +19,6 @@
 
 namespace torvane {
 
-namespace {
-
-// Whether the loop renders now or waits for input.
-bool wants_frame(WindowContext& context)
-{
-    if (context.minimised)
-        return false;
-    StateBorrow app(context);
-    if (!app || app->ui.minimised)
-        return false;
-    if (app->ui.screen_mode == screen_main)
-        return true;
-    return settings_dialog_animating(app->ui);
-}
-
-} // namespace
-
-std::chrono::steady_clock::time_point next_frame_deadline(std::chrono::steady_clock::time_point deadline,
-    std::chrono::steady_clock::time_point now)
-{
-    deadline += frame_period;
-    if (deadline < now)
-        deadline = now + frame_period;
-    return deadline;
-}
-
 std::string window_title(const LauncherConfig& config) { return config.server_name.value_or("Torvane"); }
 
 AppState build_app_state(float system_scale, const std::filesystem::path& base_dir, bool test_flag,
@@ -113,6 +87,11 @@ int run_window(const std::filesystem::path& base_dir, bool test_flag)
             return false;
         return is_caption(app->ui, static_cast<float>(x) / app->ui.scale, static_cast<float>(y) / app->ui.scale);
     };
+    // Events of the loops that run inside the window's calls (a message box's, the system's move
+    // loop on Windows) and scale changes come straight to the window procedure.
+    options.on_event = [&context](platform::Window& window, const platform::WindowEvent& event) {
+        window_proc(context, window, event);
+    };
     Result<std::unique_ptr<platform::Window>> created = platform::create_window(options);
     if (!created) {
         std::fprintf(stderr, "torvane: %s\n", created.error().c_str());
@@ -156,7 +135,7 @@ int run_window(const std::filesystem::path& base_dir, bool test_flag)
     platform::release_unused_memory();
 
     using clock = std::chrono::steady_clock;
-    clock::time_point frame_deadline = clock::now();
+    context.frame_deadline = clock::now();
     while (!context.quit) {
         // Everything queued first.
         while (!context.quit) {
@@ -169,17 +148,13 @@ int run_window(const std::filesystem::path& base_dir, bool test_flag)
             break;
         if (!wants_frame(context)) {
             std::optional<platform::WindowEvent> event = window.wait_event(std::nullopt);
-            frame_deadline = clock::now();
+            context.frame_deadline = clock::now();
             if (event)
                 window_proc(context, window, *event);
             continue;
         }
-        clock::time_point now = clock::now();
-        if (now >= frame_deadline) {
-            present_frame(context, window);
-            frame_deadline = next_frame_deadline(frame_deadline, now);
-        }
-        if (std::optional<platform::WindowEvent> event = window.wait_event(frame_deadline))
+        present_due_frame(context, window, clock::now());
+        if (std::optional<platform::WindowEvent> event = window.wait_event(context.frame_deadline))
             window_proc(context, window, *event);
     }
 

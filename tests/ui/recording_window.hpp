@@ -3,6 +3,7 @@
 
 #include "platform/window_host.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -19,6 +20,8 @@ public:
     std::vector<platform::PixelRect> updated;
     // Runs inside message_box, as the box's own loop would run the window procedure.
     std::function<void()> during_message_box;
+    int boxes_open = 0;
+    int deepest_boxes = 0; // the most boxes open at once
     bool capture = false;
 
     platform::PixelSurface surface() override { return {pixels_.data(), width_, height_, width_ * 4}; }
@@ -55,11 +58,14 @@ public:
     {
         static constexpr const char* icons[] = {" | information", " | warning", " | error"};
         calls.push_back("box " + std::string(caption) + " | " + std::string(text) + icons[static_cast<int>(icon)]);
+        ++boxes_open;
+        deepest_boxes = std::max(deepest_boxes, boxes_open);
         if (during_message_box) {
             auto hook = std::move(during_message_box);
             during_message_box = nullptr;
             hook();
         }
+        --boxes_open;
     }
     float scale() const override { return 1; }
     std::optional<platform::WindowEvent> wait_event(std::optional<std::chrono::steady_clock::time_point>) override

@@ -480,6 +480,79 @@ TEST_F(WindowProcTest, ActionQueueRunsInOrderAndStopsAtClose)
     EXPECT_THAT(window.calls, ElementsAre("box Torvane | primeira | error", "box Torvane | segunda | warning"));
 }
 
+// A box's modal loop (Windows) hands its events to the window procedure while run_window_actions
+// waits in message_box: worker events, timers and frames go on; what they queue runs after the box,
+// so that boxes show one after the other; a close asked for meanwhile takes the window and the
+// rest of the queue.
+TEST_F(WindowProcTest, TheWindowGoesOnWhileItsMessageBoxIsOpen)
+{
+    app().config.close_after_start = true;
+    queue_window_action(app(), window_action::MessageBox{"primeira", platform::MessageIcon::Error});
+    std::string status_during_box;
+    bool presented_during_box = false;
+    window.during_message_box = [&] {
+        send(ui_message::ServerStatus{true});
+        status_during_box = ui().status_text;
+        {
+            StateBorrow borrowed(context);
+            queue_window_action(*borrowed, window_action::MessageBox{"segunda", platform::MessageIcon::Warning});
+        }
+        event(ev::TimerFired{close_timer_id}); // queues Close
+        context.frame_deadline = {};
+        event(ev::FrameDue{});
+        presented_during_box = !window.updated.empty();
+    };
+    run_window_actions(context, window);
+    EXPECT_EQ(status_during_box, "ONLINE");
+    EXPECT_TRUE(presented_during_box);
+    EXPECT_THAT(window.calls, ElementsAre("box Torvane | primeira | error", "stop timer 7", "box Torvane | segunda | warning",
+                                  "destroy"));
+    EXPECT_EQ(window.deepest_boxes, 1) << "two boxes were open at once";
+
+    // The player closes the window while the box is open (the taskbar's close).
+    TearDown();
+    SetUp();
+    window = RecordingWindow(1100, 660);
+    queue_window_action(app(), window_action::MessageBox{"primeira", platform::MessageIcon::Error});
+    queue_window_action(app(), window_action::ArmCloseTimer{});
+    window.during_message_box = [&] { event(ev::CloseRequested{}); };
+    run_window_actions(context, window);
+    EXPECT_THAT(window.calls, ElementsAre("box Torvane | primeira | error", "destroy"));
+}
+
+TEST_F(WindowProcTest, AFrameIsPresentedWhenDueOnTheGrid)
+{
+    using clock = std::chrono::steady_clock;
+    const clock::time_point t0 = clock::time_point{} + 1000s;
+    struct Case {
+        const char* what;
+        bool minimised;
+        clock::duration deadline; // after t0; now is t0
+        bool presents;
+        clock::duration next;
+    };
+    const Case cases[] = {
+        {"due", false, -5ms, true, -5ms + frame_period},
+        {"late by more than a period: no burst", false, -40ms, true, frame_period},
+        {"not due yet", false, 5ms, false, 5ms},
+        {"minimised: the next frame is due at once when it is restored", true, 5ms, false, 0ms},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TearDown();
+        context = WindowContext{};
+        SetUp();
+        window = RecordingWindow(1100, 660);
+        if (c.minimised)
+            event(ev::Minimised{});
+        window.updated.clear();
+        context.frame_deadline = t0 + c.deadline;
+        present_due_frame(context, window, t0);
+        EXPECT_EQ(!window.updated.empty(), c.presents);
+        EXPECT_EQ(context.frame_deadline, t0 + c.next);
+    }
+}
+
 TEST_F(WindowProcTest, AnEventWhileTheStateIsLentFindsItBusy)
 {
     StateBorrow outer(context);
