@@ -105,7 +105,7 @@ Result<std::vector<GeneratorFile>> find_files(const fs::path& folder)
     return files;
 }
 
-void show_result(std::string_view text, platform::MessageBoxIcon icon)
+void show_result(std::string_view text, platform::MessageIcon icon)
 {
     platform::show_message_box("Torvane", text, icon);
 }
@@ -204,13 +204,13 @@ int generate_manifest(const fs::path& folder, const fs::path& output, bool show)
         if (show)
             show_result(std::to_string(manifest.files->size()) + " arquivos no manifesto:\n"
                             + platform::path_utf8(output),
-                        platform::MessageBoxIcon::Information);
+                        platform::MessageIcon::Information);
         return {};
     }();
     if (written)
         return 0;
     if (show)
-        show_result("Erro ao gerar o manifesto:\n" + written.error(), platform::MessageBoxIcon::Error);
+        show_result("Erro ao gerar o manifesto:\n" + written.error(), platform::MessageIcon::Error);
     return 1;
 }
 
