@@ -1,7 +1,7 @@
 #include "platform/file_handle.hpp"
 #include "platform/files.hpp"
 #include "share_probe.hpp"
-#include "test_folder.hpp"
+#include "support/temp_dir.hpp"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@ using test::run_share_probe;
 
 TEST(WindowsFileHandle, APinnedFileCanBeReadButNeitherWrittenRenamedNorDeletedByAnotherProcess)
 {
-    test::TestFolder dir;
+    test::TempDir dir;
     fs::path file = dir.write("Main.exe", "verified bytes");
     fs::path aside = dir.path() / "aside.exe";
     {
@@ -36,7 +36,7 @@ TEST(WindowsFileHandle, APinnedFileCanBeReadButNeitherWrittenRenamedNorDeletedBy
 
 TEST(WindowsFileHandle, AnUnpinnedHandleLetsAnotherProcessWriteAndMoveTheFile)
 {
-    test::TestFolder dir;
+    test::TempDir dir;
     fs::path file = dir.write("news.json", "old");
     fs::path aside = dir.path() / "news.json.old";
     auto reading = FileHandle::open_for_reading(file);
@@ -48,7 +48,7 @@ TEST(WindowsFileHandle, AnUnpinnedHandleLetsAnotherProcessWriteAndMoveTheFile)
 
 TEST(WindowsFileHandle, PinningFailsWhileAnotherHandleWritesTheFile)
 {
-    test::TestFolder dir;
+    test::TempDir dir;
     fs::path file = dir.write("Main.exe", "bytes");
     HANDLE writer = ::CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, 0, nullptr);
@@ -62,7 +62,7 @@ TEST(WindowsFileHandle, PinningFailsWhileAnotherHandleWritesTheFile)
 
 TEST(WindowsFileHandle, RemoveUnlessInUseRefusesAPinnedFileOnly)
 {
-    test::TestFolder dir;
+    test::TempDir dir;
     fs::path file = dir.write("Main.exe", "bytes");
     {
         auto pinned = FileHandle::open_for_reading(file, Pin::Yes);
@@ -83,7 +83,7 @@ TEST(WindowsFileHandle, RemoveUnlessInUseRefusesAPinnedFileOnly)
 
 TEST(WindowsFileHandle, ReadsInPiecesAndRefusesFoldersAndMissingFiles)
 {
-    test::TestFolder dir;
+    test::TempDir dir;
     fs::path file = dir.write("data.bin", "0123456789");
     auto handle = FileHandle::open_for_reading(file);
     ASSERT_TRUE(handle);

@@ -1,9 +1,11 @@
 #include "platform/clock.hpp"
 #include "platform/files.hpp"
 #include "platform/path_text.hpp"
-#include "test_folder.hpp"
+#include "support/temp_dir.hpp"
 
 #include <gtest/gtest.h>
+
+#include <windows.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -36,7 +38,7 @@ TEST(WindowsFiles, ErrorTextsAreTheSystemMessageAndTheCode)
 
 TEST(WindowsFiles, MetadataOfFilesFoldersAndMissingPaths)
 {
-    test::TestFolder dir;
+    test::TempDir dir;
     fs::path file = dir.write("Main.exe", "12345");
     auto info = file_info(file, FollowLinks::No);
     ASSERT_TRUE(info) << info.error();
@@ -63,7 +65,7 @@ TEST(WindowsFiles, MetadataOfFilesFoldersAndMissingPaths)
 
 TEST(WindowsFiles, HardLinksShareOneIdentityAndCount)
 {
-    test::TestFolder dir;
+    test::TempDir dir;
     fs::path file = dir.write("a.dll", "shared bytes");
     fs::path link = dir.path() / "b.dll";
     ASSERT_TRUE(::CreateHardLinkW(link.c_str(), file.c_str(), nullptr)) << ::GetLastError();
@@ -78,7 +80,7 @@ TEST(WindowsFiles, HardLinksShareOneIdentityAndCount)
 
 TEST(WindowsFiles, ReplacingRenameAndRemovalAlsoOverReadOnlyFiles)
 {
-    test::TestFolder dir;
+    test::TempDir dir;
     fs::path from = dir.write("new.dll", "new");
     fs::path to = dir.write("game.dll", "old");
     ASSERT_TRUE(set_read_only(to, true));
@@ -101,7 +103,7 @@ TEST(WindowsFiles, ReplacingRenameAndRemovalAlsoOverReadOnlyFiles)
 
 TEST(WindowsFiles, AtomicWritesReplaceWholeAndSweepOnlyDeadProcessesTemporaries)
 {
-    test::TestFolder dir;
+    test::TempDir dir;
     fs::path target = dir.write("list.json", "old");
     std::string own = "list.json.tmp-" + std::to_string(::GetCurrentProcessId()) + "-77";
     // 999999 is no process: Windows process ids are multiples of four.
@@ -123,7 +125,7 @@ TEST(WindowsFiles, AtomicWritesReplaceWholeAndSweepOnlyDeadProcessesTemporaries)
 
 TEST(WindowsFiles, FoldersAreCreatedWithTheirParentsAndAFileInTheWayFails)
 {
-    test::TestFolder dir;
+    test::TempDir dir;
     fs::path deep = dir.path() / "Data" / "Launcher" / "releases";
     ASSERT_TRUE(create_folders(deep));
     EXPECT_EQ(file_info(deep, FollowLinks::No)->kind, FileKind::Directory);
@@ -139,7 +141,7 @@ TEST(WindowsFiles, FoldersAreCreatedWithTheirParentsAndAFileInTheWayFails)
 
 TEST(WindowsFiles, SymbolicLinksAreReportedAndRemovedThemselvesWithoutFollowing)
 {
-    test::TestFolder dir;
+    test::TempDir dir;
     fs::path target = dir.write("target.txt", "kept");
     fs::path link = dir.path() / "link.txt";
     if (!::CreateSymbolicLinkW(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE))
@@ -160,7 +162,7 @@ TEST(WindowsFiles, SymbolicLinksAreReportedAndRemovedThemselvesWithoutFollowing)
 // Windows takes names that differ only in letter case for one name; the key says the same.
 TEST(WindowsFiles, NameKeysAreEqualWhereTheFileSystemSeesOneName)
 {
-    test::TestFolder dir;
+    test::TempDir dir;
     fs::path lower = dir.write("a.bin.part", "one file");
     fs::path upper = dir.path() / "A.BIN.PART";
     ASSERT_TRUE(same_file(lower, upper));
@@ -173,7 +175,7 @@ TEST(WindowsFiles, NameKeysAreEqualWhereTheFileSystemSeesOneName)
 TEST(WindowsFiles, TheExecutablePathIsThisProgram)
 {
     fs::path path = executable_path();
-    EXPECT_EQ(path.filename(), fs::path(L"torvane_platform_windows_tests.exe"));
+    EXPECT_EQ(path.filename(), fs::path(L"torvane_platform_tests.exe"));
     EXPECT_EQ(file_info(path, FollowLinks::No)->kind, FileKind::Regular);
 }
 

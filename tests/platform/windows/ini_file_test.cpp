@@ -1,15 +1,17 @@
 #include "platform/files.hpp"
 #include "platform/ini_file.hpp"
-#include "test_folder.hpp"
+#include "support/temp_dir.hpp"
 
 #include <gtest/gtest.h>
+
+#include <windows.h>
 
 namespace torvane::platform {
 namespace {
 
 TEST(WindowsIniFile, SectionsAndKeysCompareWithoutCaseAndTheFirstMatchWins)
 {
-    test::TestFolder dir;
+    test::TempDir dir;
     fs::path ini = dir.write("config.ini", "[Other]\r\nLimit=1\r\n[FPS]\r\nLimit=144\r\nlimit=60\r\n[fps]\r\nLimit=30\r\n");
     EXPECT_EQ(ini_read_int(ini, "fps", "LIMIT", 300), 144);
     EXPECT_EQ(ini_read_string(ini, "FPS", "limit"), "144");
@@ -18,7 +20,7 @@ TEST(WindowsIniFile, SectionsAndKeysCompareWithoutCaseAndTheFirstMatchWins)
 
 TEST(WindowsIniFile, ValuesNumbersAndDefaults)
 {
-    test::TestFolder dir;
+    test::TempDir dir;
     fs::path ini = dir.write("config.ini",
                              "[FPS]\r\nQuoted=\"75\"\r\nSingle='90'\r\nBlanks=   120   \r\nSigned=-45\r\nEmpty=\r\n"
                              "Trailing=60fps\r\n");
@@ -42,7 +44,7 @@ TEST(WindowsIniFile, ValuesNumbersAndDefaults)
 
 TEST(WindowsIniFile, AnExistingKeyIsUpdatedInPlaceAndEveryOtherLineKept)
 {
-    test::TestFolder dir;
+    test::TempDir dir;
     fs::path ini = dir.write("config.ini", "[Video]\r\nWidth=800\r\n[FPS]\r\nlimit=60\r\nVSync=1\r\n[Sound]\r\nOn=1\r\n");
     ASSERT_TRUE(ini_write_string(ini, "fps", "Limit", "144"));
     EXPECT_EQ(*read_file(ini, platform::document_read_limit), "[Video]\r\nWidth=800\r\n[FPS]\r\nlimit=144\r\nVSync=1\r\n[Sound]\r\nOn=1\r\n");
@@ -50,7 +52,7 @@ TEST(WindowsIniFile, AnExistingKeyIsUpdatedInPlaceAndEveryOtherLineKept)
 
 TEST(WindowsIniFile, AMissingKeySectionOrFileIsCreated)
 {
-    test::TestFolder dir;
+    test::TempDir dir;
     fs::path ini = dir.write("config.ini", "[FPS]\r\nVSync=1\r\n[Sound]\r\nOn=1\r\n");
     ASSERT_TRUE(ini_write_string(ini, "FPS", "Limit", "30"));
     ASSERT_TRUE(ini_write_string(ini, "Video", "Width", "1024"));
@@ -70,7 +72,7 @@ TEST(WindowsIniFile, AMissingKeySectionOrFileIsCreated)
 
 TEST(WindowsIniFile, LineBreaksAndReadOnlyFilesAreRefused)
 {
-    test::TestFolder dir;
+    test::TempDir dir;
     fs::path ini = dir.write("config.ini", "[FPS]\r\nLimit=60\r\n");
     EXPECT_FALSE(ini_write_string(ini, "FPS", "Limit", "60\r\n[Evil]"));
     EXPECT_FALSE(ini_write_string(ini, "FPS\n", "Limit", "1"));

@@ -1,7 +1,7 @@
 #include "platform/files.hpp"
 #include "platform/output_file.hpp"
 #include "platform/windows/win32.hpp"
-#include "test_folder.hpp"
+#include "support/temp_dir.hpp"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@ namespace {
 
 TEST(WindowsOutputFile, EachWayOfMeetingAnExistingFile)
 {
-    test::TestFolder dir;
+    test::TempDir dir;
     struct Case {
         ExistingFile existing;
         bool created;
@@ -57,7 +57,7 @@ TEST(WindowsOutputFile, ANameThatCannotBeDeletedIsRewrittenOnlyWhenNoOtherNameLe
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
-        test::TestFolder dir;
+        test::TempDir dir;
         fs::path log = dir.write("log", "OK em 0,8 s\r\n");
         fs::path other = dir.path() / "other";
         if (c.hard_link) {
@@ -84,7 +84,7 @@ TEST(WindowsOutputFile, ANameThatCannotBeDeletedIsRewrittenOnlyWhenNoOtherNameLe
 
 TEST(WindowsOutputFile, NewFilesFoldersAndClosedFiles)
 {
-    test::TestFolder dir;
+    test::TempDir dir;
     auto file = OutputFile::create(dir.path() / "download.tmp", ExistingFile::Refuse);
     ASSERT_TRUE(file) << file.error();
     ASSERT_TRUE(file->write(std::string(200000, 'x')));
@@ -108,7 +108,7 @@ TEST(WindowsOutputFile, NewFilesFoldersAndClosedFiles)
 
 TEST(WindowsOutputFile, CopyToNewFileNeverWritesThroughAHardLink)
 {
-    test::TestFolder dir;
+    test::TempDir dir;
     fs::path source = dir.write("source", std::string(100000, 's'));
     fs::path outside = dir.write("outside", "kept");
     fs::path copy = dir.path() / "copy";

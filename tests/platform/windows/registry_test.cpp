@@ -1,8 +1,10 @@
 #include "platform/files.hpp"
 #include "platform/registry.hpp"
-#include "test_folder.hpp"
+#include "support/temp_dir.hpp"
 
 #include <gtest/gtest.h>
+
+#include <windows.h>
 
 namespace torvane::platform {
 namespace {
@@ -120,7 +122,7 @@ TEST_F(WindowsRegistry, AKeyDeletedBehindTheLaunchersBackIsMadeAgainByTheNextWri
 
 TEST_F(WindowsRegistry, AMovedStoreKeepsItsKeysApartFromTheRealOnes)
 {
-    test::TestFolder dir;
+    test::TempDir dir;
     set_registry_root(dir.path() / "store");
     auto moved = RegistryKey::create_current_user(test_key);
     ASSERT_TRUE(moved) << moved.error();

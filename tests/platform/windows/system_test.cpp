@@ -3,7 +3,7 @@
 #include "platform/disk_space.hpp"
 #include "platform/memory.hpp"
 #include "platform/random.hpp"
-#include "test_folder.hpp"
+#include "support/temp_dir.hpp"
 
 #include <gtest/gtest.h>
 
@@ -61,7 +61,7 @@ TEST(WindowsRandom, FillsBuffersOfEverySizeWithFreshBytes)
 
 TEST(WindowsDiskSpace, TheCallersFreeBytesOrNothingForAMissingFolder)
 {
-    test::TestFolder dir;
+    test::TempDir dir;
     auto available = available_disk_bytes(dir.path());
     ASSERT_TRUE(available);
     EXPECT_GT(*available, 0u);

@@ -1,7 +1,7 @@
 #include "platform/update_lock.hpp"
 #include "platform/files.hpp"
 #include "share_probe.hpp"
-#include "test_folder.hpp"
+#include "support/temp_dir.hpp"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@ namespace {
 
 TEST(WindowsUpdateLock, OneHolderAtATimeInThisProcessAndAcrossProcesses)
 {
-    test::TestFolder dir;
+    test::TempDir dir;
     fs::path lock_file = dir.path() / "update.lock";
     {
         auto held = UpdateLock::acquire(lock_file);
@@ -32,7 +32,7 @@ TEST(WindowsUpdateLock, OneHolderAtATimeInThisProcessAndAcrossProcesses)
 
 TEST(WindowsUpdateLock, FailsWhenTheFolderIsMissing)
 {
-    test::TestFolder dir;
+    test::TempDir dir;
     auto lock = UpdateLock::acquire(dir.path() / "missing" / "update.lock");
     ASSERT_FALSE(lock);
     EXPECT_EQ(lock.error(), os_error_text(ERROR_PATH_NOT_FOUND));

@@ -1,5 +1,5 @@
 #include "platform/file_descriptor.hpp"
-#include "file_descriptor_cases.hpp"
+#include "../file_descriptor_cases.hpp"
 
 #include <gtest/gtest.h>
 
