@@ -1,0 +1,34 @@
+// A registry store of the test's own, in a temporary folder (set_registry_root): on Linux the
+// folder of key files, on Windows keys below one named after the folder. Refusals are lifted and
+// the default store is back after each test.
+#pragma once
+
+#include "platform/registry.hpp"
+#include "support/temp_dir.hpp"
+
+#include <gtest/gtest.h>
+
+namespace torvane::test {
+
+constexpr const char game_registry_key[] = "SOFTWARE\\Quenby\\Ornhald2\\Config";
+
+class RegistryStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override { platform::set_registry_root(dir.path() / "registry"); }
+    void TearDown() override
+    {
+        platform::clear_registry_refusals();
+        platform::set_registry_root({});
+    }
+    platform::RegistryKey open_key() const
+    {
+        auto key = platform::RegistryKey::create_current_user(game_registry_key);
+        if (!key)
+            ADD_FAILURE() << key.error();
+        return std::move(*key);
+    }
+
+    TempDir dir;
+};
+
+} // namespace torvane::test
