@@ -1,28 +1,12 @@
 #include "../socket_addresses.hpp"
 
-#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 
 namespace torvane::test {
 
-AddressFamily address_family(const platform::SocketAddress& address)
-{
-    switch (reinterpret_cast<const sockaddr*>(address.storage.data())->sa_family) {
-    case AF_INET:
-        return AddressFamily::V4;
-    case AF_INET6:
-        return AddressFamily::V6;
-    default:
-        return AddressFamily::Other;
-    }
-}
-
-std::uint16_t address_port(const platform::SocketAddress& address)
-{
-    return ntohs(reinterpret_cast<const sockaddr_in*>(address.storage.data())->sin_port);
-}
-
+AddressFamily address_family(const platform::SocketAddress& address) { return family_of<sockaddr_in>(address, AF_INET, AF_INET6); }
+std::uint16_t address_port(const platform::SocketAddress& address) { return port_of<sockaddr_in>(address); }
 std::uint32_t ipv4_address_size() { return sizeof(sockaddr_in); }
 
 } // namespace torvane::test

@@ -6,19 +6,20 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 namespace torvane::platform {
 namespace {
 
 TEST(WindowsUpdateLock, AnotherProcessCanNeitherTakeNorReadTheHeldLock)
 {
     test::TempDir dir;
-    fs::path lock_file = dir.path() / "update.lock";
-    {
-        auto held = UpdateLock::acquire(lock_file);
-        ASSERT_TRUE(held) << held.error();
-        EXPECT_EQ(test::run_share_probe(L"lock", {lock_file}), 1u);
-        EXPECT_EQ(test::run_share_probe(L"read", {lock_file}), DWORD(ERROR_SHARING_VIOLATION));
-    }
+    const fs::path lock_file = dir.path() / "update.lock";
+    std::optional<Result<UpdateLock>> held = UpdateLock::acquire(lock_file);
+    ASSERT_TRUE(*held) << held->error();
+    EXPECT_EQ(test::run_share_probe(L"lock", {lock_file}), 1u);
+    EXPECT_EQ(test::run_share_probe(L"read", {lock_file}), DWORD(ERROR_SHARING_VIOLATION));
+    held.reset(); // releases the lock
     EXPECT_EQ(test::run_share_probe(L"lock", {lock_file}), 0u);
 }
 
