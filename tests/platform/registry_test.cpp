@@ -1,6 +1,6 @@
 #include "platform/files.hpp"
 #include "platform/registry.hpp"
-#include "registry_fixture.hpp"
+#include "support/registry_store.hpp"
 #include "support/system_error_texts.hpp"
 #include "support/temp_dir.hpp"
 
@@ -9,9 +9,13 @@
 namespace torvane::platform {
 namespace {
 
+constexpr char game_key[] = "SOFTWARE\\Quenby\\Ornhald2\\Config";
 constexpr char test_key[] = "SOFTWARE\\Torvane\\Tests\\Registry";
 
-using RegistryStore = test::RegistryStoreTest;
+class RegistryStore : public test::RegistryStoreTest {
+protected:
+    RegistryKey open_key() const { return RegistryStoreTest::open_key(game_key); }
+};
 
 TEST_F(RegistryStore, ValuesKeepTheirTypeAndBytesAcrossKeys)
 {
@@ -143,11 +147,11 @@ TEST_F(RegistryStore, OpenFailsWhenTheStoreCannotBeMade)
 {
     auto blocker = dir.write("blocker", "a file where a folder must go");
     set_registry_root(blocker / "registry");
-    auto key = RegistryKey::create_current_user(test::game_registry_key);
+    auto key = RegistryKey::create_current_user(game_key);
     ASSERT_FALSE(key);
     EXPECT_NE(key.error().find(test::system_error_texts().file_in_the_way), std::string::npos) << key.error();
 
-    set_registry_root(dir.path() / "registry");
+    set_registry_root(dir.path() / "store");
     for (const char* bad : {"", "a\\\\b"})
         EXPECT_FALSE(RegistryKey::create_current_user(bad)) << bad;
 }

@@ -1,8 +1,8 @@
 // The registry store of Linux's own: one file per key under the configuration folder.
-#include "../registry_fixture.hpp"
 #include "platform/files.hpp"
 #include "platform/registry.hpp"
 #include "support/file_shapes.hpp"
+#include "support/registry_store.hpp"
 #include "support/temp_dir.hpp"
 
 #include <gtest/gtest.h>
@@ -13,9 +13,12 @@
 namespace torvane::platform {
 namespace {
 
+constexpr char game_key[] = "SOFTWARE\\Quenby\\Ornhald2\\Config";
+
 class RegistryKeyFile : public test::RegistryStoreTest {
 protected:
-    fs::path key_file() const { return dir.path() / "registry" / "software" / "quenby" / "ornhald2" / "config.key"; }
+    fs::path key_file() const { return dir.path() / "store" / "software" / "quenby" / "ornhald2" / "config.key"; }
+    RegistryKey open_key() const { return RegistryStoreTest::open_key(game_key); }
 };
 
 TEST_F(RegistryKeyFile, OpeningCreatesTheKeyFileAndLeavesAnExistingOneAlone)
@@ -73,7 +76,7 @@ TEST_F(RegistryKeyFile, DamagedFileReadsEmptyAndSurvivesUntilAWriteSucceeds)
     };
     for (const auto& c : cases) {
         ASSERT_TRUE(write_file(key_file(), c.bytes));
-        auto reopened = RegistryKey::create_current_user(test::game_registry_key);
+        auto reopened = RegistryKey::create_current_user(game_key);
         ASSERT_TRUE(reopened) << c.label;
         EXPECT_FALSE(reopened->query("WindowMode")) << c.label;
         refuse_registry_write("RenderState");

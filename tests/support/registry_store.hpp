@@ -1,4 +1,4 @@
-// A registry store of the test's own, in a temporary folder (set_registry_root): on Linux the
+// A registry store of the test's own, in its temporary folder (set_registry_root): on Linux the
 // folder of key files, on Windows keys below one named after the folder. Refusals are lifted and
 // the default store is back after each test.
 #pragma once
@@ -8,21 +8,22 @@
 
 #include <gtest/gtest.h>
 
-namespace torvane::test {
+#include <string_view>
 
-constexpr const char game_registry_key[] = "SOFTWARE\\Quenby\\Ornhald2\\Config";
+namespace torvane::test {
 
 class RegistryStoreTest : public ::testing::Test {
 protected:
-    void SetUp() override { platform::set_registry_root(dir.path() / "registry"); }
+    void SetUp() override { platform::set_registry_root(dir.path() / "store"); }
     void TearDown() override
     {
         platform::clear_registry_refusals();
         platform::set_registry_root({});
     }
-    platform::RegistryKey open_key() const
+    // Opens (creating) a key of the store; a failure fails the test.
+    platform::RegistryKey open_key(std::string_view sub_key) const
     {
-        auto key = platform::RegistryKey::create_current_user(game_registry_key);
+        auto key = platform::RegistryKey::create_current_user(sub_key);
         if (!key)
             ADD_FAILURE() << key.error();
         return std::move(*key);
