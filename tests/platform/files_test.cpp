@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <future>
+#include <vector>
 
 namespace torvane::platform {
 namespace {
@@ -122,15 +123,24 @@ TEST(FileNameKey, EqualOnlyWhereTheFileSystemSeesOneName)
     EXPECT_NE(file_name_key(lower), file_name_key(dir.path() / "a.bin.1.part"));
 }
 
-TEST(WholeFiles, WriteFileNeverWritesThroughAHardLinkAtItsName)
+TEST(WholeFiles, WriteFileNeverWritesThroughALinkAtItsName)
 {
-    test::TempDir dir;
-    auto outside = dir.write("outside", "kept");
-    std::filesystem::create_hard_link(outside, dir.path() / "report.txt");
-    ASSERT_TRUE(write_file(dir.path() / "report.txt", "novo"));
-    EXPECT_EQ(dir.read("report.txt"), "novo");
-    EXPECT_FALSE(std::filesystem::is_symlink(dir.path() / "report.txt"));
-    EXPECT_EQ(dir.read("outside"), "kept");
+    std::vector<bool> hard_links = {true};
+    if (test::symbolic_links_for_anyone())
+        hard_links.push_back(false);
+    for (bool hard : hard_links) {
+        SCOPED_TRACE(hard ? "hard link" : "symbolic link");
+        test::TempDir dir;
+        auto outside = dir.write("outside", "kept");
+        if (hard)
+            std::filesystem::create_hard_link(outside, dir.path() / "report.txt");
+        else
+            std::filesystem::create_symlink(outside, dir.path() / "report.txt");
+        ASSERT_TRUE(write_file(dir.path() / "report.txt", "novo"));
+        EXPECT_EQ(dir.read("report.txt"), "novo");
+        EXPECT_FALSE(std::filesystem::is_symlink(dir.path() / "report.txt"));
+        EXPECT_EQ(dir.read("outside"), "kept");
+    }
 }
 
 TEST(WholeFiles, WriteReadAndReplace)

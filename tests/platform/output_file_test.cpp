@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace torvane::platform {
 namespace {
 
@@ -30,7 +32,7 @@ TEST(OutputFile, ReplaceRemovesWhatIsAtThePathFirst)
         // Puts something under the name "part" and yields the file that must stay untouched.
         std::filesystem::path (*plant)(const test::TempDir& dir);
     };
-    const Case cases[] = {
+    std::vector<Case> cases = {
         {"nothing there", [](const test::TempDir&) { return std::filesystem::path(); }},
         {"an older file",
          [](const test::TempDir& dir) {
@@ -44,6 +46,17 @@ TEST(OutputFile, ReplaceRemovesWhatIsAtThePathFirst)
              return target;
          }},
     };
+    if (test::symbolic_links_for_anyone()) {
+        cases.push_back({"a symbolic link", [](const test::TempDir& dir) {
+                             auto target = dir.write("target", "kept");
+                             std::filesystem::create_symlink(target, dir.path() / "part");
+                             return target;
+                         }});
+        cases.push_back({"a dangling symbolic link", [](const test::TempDir& dir) {
+                             std::filesystem::create_symlink(dir.path() / "nowhere", dir.path() / "part");
+                             return std::filesystem::path();
+                         }});
+    }
     for (ExistingFile existing : {ExistingFile::Replace, ExistingFile::ReplaceOrRewrite}) {
         for (const Case& c : cases) {
             SCOPED_TRACE(c.label);
@@ -59,6 +72,7 @@ TEST(OutputFile, ReplaceRemovesWhatIsAtThePathFirst)
                 EXPECT_EQ(dir.read(untouched.filename()), "kept");
                 EXPECT_EQ(file_info(untouched, FollowLinks::No)->link_count, 1u);
             }
+            EXPECT_FALSE(std::filesystem::exists(dir.path() / "nowhere"));
         }
     }
 }

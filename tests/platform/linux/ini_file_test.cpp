@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+
 namespace torvane::platform {
 namespace {
 
@@ -26,28 +29,27 @@ TEST(IniFile, AFileThatIsNoPlainFileOrTooLargeGivesTheDefault)
 // endings included (the Windows profile functions rewrite them).
 TEST(IniFile, WritesInPlaceAndKeepsEachOtherLineByteForByte)
 {
-    struct Case {
-        const char* label;
-        std::string before;
-        std::string after;
-    };
-    const Case cases[] = {
-        {"value replaced, comments and other sections kept",
-         "; opções do jogo\n[Video]\nLimit=1\n\n[fps]\n  limit = 60 \nOther=2\n",
+    // What the file holds before, and after Limit is set to 360.
+    const std::pair<std::string, std::string> writes[] = {
+        // the value replaced, comments and other sections kept
+        {"; opções do jogo\n[Video]\nLimit=1\n\n[fps]\n  limit = 60 \nOther=2\n",
          "; opções do jogo\n[Video]\nLimit=1\n\n[fps]\n  limit=360\nOther=2\n"},
-        {"key added after the section's last line", "[FPS]\r\nOther=1\r\n\r\n[Next]\r\nA=1\r\n",
-         "[FPS]\r\nOther=1\r\nLimit=360\r\n\r\n[Next]\r\nA=1\r\n"},
-        {"key added to an empty section", "[FPS]\n[Next]\n", "[FPS]\nLimit=360\n[Next]\n"},
-        {"last line without ending", "[FPS]\nLimit=30", "[FPS]\nLimit=360\n"},
-        {"comment is not the key", "[FPS]\n;Limit=30\n", "[FPS]\n;Limit=30\nLimit=360\n"},
+        // the key added after the section's last line
+        {"[FPS]\r\nOther=1\r\n\r\n[Next]\r\nA=1\r\n", "[FPS]\r\nOther=1\r\nLimit=360\r\n\r\n[Next]\r\nA=1\r\n"},
+        // the key added to an empty section
+        {"[FPS]\n[Next]\n", "[FPS]\nLimit=360\n[Next]\n"},
+        // a last line without ending
+        {"[FPS]\nLimit=30", "[FPS]\nLimit=360\n"},
+        // a comment is not the key
+        {"[FPS]\n;Limit=30\n", "[FPS]\n;Limit=30\nLimit=360\n"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [before, after] : writes) {
+        SCOPED_TRACE(before);
         test::TempDir dir;
-        fs::path file = dir.path() / "config.ini";
-        ASSERT_TRUE(write_file(file, c.before));
-        ASSERT_TRUE(ini_write_string(file, "FPS", "Limit", "360")) << c.label;
-        EXPECT_EQ(*read_file(file, document_read_limit), c.after) << c.label;
-        EXPECT_EQ(ini_read_int(file, "FPS", "Limit", 0), 360) << c.label;
+        const fs::path file = dir.write("config.ini", before);
+        ASSERT_TRUE(ini_write_string(file, "FPS", "Limit", "360"));
+        EXPECT_EQ(*read_file(file, document_read_limit), after);
+        EXPECT_EQ(ini_read_int(file, "FPS", "Limit", 0), 360);
     }
 }
 

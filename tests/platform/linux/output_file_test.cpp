@@ -1,5 +1,5 @@
-// The output file cases of Linux's own: symbolic links, folders that refuse changes, permission
-// bits.
+// The output file cases of Linux's own: links planted at the name, folders that refuse changes,
+// permission bits.
 #include "platform/output_file.hpp"
 
 #include "platform/files.hpp"
@@ -15,46 +15,6 @@
 
 namespace torvane::platform {
 namespace {
-
-TEST(OutputFile, ReplaceRemovesALinkAtThePathWithoutFollowingIt)
-{
-    struct Case {
-        const char* label;
-        // Puts something under the name "part" and yields the file that must stay untouched.
-        std::filesystem::path (*plant)(const test::TempDir& dir);
-    };
-    const Case cases[] = {
-        {"a symbolic link",
-         [](const test::TempDir& dir) {
-             auto target = dir.write("target", "kept");
-             std::filesystem::create_symlink(target, dir.path() / "part");
-             return target;
-         }},
-        {"a dangling symbolic link",
-         [](const test::TempDir& dir) {
-             std::filesystem::create_symlink(dir.path() / "nowhere", dir.path() / "part");
-             return std::filesystem::path();
-         }},
-    };
-    for (ExistingFile existing : {ExistingFile::Replace, ExistingFile::ReplaceOrRewrite}) {
-        for (const Case& c : cases) {
-            SCOPED_TRACE(c.label);
-            test::TempDir dir;
-            auto untouched = c.plant(dir);
-            auto file = OutputFile::create(dir.path() / "part", existing);
-            ASSERT_TRUE(file) << file.error();
-            ASSERT_TRUE(file->write("new"));
-            ASSERT_TRUE(file->sync_and_close());
-            EXPECT_FALSE(std::filesystem::is_symlink(dir.path() / "part"));
-            EXPECT_EQ(dir.read("part"), "new");
-            if (!untouched.empty()) {
-                EXPECT_EQ(dir.read(untouched.filename()), "kept");
-                EXPECT_EQ(file_info(untouched, FollowLinks::No)->link_count, 1u);
-            }
-            EXPECT_FALSE(std::filesystem::exists(dir.path() / "nowhere"));
-        }
-    }
-}
 
 // Makes a folder take no new, removed or renamed entries while it lives: the immutable attribute
 // for root (whom permissions do not stop), the folder's write permission taken away otherwise.
