@@ -147,14 +147,6 @@ Result<FileInfo> file_info(const fs::path& path, FollowLinks follow)
     return info;
 }
 
-bool same_file(const fs::path& a, const fs::path& b)
-{
-    auto first = file_info(a, FollowLinks::Yes);
-    auto second = file_info(b, FollowLinks::Yes);
-    return first && second && first->kind != FileKind::Missing && second->kind != FileKind::Missing
-           && first->device == second->device && first->inode == second->inode;
-}
-
 Result<std::string> read_file(const fs::path& path, std::uint64_t max_size, FollowLinks follow)
 {
     // Shared for reading, writing and deletion like any reader; a link at the path is opened
