@@ -106,11 +106,14 @@ TEST(WindowsFiles, AtomicWritesReplaceWholeAndSweepOnlyDeadProcessesTemporaries)
     std::string own = "list.json.tmp-" + std::to_string(::GetCurrentProcessId()) + "-77";
     // 999999 is no process: Windows process ids are multiples of four.
     fs::path stale = dir.write("list.json.tmp-999999-3", "left by a crash");
+    // Windows takes the name in capitals for the same name.
+    fs::path stale_in_capitals = dir.write("LIST.JSON.tmp-999999-4", "left by a crash");
     fs::path mine = dir.write(own, "in use");
     fs::path unrelated = dir.write("other.json.tmp-999999-3", "another file's");
     ASSERT_TRUE(write_file_atomic(target, "new contents"));
     EXPECT_EQ(*read_file(target, platform::document_read_limit), "new contents");
     EXPECT_EQ(file_info(stale, FollowLinks::No)->kind, FileKind::Missing);
+    EXPECT_EQ(file_info(stale_in_capitals, FollowLinks::No)->kind, FileKind::Missing);
     EXPECT_EQ(file_info(mine, FollowLinks::No)->kind, FileKind::Regular);
     EXPECT_EQ(file_info(unrelated, FollowLinks::No)->kind, FileKind::Regular);
     std::size_t entries = 0;
