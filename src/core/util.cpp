@@ -34,16 +34,6 @@ fs::path exe_dir_of(const fs::path& exe)
 
 fs::path exe_dir() { return exe_dir_of(current_exe_or_default()); }
 
-std::vector<char16_t> to_wide(std::string_view utf8)
-{
-    std::u16string units = platform::utf16_units(utf8);
-    std::vector<char16_t> wide;
-    wide.reserve(units.size() + 1);
-    wide.assign(units.begin(), units.end());
-    wide.push_back(0);
-    return wide;
-}
-
 namespace {
 
 // An optional "+" or "-" followed by at least one digit and nothing else.

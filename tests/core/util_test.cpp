@@ -106,24 +106,6 @@ TEST(FormatSpeed, UsesKilobytesBelowOneMebibyteAndADecimalComma)
         EXPECT_EQ(format_speed(c.rate), c.expected) << c.rate;
 }
 
-TEST(ToWide, EncodesUtf16WithOneTerminatingZero)
-{
-    struct Case {
-        const char* utf8;
-        std::vector<char16_t> expected;
-    };
-    const Case cases[] = {
-        {"", {0}},
-        {"Global\\Lock", {'G', 'l', 'o', 'b', 'a', 'l', '\\', 'L', 'o', 'c', 'k', 0}},
-        {"ação", {'a', 0xE7, 0xE3, 'o', 0}},
-        {"\xE2\x82\xAC", {0x20AC, 0}},
-        {"\xF0\x9F\x8E\xAE", {0xD83C, 0xDFAE, 0}}, // above U+FFFF: a surrogate pair
-        {"a\xFF" "b", {'a', 0xFFFD, 'b', 0}},      // malformed bytes
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(to_wide(c.utf8), c.expected) << c.utf8;
-}
-
 TEST(Utf8Lossy, ReplacesEachMalformedSequence)
 {
     struct Case {

@@ -26,6 +26,27 @@ TEST(Utf8Lossy, ReplacesEachInvalidSequence)
         EXPECT_EQ(utf8_lossy(c.bytes), c.text) << c.label;
 }
 
+TEST(ToWide, EncodesUtf16WithOneTerminatingZero)
+{
+    struct Case {
+        const char* utf8;
+        std::u16string expected;
+    };
+    const Case cases[] = {
+        {"", u""},
+        {"Global\\Lock", u"Global\\Lock"},
+        {"ação", {'a', 0xE7, 0xE3, 'o'}},
+        {"\xE2\x82\xAC", {0x20AC}},
+        {"\xF0\x9F\x8E\xAE", {0xD83C, 0xDFAE}}, // above U+FFFF: a surrogate pair
+        {"a\xFF" "b", {'a', 0xFFFD, 'b'}},      // malformed bytes
+    };
+    for (const Case& c : cases) {
+        const WideString wide = to_wide(c.utf8);
+        EXPECT_EQ(std::u16string(wide.begin(), wide.end()), c.expected) << c.utf8;
+        EXPECT_EQ(wide.c_str()[wide.size()], 0) << c.utf8;
+    }
+}
+
 TEST(UnicodeWhiteSpace, TrimsEveryKindAtBothEnds)
 {
     EXPECT_EQ(trim_unicode_white_space(" \t\u00A0\u3000 7 \u2028\r\n"), "7");

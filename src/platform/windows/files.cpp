@@ -8,27 +8,6 @@
 
 namespace torvane::platform {
 
-std::wstring wide_from_utf8(std::string_view utf8)
-{
-    std::u16string units = utf16_units(utf8);
-    return std::wstring(units.begin(), units.end());
-}
-
-std::string utf8_from_wide(std::wstring_view wide)
-{
-    std::string out;
-    for (std::size_t i = 0; i < wide.size(); ++i) {
-        auto unit = static_cast<char32_t>(wide[i]);
-        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 && wide[i + 1] <= 0xDFFF) {
-            append_utf8(out, 0x10000 + ((unit - 0xD800) << 10) + (static_cast<char32_t>(wide[i + 1]) - 0xDC00));
-            ++i;
-        } else {
-            append_utf8(out, unit >= 0xD800 && unit <= 0xDFFF ? replacement_character : unit);
-        }
-    }
-    return out;
-}
-
 Status write_all(HANDLE handle, std::string_view bytes)
 {
     while (!bytes.empty()) {

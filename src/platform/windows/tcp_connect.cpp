@@ -74,7 +74,7 @@ Result<std::vector<SocketAddress>> resolve_tcp_addresses(std::string_view host, 
         return std::vector {socket_address(v6)};
     }
 
-    const std::wstring wide_name = wide_from_utf8(host);
+    const std::wstring wide_name = to_wide(host);
     const std::wstring service = std::to_wstring(port);
     ADDRINFOW hints {};
     hints.ai_family = AF_UNSPEC;
