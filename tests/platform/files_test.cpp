@@ -77,6 +77,8 @@ TEST(SameFile, ComparesIdentityNotNames)
     dir.write("Launcher", "a");
     std::filesystem::create_hard_link(launcher, dir.path() / "hard");
     std::filesystem::create_symlink(launcher, dir.path() / "soft");
+    std::filesystem::create_directory(dir.path() / "pasta");
+    std::filesystem::create_directory_symlink(dir.path(), dir.path() / "atalho");
     struct Case {
         std::filesystem::path other;
         bool same;
@@ -86,6 +88,8 @@ TEST(SameFile, ComparesIdentityNotNames)
         {dir.path() / "." / "launcher", true},
         {dir.path() / "hard", true},
         {dir.path() / "soft", true},
+        {dir.path() / "pasta" / ".." / "launcher", true},
+        {dir.path() / "atalho" / "launcher", true}, // through a link to its folder
         {dir.path() / "Launcher", false},
         {dir.path() / "missing", false},
     };

@@ -1,6 +1,7 @@
 #include "platform/clock.hpp"
 #include "platform/files.hpp"
 #include "platform/path_text.hpp"
+#include "support/folder_links.hpp"
 #include "test_folder.hpp"
 
 #include <gtest/gtest.h>
@@ -74,6 +75,22 @@ TEST(WindowsFiles, HardLinksShareOneIdentityAndCount)
     EXPECT_FALSE(same_file(file, dir.path() / "missing"));
     ASSERT_TRUE(remove_file(link));
     EXPECT_EQ(file_info(file, FollowLinks::No)->link_count, 1u);
+}
+
+// One file whatever the path's spelling: the extended-length prefix, "..", a link to a folder on
+// the way.
+TEST(WindowsFiles, SameFileWhateverThePathsSpelling)
+{
+    test::TestFolder dir;
+    ASSERT_TRUE(create_folders(dir.path() / "Jogo" / "Data"));
+    fs::path file = dir.write("Jogo\\Data\\Main.exe", "x");
+    fs::path prefixed = L"\\\\?\\";
+    prefixed += file.native();
+    EXPECT_TRUE(same_file(prefixed, file)) << prefixed;
+    EXPECT_TRUE(same_file(dir.path() / "Jogo" / "Outra" / ".." / "Data" / "Main.exe", file));
+    ASSERT_TRUE(test::make_folder_link(dir.path() / "Jogo", dir.path() / "atalho"));
+    EXPECT_TRUE(same_file(dir.path() / "atalho" / "Data" / "Main.exe", file));
+    EXPECT_FALSE(same_file(dir.write("Jogo\\Data\\Outro.exe", "x"), file));
 }
 
 TEST(WindowsFiles, ReplacingRenameAndRemovalAlsoOverReadOnlyFiles)
