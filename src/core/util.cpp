@@ -2,9 +2,7 @@
 
 #include "core/utf8.hpp"
 #include "platform/case_mapping.hpp"
-#include "platform/final_path.hpp"
 #include "platform/files.hpp"
-#include "platform/path_text.hpp"
 #include "platform/unicode.hpp"
 
 #include <algorithm>
@@ -296,16 +294,6 @@ std::string lowercase_text(std::string_view utf8)
         }
     }
     return out;
-}
-
-std::string canonical_path_key(const fs::path& path)
-{
-    // The final path of the opened file (GetFinalPathNameByHandleW, realpath on Linux); the path
-    // as given when it cannot be opened.
-    auto resolved = platform::final_path(path);
-    std::string text = platform::path_utf8(resolved ? *resolved : path);
-    std::replace(text.begin(), text.end(), '/', '\\');
-    return lowercase_text(text);
 }
 
 } // namespace torvane

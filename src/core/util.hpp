@@ -1,5 +1,5 @@
 // Small helpers shared by the subsystems: where the launcher lives, the opening date-time and
-// decimal number readers, the transfer-rate text and path identity keys.
+// decimal number readers, the transfer-rate text and full Unicode lower-casing.
 #pragma once
 
 #include <cstdint>
@@ -45,10 +45,5 @@ std::string format_speed(double bytes_per_second);
 
 // Full Unicode lower-casing of UTF-8 text (malformed sequences become U+FFFD).
 std::string lowercase_text(std::string_view utf8);
-
-// Identity key of a path: the final absolute path of the existing file (platform::final_path, on
-// Windows with its "\\?\" prefix; the path unchanged when it cannot be resolved), with "/" turned
-// into "\" and lower-cased. Equal keys mean the same file.
-std::string canonical_path_key(const fs::path& path);
 
 } // namespace torvane
