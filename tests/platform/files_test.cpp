@@ -77,6 +77,8 @@ TEST(SameFile, ComparesIdentityNotNames)
     dir.write("Launcher", "a");
     std::filesystem::create_hard_link(launcher, dir.path() / "hard");
     std::filesystem::create_symlink(launcher, dir.path() / "soft");
+    std::filesystem::create_directory(dir.path() / "pasta");
+    std::filesystem::create_directory_symlink(dir.path(), dir.path() / "atalho");
     struct Case {
         std::filesystem::path other;
         bool same;
@@ -86,6 +88,8 @@ TEST(SameFile, ComparesIdentityNotNames)
         {dir.path() / "." / "launcher", true},
         {dir.path() / "hard", true},
         {dir.path() / "soft", true},
+        {dir.path() / "pasta" / ".." / "launcher", true},
+        {dir.path() / "atalho" / "launcher", true}, // through a link to its folder
         {dir.path() / "Launcher", false},
         {dir.path() / "missing", false},
     };
@@ -249,6 +253,7 @@ TEST(WholeFiles, AtomicWriteRemovesStaleTemporariesOfItsFileOnly)
         {"doc.txt.tmp-1-0", false},          // a running process's
         {"doc.txt.tmp-" + own + "-99999", false}, // this process's own threads may be writing it
         {"other.txt.tmp-999999999-0", false}, // another file's
+        {"DOC.TXT.tmp-999999999-0", false},   // so is this one: Linux names differ in letter case
         {"doc.txt.tmp-999999999-", false},   // not of the launcher's naming
         {"doc.txt.tmp-abc-0", false},
         {"doc.txt.bak", false},

@@ -199,6 +199,33 @@ TEST(OutputFile, RefuseCreatesOnlyWhereNothingIs)
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "nowhere"));
 }
 
+// What a retry needs: a taken name (whatever takes it) is none, any other failure its text.
+TEST(OutputFile, CreateNewTellsATakenNameFromAFailure)
+{
+    test::TempDir dir;
+    auto target = dir.write("target", "kept");
+    std::filesystem::create_symlink(target, dir.path() / "link");
+    std::filesystem::create_symlink(dir.path() / "nowhere", dir.path() / "dangling");
+    std::filesystem::create_directory(dir.path() / "folder");
+    for (const char* name : {"target", "link", "dangling", "folder"}) {
+        auto taken = OutputFile::create_new(dir.path() / name);
+        ASSERT_TRUE(taken) << name << ": " << taken.error();
+        EXPECT_FALSE(taken->has_value()) << name;
+    }
+    EXPECT_EQ(dir.read("target"), "kept");
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "nowhere"));
+
+    auto missing = OutputFile::create_new(dir.path() / "missing" / "new");
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error(), os_error_text(ENOENT));
+
+    auto file = OutputFile::create_new(dir.path() / "new");
+    ASSERT_TRUE(file && file->has_value());
+    ASSERT_TRUE((*file)->write("new"));
+    ASSERT_TRUE((*file)->sync_and_close());
+    EXPECT_EQ(dir.read("new"), "new");
+}
+
 TEST(OutputFile, TakesThePermissionBitsOfAModel)
 {
     test::TempDir dir;

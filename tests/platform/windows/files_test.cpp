@@ -1,6 +1,7 @@
 #include "platform/clock.hpp"
 #include "platform/files.hpp"
 #include "platform/path_text.hpp"
+#include "support/folder_links.hpp"
 #include "test_folder.hpp"
 
 #include <gtest/gtest.h>
@@ -76,6 +77,22 @@ TEST(WindowsFiles, HardLinksShareOneIdentityAndCount)
     EXPECT_EQ(file_info(file, FollowLinks::No)->link_count, 1u);
 }
 
+// One file whatever the path's spelling: the extended-length prefix, "..", a link to a folder on
+// the way.
+TEST(WindowsFiles, SameFileWhateverThePathsSpelling)
+{
+    test::TestFolder dir;
+    ASSERT_TRUE(create_folders(dir.path() / "Jogo" / "Data"));
+    fs::path file = dir.write("Jogo\\Data\\Main.exe", "x");
+    fs::path prefixed = L"\\\\?\\";
+    prefixed += file.native();
+    EXPECT_TRUE(same_file(prefixed, file)) << prefixed;
+    EXPECT_TRUE(same_file(dir.path() / "Jogo" / "Outra" / ".." / "Data" / "Main.exe", file));
+    ASSERT_TRUE(test::make_folder_link(dir.path() / "Jogo", dir.path() / "atalho"));
+    EXPECT_TRUE(same_file(dir.path() / "atalho" / "Data" / "Main.exe", file));
+    EXPECT_FALSE(same_file(dir.write("Jogo\\Data\\Outro.exe", "x"), file));
+}
+
 TEST(WindowsFiles, ReplacingRenameAndRemovalAlsoOverReadOnlyFiles)
 {
     test::TestFolder dir;
@@ -106,11 +123,14 @@ TEST(WindowsFiles, AtomicWritesReplaceWholeAndSweepOnlyDeadProcessesTemporaries)
     std::string own = "list.json.tmp-" + std::to_string(::GetCurrentProcessId()) + "-77";
     // 999999 is no process: Windows process ids are multiples of four.
     fs::path stale = dir.write("list.json.tmp-999999-3", "left by a crash");
+    // Windows takes the name in capitals for the same name.
+    fs::path stale_in_capitals = dir.write("LIST.JSON.tmp-999999-4", "left by a crash");
     fs::path mine = dir.write(own, "in use");
     fs::path unrelated = dir.write("other.json.tmp-999999-3", "another file's");
     ASSERT_TRUE(write_file_atomic(target, "new contents"));
     EXPECT_EQ(*read_file(target, platform::document_read_limit), "new contents");
     EXPECT_EQ(file_info(stale, FollowLinks::No)->kind, FileKind::Missing);
+    EXPECT_EQ(file_info(stale_in_capitals, FollowLinks::No)->kind, FileKind::Missing);
     EXPECT_EQ(file_info(mine, FollowLinks::No)->kind, FileKind::Regular);
     EXPECT_EQ(file_info(unrelated, FollowLinks::No)->kind, FileKind::Regular);
     std::size_t entries = 0;

@@ -106,6 +106,31 @@ TEST(WindowsOutputFile, NewFilesFoldersAndClosedFiles)
     EXPECT_EQ(file_info(folder, FollowLinks::No)->kind, FileKind::Directory);
 }
 
+// What a retry needs: a taken name (a file, a hard link, a folder) is none, any other failure its
+// text.
+TEST(WindowsOutputFile, CreateNewTellsATakenNameFromAFailure)
+{
+    test::TestFolder dir;
+    fs::path target = dir.write("target", "kept");
+    fs::path link = dir.path() / "link";
+    ASSERT_TRUE(::CreateHardLinkW(link.c_str(), target.c_str(), nullptr));
+    ASSERT_TRUE(create_folders(dir.path() / "folder"));
+    for (const fs::path& path : {target, link, dir.path() / "folder"}) {
+        auto taken = OutputFile::create_new(path);
+        ASSERT_TRUE(taken) << path << ": " << taken.error();
+        EXPECT_FALSE(taken->has_value()) << path;
+    }
+    EXPECT_EQ(*read_file(target, platform::document_read_limit), "kept");
+
+    auto missing = OutputFile::create_new(dir.path() / "missing" / "new");
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error(), os_error_text(ERROR_PATH_NOT_FOUND));
+
+    auto file = OutputFile::create_new(dir.path() / "new");
+    ASSERT_TRUE(file && file->has_value());
+    EXPECT_EQ(file_info(dir.path() / "new", FollowLinks::No)->kind, FileKind::Regular);
+}
+
 TEST(WindowsOutputFile, CopyToNewFileNeverWritesThroughAHardLink)
 {
     test::TestFolder dir;
