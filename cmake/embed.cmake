@@ -3,7 +3,8 @@
 # The bytes come in through the assembler's .incbin, so large files cost no generated source.
 function(torvane_embed target symbol file)
   get_filename_component(abs "${file}" ABSOLUTE)
-  set(asm "${CMAKE_BINARY_DIR}/embedded/${symbol}.S")
+  # One folder per target: two targets may embed different files under the same symbol.
+  set(asm "${CMAKE_BINARY_DIR}/embedded/${target}/${symbol}.S")
   set(label "${symbol}")
   if(WIN32)
     # PE/COFF: a read-only data section; no ELF stack note. 32-bit Windows objects spell a C

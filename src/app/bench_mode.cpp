@@ -103,7 +103,7 @@ int run_bench(const fs::path& base_dir, const fs::path& report, float scale)
     const double init_ms = milliseconds_since(t0);
     show_configured_screen(ui, config);
 
-    set_status(ui, "Cliente atualizado.", 100, 100, "-", true, true, std::string());
+    set_status(ui, {.label = "Cliente atualizado.", .thin_bar_percent = 100, .main_bar_percent = 100, .detail = "-", .rate = ""});
     ui.play_enabled = true;
     ui.play_label = "cliente pronto";
     ui.texts_dirty = true;

@@ -59,7 +59,8 @@ int run_capture(const fs::path& base_dir, const fs::path& image, float scale, bo
     ui.windowed_on = true;
     retarget_tween(ui.window_mode_tween, 1.0f, ui.clock);
     ui.texts_dirty = true;
-    set_status(ui, "Verificando arquivos...", 51, 92, "Data/Local/Por/Text_Por.bmd", true, true, std::string());
+    set_status(ui, {.label = "Verificando arquivos...", .thin_bar_percent = 51, .main_bar_percent = 92,
+                       .detail = "Data/Local/Por/Text_Por.bmd", .rate = ""});
     ui.play_enabled = true;
     ui.play_label = "tudo pronto";
     ui.texts_dirty = true;

@@ -4,6 +4,8 @@
 #include "core/util.hpp"
 #include "platform/clock.hpp"
 #include "platform/files.hpp"
+#include "platform/final_path.hpp"
+#include "platform/folder_walk.hpp"
 #include "platform/message_box.hpp"
 #include "platform/path_text.hpp"
 #include "platform/unicode.hpp"
@@ -40,11 +42,13 @@ bool ends_with_ignoring_ascii_case(std::string_view text, std::string_view suffi
 }
 
 // One found file: its path below the folder as the manifest writes it with '\' separators, the
-// same with the platform's own separators, and its full path.
+// same with '/' separators as the system gives the names, its full path (on Windows with the
+// final path's "\\?\" prefix), the same without that prefix for messages, and its sort key.
 struct GeneratorFile {
     std::string relative_path;
     std::string native_relative_path;
     fs::path full_path;
+    fs::path shown_path;
     std::string sort_key;
 };
 
@@ -67,32 +71,41 @@ CivilDate civil_from_days(std::int64_t days)
     return {static_cast<std::int64_t>(year_of_era) + era * 400 + (month <= 2 ? 1 : 0), month, day};
 }
 
+// The path's native text with every leading "\\?\" removed, the prefix of the final path on
+// Windows (never there on Linux).
+fs::path::string_type without_extended_prefix(fs::path::string_type text)
+{
+    const fs::path::string_type prefix = fs::path(R"(\\?\)").native();
+    while (text.starts_with(prefix))
+        text.erase(0, prefix.size());
+    return text;
+}
+
 Result<std::vector<GeneratorFile>> find_files(const fs::path& folder)
 {
-    std::error_code error;
-    fs::path root = fs::canonical(folder, error);
-    if (error)
-        return failure(platform::os_error_text(error.value()));
+    const fs::path root = TRY(platform::final_path(folder));
     std::vector<fs::path> found;
     collect_files_recursive(root, found);
 
-    const std::string root_text = platform::generic_path_utf8(root);
+    const fs::path::string_type root_text = without_extended_prefix(root.native());
     std::vector<GeneratorFile> files;
     files.reserve(found.size());
     for (fs::path& path : found) {
-        std::string native = platform::generic_path_utf8(path).substr(root_text.size());
-        native.erase(0, native.find_first_not_of('/'));
+        fs::path::string_type below = without_extended_prefix(path.native()).substr(root_text.size());
+        below.erase(0, below.find_first_not_of(fs::path::preferred_separator));
+        std::string native = platform::generic_path_utf8(fs::path(below));
         std::string relative = native;
         std::replace(relative.begin(), relative.end(), '/', '\\');
         std::string sort_key = lowercase_text(relative);
-        files.push_back({std::move(relative), std::move(native), std::move(path), std::move(sort_key)});
+        fs::path shown = fs::path(root_text) / below;
+        files.push_back({std::move(relative), std::move(native), std::move(path), std::move(shown), std::move(sort_key)});
     }
     std::stable_sort(files.begin(), files.end(),
                      [](const GeneratorFile& a, const GeneratorFile& b) { return a.sort_key < b.sort_key; });
     return files;
 }
 
-void show_result(std::string_view text, platform::MessageBoxIcon icon)
+void show_result(std::string_view text, platform::MessageIcon icon)
 {
     platform::show_message_box("Torvane", text, icon);
 }
@@ -101,31 +114,27 @@ void show_result(std::string_view text, platform::MessageBoxIcon icon)
 
 void collect_files_recursive(const fs::path& folder, std::vector<fs::path>& list)
 {
-    std::error_code error;
-    fs::directory_iterator entries(folder, error);
-    if (error)
-        return;
-    for (auto end = fs::directory_iterator(); entries != end; entries.increment(error)) {
-        if (error)
-            return;
-        fs::path path = entries->path();
-        auto own = platform::file_info(path, platform::FollowLinks::No);
-        auto followed = platform::file_info(path, platform::FollowLinks::Yes);
-        if (!followed || followed->kind == platform::FileKind::Missing)
-            followed = own; // a link whose target cannot be opened stands for itself
-        platform::FileKind kind = followed ? followed->kind : platform::FileKind::Missing;
-        bool link = own && own->kind == platform::FileKind::SymbolicLink;
-        if (kind == platform::FileKind::Directory && !link) {
-            collect_files_recursive(path, list);
-        } else if (kind != platform::FileKind::Other) {
-            // Files, and links to folders: those are listed, not entered, so that the manifest
-            // build refuses them by name instead of leaving their files out without a word.
-            // Pipes, sockets and devices are no game files (and reading a pipe would never end).
-            list.push_back(std::move(path));
+    platform::walk_folder(folder, [&](const platform::WalkEntry& walked) {
+        switch (walked.entry.kind) {
+        case platform::FileKind::Directory:
+            return platform::Descend::Yes;
+        case platform::FileKind::SymbolicLink: {
+            // Listed, never entered: a link to a file is read through; a link to a folder is
+            // refused by name when the manifest is built instead of leaving its files out
+            // without a word. One that leads to a pipe or a device stays out like those.
+            auto target = platform::file_info(walked.path, platform::FollowLinks::Yes);
+            if (!target || target->kind != platform::FileKind::Other)
+                list.push_back(walked.path);
+            return platform::Descend::No;
         }
-        if (error)
-            return;
-    }
+        case platform::FileKind::Other:
+            // Pipes, sockets and devices are no game files (and reading a pipe would never end).
+            return platform::Descend::No;
+        default:
+            list.push_back(walked.path);
+            return platform::Descend::No;
+        }
+    });
 }
 
 std::string manifest_version_text(std::int64_t system_ticks)
@@ -170,10 +179,10 @@ Result<UpdateManifest> build_folder_manifest(const fs::path& folder, std::int64_
             continue;
         // A '\' inside a name would read as a folder separator wherever the manifest is followed.
         if (file.native_relative_path.find('\\') != std::string::npos)
-            return failure("nome de arquivo com barra invertida: " + platform::path_utf8(file.full_path));
+            return failure("nome de arquivo com barra invertida: " + platform::path_utf8(file.shown_path));
         auto info = platform::file_info(file.full_path, platform::FollowLinks::Yes);
         if (info && info->kind == platform::FileKind::Directory)
-            return failure("link para pasta não pode entrar no manifesto: " + platform::path_utf8(file.full_path));
+            return failure("link para pasta não pode entrar no manifesto: " + platform::path_utf8(file.shown_path));
         std::string path = file.relative_path;
         std::replace(path.begin(), path.end(), '\\', '/');
         manifest.files->push_back({
@@ -195,13 +204,13 @@ int generate_manifest(const fs::path& folder, const fs::path& output, bool show)
         if (show)
             show_result(std::to_string(manifest.files->size()) + " arquivos no manifesto:\n"
                             + platform::path_utf8(output),
-                        platform::MessageBoxIcon::Information);
+                        platform::MessageIcon::Information);
         return {};
     }();
     if (written)
         return 0;
     if (show)
-        show_result("Erro ao gerar o manifesto:\n" + written.error(), platform::MessageBoxIcon::Error);
+        show_result("Erro ao gerar o manifesto:\n" + written.error(), platform::MessageIcon::Error);
     return 1;
 }
 

@@ -16,8 +16,10 @@ namespace torvane {
 
 namespace fs = std::filesystem;
 
-// Appends the path of every file below the folder, depth first in listing order. Folders that
-// cannot be listed add nothing; symbolic links are never entered.
+// Appends the path of every file below the folder, depth first in listing order
+// (platform::walk_folder). Folders that cannot be listed add nothing; symbolic links and junctions
+// are never entered but listed like files (a link to a folder then fails the manifest by name);
+// pipes, sockets and devices are left out.
 void collect_files_recursive(const fs::path& folder, std::vector<fs::path>& list);
 
 // The generation time as twelve digits, year, month, day, hour and minute of UTC; a time before

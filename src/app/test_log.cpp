@@ -1,6 +1,7 @@
 #include "app/test_log.hpp"
 
 #include "platform/files.hpp"
+#include "platform/output_file.hpp"
 
 namespace torvane {
 
@@ -17,7 +18,9 @@ std::string join_log_lines(const std::vector<std::string>& lines)
 Status write_test_log(const std::filesystem::path& path, const std::vector<std::string>& lines)
 {
     (void)platform::create_folders(path.parent_path());
-    return platform::write_file(path, join_log_lines(lines));
+    platform::OutputFile log = TRY(platform::OutputFile::create(path, platform::ExistingFile::ReplaceOrRewrite));
+    TRY(log.write(join_log_lines(lines)));
+    return log.close();
 }
 
 } // namespace torvane

@@ -1,8 +1,8 @@
 #include "core/http_agent.hpp"
 
 #include "build_config.hpp"
-#include "platform/files.hpp"
-#include "platform/system_roots.hpp"
+#include "core/receive_rate.hpp"
+#include "platform/server_trust.hpp"
 #include "platform/unicode.hpp"
 
 #include <curl/curl.h>
@@ -86,6 +86,20 @@ std::optional<std::string> resolve_location(const std::string& base, const std::
     return take_curl_string(text);
 }
 
+// The host name of an absolute address, without the brackets of an IPv6 address.
+std::string host_of(const std::string& url)
+{
+    UrlHandle handle(curl_url());
+    char* host = nullptr;
+    if (!handle || curl_url_set(handle.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK
+        || curl_url_get(handle.get(), CURLUPART_HOST, &host, 0) != CURLUE_OK)
+        return {};
+    std::string name = take_curl_string(host);
+    if (name.size() >= 2 && name.front() == '[' && name.back() == ']')
+        name = name.substr(1, name.size() - 2);
+    return name;
+}
+
 // The kind texts callers show; timeouts before the connection stood count as connection failures.
 // Once connected, an unsupported protocol is the server's reply (no status line, another
 // protocol's greeting), not the address's scheme.
@@ -130,6 +144,7 @@ const char* transport_kind_text(CURLcode code, bool connected)
 // One easy handle inside its own multi handle. The multi keeps the connection alive between
 // requests, so a transfer taken from the pool reuses the connection of its last request.
 struct HttpTransfer {
+    HttpAgentState* agent = nullptr; // the agent it belongs to, which outlives it
     CURLM* multi = nullptr;
     CURL* easy = nullptr;
     bool attached = false;
@@ -139,6 +154,10 @@ struct HttpTransfer {
 
     // State of the current request.
     std::string url;
+    std::string host; // the host name of url, which its connection's certificate must name
+    // Set when the system refused the server's certificate for its name: the text of curl's own
+    // host name check, which the error carries in place of OpenSSL's wording.
+    std::optional<std::string> peer_refusal;
     int status = 0;
     bool headers_done = false;
     std::vector<std::pair<std::string, std::string>> headers;
@@ -151,7 +170,16 @@ struct HttpTransfer {
     std::optional<Clock::time_point> last_activity; // none until the connection stands
     char error_buffer[CURL_ERROR_SIZE] = {};
 
-    HttpTransfer() = default;
+    // Bytes received (headers and body) and the time spent waiting for them in pump(), the clock
+    // of the least receiving rate: time the reader spends elsewhere is not the server's.
+    std::uint64_t received = 0;
+    Clock::duration waited {0};
+    ReceiveRateWatch rate_watch;
+    // Set when the connection stood during the last step, with the count at that moment.
+    bool connection_stood = false;
+    std::uint64_t received_at_connection = 0;
+
+    explicit HttpTransfer(Clock::duration read_timeout) : rate_watch(read_timeout, least_receive_bytes_per_second) {}
     HttpTransfer(const HttpTransfer&) = delete;
     HttpTransfer& operator=(const HttpTransfer&) = delete;
     ~HttpTransfer()
@@ -199,6 +227,8 @@ struct HttpTransfer {
         detach();
         idle_socket = CURL_SOCKET_BAD;
         url = address;
+        host = host_of(url);
+        peer_refusal.reset();
         status = 0;
         headers_done = false;
         headers.clear();
@@ -210,6 +240,8 @@ struct HttpTransfer {
         connected = false;
         last_activity.reset();
         error_buffer[0] = 0;
+        rate_watch.stop();
+        connection_stood = false;
         curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
         attached = curl_multi_add_handle(multi, easy) == CURLM_OK;
         if (!attached) {
@@ -224,6 +256,7 @@ struct HttpTransfer {
         std::size_t length = size * count;
         std::string_view line(data, length);
         t.last_activity = Clock::now();
+        t.received += length;
         if (line.starts_with("HTTP/")) {
             // A new header block: an interim 1xx answer or the final response.
             t.headers.clear();
@@ -257,19 +290,28 @@ struct HttpTransfer {
         }
         t.body.append(data, size * count);
         t.last_activity = Clock::now();
+        t.received += size * count;
         return size * count;
     }
 
-    // Called once the connection stands, before each request is sent: the read time-out runs from here.
+    // Called once the connection stands, before each request is sent: the read time-out and the
+    // least receiving rate run from here.
     static int on_connected(void* user, char*, char*, int, int)
     {
         auto& t = *static_cast<HttpTransfer*>(user);
         t.connected = true;
         t.last_activity = Clock::now();
+        t.connection_stood = true;
+        t.received_at_connection = t.received;
         return CURL_PREREQFUNC_OK;
     }
 
-    std::string curl_message() const { return error_buffer[0] ? error_buffer : curl_easy_strerror(result); }
+    std::string curl_message() const
+    {
+        if (peer_refusal)
+            return *peer_refusal;
+        return error_buffer[0] ? error_buffer : curl_easy_strerror(result);
+    }
 
     std::string transport_text(std::string_view kind, std::string_view message) const
     {
@@ -284,18 +326,23 @@ struct HttpTransfer {
 };
 
 namespace {
-X509_STORE* trusted_roots(std::string_view extra_root_pem);
+X509_STORE* trusted_roots(const std::vector<std::string>& extra_roots);
+int verify_with_system(X509_STORE_CTX* context, void* user);
 } // namespace
 
 struct HttpAgentState {
     int connect_seconds = 0;
     std::chrono::seconds read_timeout {0};
-    // The trusted roots (the system's and the extra ones), read once and shared by every
-    // connection: curl would otherwise read and parse its whole bundle for each new connection,
-    // which costs more than the handshake itself. They are read at the first TLS handshake, not
-    // when the agent is made: an agent whose connections all fail (no network, the service down)
-    // never parses the bundle. nullptr once read: no store could be made.
-    std::string extra_roots_pem;
+    // The roots trusted besides the system's (DER), compiled into the program or given.
+    std::vector<std::string> extra_roots;
+    // Where the system judges server chains itself (Windows), its judge, which holds the extra
+    // roots in a store of its own; none where OpenSSL checks them against roots.
+    std::shared_ptr<const platform::ServerChainJudge> chain_judge;
+    // Otherwise the trusted roots (the system's bundle and the extra ones), read once and shared
+    // by every connection: curl would otherwise read and parse its whole bundle for each new
+    // connection, which costs more than the handshake itself. They are read at the first TLS
+    // handshake, not when the agent is made: an agent whose connections all fail (no network,
+    // the service down) never parses the bundle. nullptr once read: no store could be made.
     std::once_flag roots_read;
     X509_STORE* roots = nullptr;
     CURLSH* share = nullptr;
@@ -315,15 +362,23 @@ struct HttpAgentState {
         X509_STORE_free(roots);
     }
 
-    // Hands a new connection's TLS context the agent's roots (one more reference, no copy),
-    // reading them first if no connection has yet. Without a store the handshake is refused.
-    static CURLcode install_roots(CURL*, void* ssl_context, void* user)
+    // Sets up a new connection's TLS context (user: its transfer). Where the system judges
+    // chains, its judge takes the place of OpenSSL's check; otherwise the context gets the
+    // agent's roots (one more reference, no copy), read first if no connection has yet. Without
+    // a store the handshake is refused.
+    static CURLcode prepare_tls(CURL*, void* ssl_context, void* user)
     {
-        auto* self = static_cast<HttpAgentState*>(user);
-        std::call_once(self->roots_read, [self] { self->roots = trusted_roots(self->extra_roots_pem); });
+        auto* transfer = static_cast<HttpTransfer*>(user);
+        auto* context = static_cast<SSL_CTX*>(ssl_context);
+        HttpAgentState* self = transfer->agent;
+        if (self->chain_judge) {
+            SSL_CTX_set_cert_verify_callback(context, &verify_with_system, transfer);
+            return CURLE_OK;
+        }
+        std::call_once(self->roots_read, [self] { self->roots = trusted_roots(self->extra_roots); });
         if (!self->roots)
             return CURLE_SSL_CACERT_BADFILE;
-        SSL_CTX_set1_cert_store(static_cast<SSL_CTX*>(ssl_context), self->roots);
+        SSL_CTX_set1_cert_store(context, self->roots);
         return CURLE_OK;
     }
 
@@ -338,7 +393,8 @@ struct HttpAgentState {
 
     std::unique_ptr<HttpTransfer> make_transfer()
     {
-        auto t = std::make_unique<HttpTransfer>();
+        auto t = std::make_unique<HttpTransfer>(read_timeout);
+        t->agent = this;
         t->multi = curl_multi_init();
         t->easy = curl_easy_init();
         if (!t->multi || !t->easy)
@@ -365,8 +421,8 @@ struct HttpAgentState {
         curl_easy_setopt(e, CURLOPT_PREREQDATA, t.get());
         curl_easy_setopt(e, CURLOPT_CAINFO, nullptr);
         curl_easy_setopt(e, CURLOPT_CAPATH, nullptr);
-        curl_easy_setopt(e, CURLOPT_SSL_CTX_FUNCTION, &HttpAgentState::install_roots);
-        curl_easy_setopt(e, CURLOPT_SSL_CTX_DATA, this);
+        curl_easy_setopt(e, CURLOPT_SSL_CTX_FUNCTION, &HttpAgentState::prepare_tls);
+        curl_easy_setopt(e, CURLOPT_SSL_CTX_DATA, t.get());
         return t;
     }
 
@@ -410,11 +466,16 @@ struct HttpAgentState {
         idle.push_back(std::move(t));
     }
 
-    // Runs the transfer until ready() holds or it ends. Fails with timed_out_text when no byte came
-    // for the read time-out after the connection stood.
+    // Runs the transfer until ready() holds or it ends. Fails with timed_out_text when, after the
+    // connection stood, no byte came for the read time-out, or fewer than
+    // least_receive_bytes_per_second on average over a span of waiting as long as the read time-out.
     template <class Ready>
     Status pump(HttpTransfer& t, Ready ready) const
     {
+        // The slow-rate check runs at least this often while nothing arrives.
+        const auto check_interval = std::clamp<Clock::duration>(read_timeout / 8, std::chrono::milliseconds(10),
+                                                                 std::chrono::milliseconds(1000));
+        auto step_start = Clock::now();
         for (;;) {
             int running = 0;
             CURLMcode code = curl_multi_perform(t.multi, &running);
@@ -427,16 +488,28 @@ struct HttpAgentState {
                     t.result = message->data.result;
                 }
             }
-            if (ready() || t.done)
+            auto now = Clock::now();
+            t.waited += now - step_start;
+            step_start = now;
+            if (t.connection_stood) {
+                t.connection_stood = false;
+                t.rate_watch.restart(t.waited, t.received_at_connection);
+            }
+            if (t.done)
                 return {};
-            auto wait = std::chrono::milliseconds(1000);
+            if (t.rate_watch.too_slow(t.waited, t.received))
+                return failure(timed_out_text);
+            if (ready())
+                return {};
+            Clock::duration wait = check_interval;
             if (t.last_activity) {
                 auto elapsed = Clock::now() - *t.last_activity;
                 if (elapsed >= read_timeout)
                     return failure(timed_out_text);
-                wait = std::min(wait, std::chrono::ceil<std::chrono::milliseconds>(read_timeout - elapsed));
+                wait = std::min<Clock::duration>(wait, read_timeout - elapsed);
             }
-            curl_multi_poll(t.multi, nullptr, 0, static_cast<int>(wait.count()), nullptr);
+            curl_multi_poll(t.multi, nullptr, 0,
+                            static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wait).count()), nullptr);
         }
     }
 };
@@ -470,22 +543,40 @@ bool is_followed_redirect(int status)
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
-// The extra roots must hold at least one certificate; a file that holds none is a broken set-up.
-bool holds_certificate(std::string_view pem)
+std::string der_of(X509* certificate)
 {
+    unsigned char* der = nullptr;
+    int length = i2d_X509(certificate, &der);
+    std::string bytes = length > 0 ? std::string(reinterpret_cast<const char*>(der), static_cast<std::size_t>(length)) : "";
+    OPENSSL_free(der);
+    return bytes;
+}
+
+// The certificates of a PEM text as DER; a text that is not empty must hold at least one, else
+// the set-up is broken.
+Result<std::vector<std::string>> der_certificates(std::string_view pem)
+{
+    std::vector<std::string> certificates;
+    if (pem.empty())
+        return certificates;
     BIO* bio = BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size()));
     if (!bio)
-        return false;
-    X509* certificate = PEM_read_bio_X509(bio, nullptr, nullptr, nullptr);
-    bool found = certificate != nullptr;
-    X509_free(certificate);
+        return failure("a biblioteca de rede não pôde ser iniciada");
+    while (X509* certificate = PEM_read_bio_X509(bio, nullptr, nullptr, nullptr)) {
+        if (std::string der = der_of(certificate); !der.empty())
+            certificates.push_back(std::move(der));
+        X509_free(certificate);
+    }
     BIO_free(bio);
-    return found;
+    ERR_clear_error(); // the end of the PEM text
+    if (certificates.empty())
+        return failure("nenhum certificado raiz válido nas raízes adicionais");
+    return certificates;
 }
 
 // The roots curl would trust by default (its bundle file and folder) and the extra roots, in one
 // store; nullptr when no store can be made.
-X509_STORE* trusted_roots(std::string_view extra_root_pem)
+X509_STORE* trusted_roots(const std::vector<std::string>& extra_roots)
 {
     X509_STORE* store = X509_STORE_new();
     if (!store)
@@ -502,25 +593,77 @@ X509_STORE* trusted_roots(std::string_view extra_root_pem)
             (void)X509_STORE_load_path(store, bundle_folder);
         curl_easy_cleanup(probe);
     }
-    // The system's own store, where it has one (Windows).
-    for (const std::string& der : platform::system_root_certificates()) {
+    for (const std::string& der : extra_roots) {
         const auto* bytes = reinterpret_cast<const unsigned char*>(der.data());
         if (X509* certificate = d2i_X509(nullptr, &bytes, static_cast<long>(der.size()))) {
-            (void)X509_STORE_add_cert(store, certificate);
-            X509_free(certificate);
-        }
-    }
-    if (BIO* bio = BIO_new_mem_buf(extra_root_pem.data(), static_cast<int>(extra_root_pem.size()))) {
-        while (X509* certificate = PEM_read_bio_X509(bio, nullptr, nullptr, nullptr)) {
             (void)X509_STORE_add_cert(store, certificate); // a root already there is no error
             X509_free(certificate);
         }
-        BIO_free(bio);
     }
-    ERR_clear_error(); // the end of the PEM text, or a bundle entry that was not loaded
+    ERR_clear_error(); // a bundle entry that was not loaded
     // As curl sets it on the store it makes: an intermediate in the store may end a chain.
     X509_STORE_set_flags(store, X509_V_FLAG_PARTIAL_CHAIN);
     return store;
+}
+
+// The error OpenSSL would give for the defect, so that the TLS library's message reads as it does
+// for its own checks ("SSL certificate problem: certificate has expired").
+int x509_error_of(platform::ChainVerdict verdict)
+{
+    using platform::ChainVerdict;
+    switch (verdict) {
+    case ChainVerdict::Trusted:
+        return X509_V_OK;
+    case ChainVerdict::NameMismatch:
+        return X509_V_ERR_HOSTNAME_MISMATCH;
+    case ChainVerdict::Expired:
+        return X509_V_ERR_CERT_HAS_EXPIRED;
+    case ChainVerdict::NotYetValid:
+        return X509_V_ERR_CERT_NOT_YET_VALID;
+    case ChainVerdict::IssuerUnknown:
+        return X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY;
+    case ChainVerdict::SelfSigned:
+        return X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT;
+    case ChainVerdict::UntrustedRoot:
+        return X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN;
+    case ChainVerdict::Distrusted:
+        return X509_V_ERR_CERT_REJECTED;
+    case ChainVerdict::Revoked:
+        return X509_V_ERR_CERT_REVOKED;
+    case ChainVerdict::WrongUsage:
+        return X509_V_ERR_INVALID_PURPOSE;
+    case ChainVerdict::BadSignature:
+        return X509_V_ERR_CERT_SIGNATURE_FAILURE;
+    case ChainVerdict::InvalidCa:
+        return X509_V_ERR_INVALID_CA;
+    case ChainVerdict::Invalid:
+        break;
+    }
+    return X509_V_ERR_UNSPECIFIED;
+}
+
+// OpenSSL's check of the server's chain, handed to the system's judge (user: the transfer). The
+// chain is the certificates the server sent, its own first.
+int verify_with_system(X509_STORE_CTX* context, void* user)
+{
+    auto& transfer = *static_cast<HttpTransfer*>(user);
+    std::vector<std::string> chain;
+    X509* leaf = X509_STORE_CTX_get0_cert(context);
+    if (leaf)
+        chain.push_back(der_of(leaf));
+    if (STACK_OF(X509)* sent = X509_STORE_CTX_get0_untrusted(context))
+        for (int i = 0; i < sk_X509_num(sent); ++i)
+            if (X509* certificate = sk_X509_value(sent, i); certificate != leaf)
+                chain.push_back(der_of(certificate));
+    platform::ChainVerdict verdict = chain.empty() || chain.front().empty()
+                                         ? platform::ChainVerdict::Invalid
+                                         : transfer.agent->chain_judge->judge(chain, transfer.host);
+    // A name the system refuses reads as curl's own host name check says it, the text callers know.
+    if (verdict == platform::ChainVerdict::NameMismatch)
+        transfer.peer_refusal = "SSL: no alternative certificate subject name matches target host name '" + transfer.host + "'";
+    int error = x509_error_of(verdict);
+    X509_STORE_CTX_set_error(context, error);
+    return error == X509_V_OK ? 1 : 0;
 }
 
 } // namespace
@@ -678,14 +821,7 @@ Result<std::string> HttpResponse::read_up_to(std::size_t limit)
 
 Result<HttpAgent> http_agent(int connect_seconds, int read_seconds)
 {
-    std::string extra_roots;
-    if (build::extra_root_ca_file[0] != 0) {
-        auto pem = platform::read_file(build::extra_root_ca_file, platform::document_read_limit);
-        if (!pem)
-            return failure(std::string(build::extra_root_ca_file) + ": " + pem.error());
-        extra_roots = std::move(*pem);
-    }
-    return http_agent(connect_seconds, read_seconds, extra_roots);
+    return http_agent(connect_seconds, read_seconds, build::extra_root_ca_pem());
 }
 
 Result<HttpAgent> http_agent(int connect_seconds, int read_seconds, std::string_view extra_root_pem)
@@ -699,10 +835,8 @@ Result<HttpAgent> http_agent(int connect_seconds, int read_seconds, std::string_
     auto state = std::make_shared<HttpAgentState>();
     state->connect_seconds = connect_seconds;
     state->read_timeout = std::chrono::seconds(read_seconds);
-
-    if (!extra_root_pem.empty() && !holds_certificate(extra_root_pem))
-        return failure("nenhum certificado raiz válido nas raízes adicionais");
-    state->extra_roots_pem = std::string(extra_root_pem);
+    state->extra_roots = TRY(der_certificates(extra_root_pem));
+    state->chain_judge = TRY(platform::open_server_chain_judge(state->extra_roots));
 
     // Name look-ups and TLS sessions are shared by the agent's transfers. Connections are not: the
     // curl share's connection cache is not safe across threads, so each pooled transfer keeps its own.

@@ -62,7 +62,9 @@ public:
 
     // Reads the next bytes of the body into buffer (not empty): the count read, 0 at the end of the body.
     // Fails with http_body_closed_early_text when the connection closes before the body is whole,
-    // and with "timed out reading response" when no byte arrives within the read time-out.
+    // and with "timed out reading response" when no byte arrives within the read time-out or when,
+    // over a span of waiting as long as the read time-out, fewer than 1,024 bytes a second arrive
+    // on average (the whole response counts, from the moment its connection stood).
     Result<std::size_t> read(std::span<char> buffer);
     // Reads until the end of the body or until limit bytes have been read, whichever comes first.
     Result<std::string> read_up_to(std::size_t limit);
@@ -97,13 +99,17 @@ private:
     std::shared_ptr<HttpAgentState> state_;
 };
 
-// An agent with the connect time-out and the read time-out (each read, and the wait for the
-// response, may take that long without a byte arriving) in whole seconds. Server certificates are
-// checked against the system's roots plus the build's extra roots (TORVANE_EXTRA_ROOT_CA). Fails when the TLS set-up cannot be made, for example when the
-// extra roots cannot be read.
+// An agent with the connect time-out and the read time-out in whole seconds: each read, and the
+// wait for the response, may take that long without a byte arriving, and no span of waiting that
+// long may bring fewer than 1,024 bytes a second. A server's certificate chain is trusted when the
+// system's roots or the extra roots compiled into the program (TORVANE_EXTRA_ROOT_CA) anchor it:
+// on Windows the system's chain engine judges it, with the extra roots in an in-memory store of
+// the agent's own; on Linux OpenSSL checks it against the system's CA bundle and the extra roots.
+// Fails when the TLS set-up cannot be made: the in-memory store cannot be opened, or the extra
+// roots hold no certificate.
 Result<HttpAgent> http_agent(int connect_seconds, int read_seconds);
 
-// The same with extra trusted roots given as PEM text in place of the build's (empty: none).
+// The same with extra trusted roots given as PEM text in place of the compiled-in ones (empty: none).
 Result<HttpAgent> http_agent(int connect_seconds, int read_seconds, std::string_view extra_root_pem);
 
 } // namespace torvane

@@ -2,6 +2,7 @@
 
 #include "core/utf8.hpp"
 #include "platform/case_mapping.hpp"
+#include "platform/final_path.hpp"
 #include "platform/files.hpp"
 #include "platform/path_text.hpp"
 #include "platform/unicode.hpp"
@@ -309,10 +310,10 @@ std::string lowercase_text(std::string_view utf8)
 
 std::string canonical_path_key(const fs::path& path)
 {
-    // realpath of the existing file stands for the final path of its opened handle.
-    std::error_code error;
-    fs::path final_path = fs::canonical(path, error);
-    std::string text = platform::path_utf8(error ? path : final_path);
+    // The final path of the opened file (GetFinalPathNameByHandleW, realpath on Linux); the path
+    // as given when it cannot be opened.
+    auto resolved = platform::final_path(path);
+    std::string text = platform::path_utf8(resolved ? *resolved : path);
     std::replace(text.begin(), text.end(), '/', '\\');
     return lowercase_text(text);
 }

@@ -52,8 +52,9 @@ std::string format_speed(double bytes_per_second);
 // Full Unicode lower-casing of UTF-8 text (malformed sequences become U+FFFD).
 std::string lowercase_text(std::string_view utf8);
 
-// Identity key of a path: the final absolute path of the existing file (or the path unchanged when
-// it cannot be resolved), with "/" turned into "\" and lower-cased. Equal keys mean the same file.
+// Identity key of a path: the final absolute path of the existing file (platform::final_path, on
+// Windows with its "\\?\" prefix; the path unchanged when it cannot be resolved), with "/" turned
+// into "\" and lower-cased. Equal keys mean the same file.
 std::string canonical_path_key(const fs::path& path);
 
 } // namespace torvane

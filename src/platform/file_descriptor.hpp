@@ -10,19 +10,26 @@ namespace torvane::platform {
 class FileDescriptor {
 public:
     FileDescriptor() = default;
-    // Takes a descriptor as open() or socket() return it; a negative value owns nothing. On Windows
-    // it holds a kernel handle as HandleToLong gives it (handles carry 32 significant bits).
+    // Takes a descriptor as open() or socket() return it; a negative value owns nothing. Windows
+    // only: it holds a kernel handle as HandleToLong gives it (handles carry 32 significant bits).
     explicit FileDescriptor(int fd) : fd_(fd) {}
     FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    FileDescriptor& operator=(FileDescriptor&& other) noexcept;
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept
+    {
+        if (this != &other) {
+            close();
+            fd_ = std::exchange(other.fd_, -1);
+        }
+        return *this;
+    }
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor();
+    ~FileDescriptor() { close(); }
 
     int get() const { return fd_; }
     bool is_open() const { return fd_ >= 0; }
-    // Closes now; true when nothing was open. False when the close failed (errno tells why); the
-    // descriptor is released either way.
+    // Closes now; true when nothing was open. False when the close failed (errno tells why, on
+    // Windows GetLastError); the descriptor is released either way.
     bool close();
 
 private:

@@ -1,13 +1,16 @@
 // An open file for reading, owned by one object, and the in-use rule of release files.
 //
-// Linux has no share modes. A file that must not be replaced or deleted while it is in use (the
-// verified client executable) is opened with Pin::Yes, which takes a shared advisory lock on it;
-// remove_file_unless_in_use refuses such a file. The lock belongs to the open file, so a started
-// process that inherits the descriptor keeps the file in use for as long as it runs. Renames onto
-// the path still succeed, but never change the bytes that the open descriptor reads.
+// A file that must not be replaced or deleted while it is in use (the verified client executable)
+// is opened with Pin::Yes; while that handle is open, remove_file_unless_in_use refuses the file,
+// whichever process asks.
 //
-// On Windows Pin::Yes opens the file sharing reading only: no process can write, rename or delete
-// it while the handle is open.
+// Linux only: there are no share modes. Pin::Yes takes a shared advisory lock on the file. The lock
+// belongs to the open file, so a started process that inherits the descriptor keeps the file in use
+// for as long as it runs. Renames onto the path still succeed, but never change the bytes that the
+// open descriptor reads.
+//
+// Windows only: Pin::Yes opens the file sharing reading only: no process can write, rename or
+// delete it while the handle is open.
 #pragma once
 
 #include "platform/result.hpp"
@@ -26,9 +29,9 @@ enum class Pin { No, Yes };
 
 class FileHandle {
 public:
-    // Opens an existing file for reading (never blocks on a FIFO). With Pin::Yes the file is also
-    // marked in use until the handle closes; that fails when a deletion is under way.
-    // Failures carry os_error_text.
+    // Opens an existing file for reading (never blocks on a FIFO); a folder is refused. With
+    // Pin::Yes the file is also marked in use until the handle closes; that fails when a deletion
+    // is under way. Failures carry os_error_text.
     static Result<FileHandle> open_for_reading(const fs::path& path, Pin pin = Pin::No);
 
     // Reads up to buffer.size() bytes, repeating interrupted reads; 0 means the end of the file.
@@ -37,7 +40,8 @@ public:
     Result<std::size_t> read_full(std::span<std::uint8_t> buffer);
 
     bool is_open() const { return fd_.is_open(); }
-    // The descriptor (close-on-exec); it stays owned by this object.
+    // The descriptor (close-on-exec; on Windows the handle as FileDescriptor holds it, not
+    // inheritable); it stays owned by this object.
     int descriptor() const { return fd_.get(); }
     const fs::path& path() const { return path_; }
     void close() { (void)fd_.close(); }
@@ -49,8 +53,8 @@ private:
 };
 
 // Deletes a file or symbolic link unless a handle opened with Pin::Yes holds it (in any process).
-// A missing path is success; a file in use fails with os_error_text(EWOULDBLOCK) (on Windows, the
-// sharing violation).
+// A missing path is success; a file in use fails with the system's text for it (Linux:
+// os_error_text(EWOULDBLOCK); Windows: the sharing violation).
 Status remove_file_unless_in_use(const fs::path& path);
 
 } // namespace torvane::platform

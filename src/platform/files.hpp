@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace torvane::platform {
 
@@ -16,8 +17,21 @@ enum class FollowLinks { No, Yes };
 
 enum class FileKind { Missing, Regular, Directory, SymbolicLink, Other };
 
+// What a path is. Seen without following (FollowLinks::No, and every folder listing), the kinds
+// and the reparse point agree on both systems:
+// - SymbolicLink: an entry that redirects by name. On Linux a symbolic link; on Windows a reparse
+//   point whose tag is a name surrogate (a symbolic link, a junction) or reads 0 (how Wine shows a
+//   Unix symbolic link). Walks never enter it; deletes remove the entry, never its target.
+// - reparse_point: the entry is a reparse point of any tag. Every SymbolicLink is one; on Windows
+//   a reparse point of another tag (a cloud placeholder, a deduplicated file) keeps its kind
+//   Regular or Directory and sets only this. The path checks of the update refuse them all.
+// Followed (FollowLinks::Yes), kind and reparse_point describe the file reached.
 struct FileInfo {
     FileKind kind = FileKind::Missing;
+    bool reparse_point = false;
+    // The reparse tag on Windows (IO_REPARSE_TAG_...): 0 when reparse_point is false, for a Unix
+    // symbolic link seen through Wine, and always on Linux.
+    std::uint32_t reparse_tag = 0;
     std::uint64_t size = 0;
     // Last modification in 100-ns ticks since 0001-01-01 UTC.
     std::int64_t modified_ticks = 0;
@@ -27,14 +41,22 @@ struct FileInfo {
     std::uint64_t link_count = 0;
 };
 
-// The text of an OS error in the form "No such file or directory (os error 2)": an errno number on
-// Linux, a Win32 error code on Windows.
+// Error texts in the form "No such file or directory (os error 2)": the system's message for the
+// code, read in the code domain of the call that failed.
+// The system's own calls: an errno number on Linux, a Win32 error code on Windows.
 std::string os_error_text(int error_number);
 // os_error_text of the current errno (GetLastError on Windows).
 std::string last_os_error_text();
+// A C library errno: on Linux the same as os_error_text; on Windows the C runtime's message for
+// its own errno (never read as a Win32 code, whose numbers mean other things).
+std::string c_library_error_text(int errno_value);
+// A std::error_code by its category: generic_category holds C library errno values,
+// system_category the system's own codes (Win32 codes where MinGW's std::filesystem asked
+// GetLastError); any other category gives its own message.
+std::string error_code_text(const std::error_code& error);
 
 // Metadata of a path. A path that does not exist is not a failure: its kind is Missing. With
-// FollowLinks::No a symbolic link reports itself (kind SymbolicLink) instead of its target.
+// FollowLinks::No a link reports itself (kind SymbolicLink, see FileInfo) instead of its target.
 Result<FileInfo> file_info(const fs::path& path, FollowLinks follow);
 
 // Whether both paths lead (through links) to one existing file: the file's identity, device and
@@ -60,7 +82,8 @@ inline constexpr char not_regular_file_message[] = "não é um arquivo comum";
 // that grows while it is read costs no more. With FollowLinks::No a symbolic link at the path
 // fails (ELOOP's text) instead of being followed.
 Result<std::string> read_file(const fs::path& path, std::uint64_t max_size, FollowLinks follow = FollowLinks::Yes);
-// Creates or truncates the file and writes all bytes.
+// Creates the file new and writes all bytes: whatever is at the path (a file, a hard link, a
+// symbolic link) is removed first and never written through (OutputFile, ExistingFile::Replace).
 Status write_file(const fs::path& path, std::string_view bytes);
 // Writes a temporary beside the target, flushes it to disk and renames it over the target, so the
 // target is either the old file or the complete new one. The temporary, "<target>.tmp-<process
@@ -73,7 +96,10 @@ Status sync_file(const fs::path& path);
 
 // Renames, replacing an existing target (files only).
 Status replace_rename(const fs::path& from, const fs::path& to);
-// Removes a file or symbolic link (never follows it). A missing path is success.
+// Removes a file or symbolic link (never follows it). A missing path is success. On Windows a
+// folder link or junction is removed as a folder entry, and a reparse point whose tag reads 0
+// (Wine's view of a Unix symbolic link, which Wine would delete through to its target) is refused
+// with ERROR_CANT_RESOLVE_FILENAME's text.
 Status remove_file(const fs::path& path);
 // Creates the folder and every missing ancestor.
 Status create_folders(const fs::path& path);

@@ -11,25 +11,29 @@
 
 namespace torvane::platform {
 
-// What OutputFile::create does with a file that is already at the path.
+// What OutputFile::create does with what is already at the path. Every way creates the file
+// exclusively, so its bytes never reach a file that another name (a hard link, a symbolic link
+// planted at the path) leads to; a folder at the path stays and fails the create.
 enum class ExistingFile {
-    // Empties it and writes over it; a symbolic link at the path fails the create.
-    Truncate,
-    // Removes the file or symbolic link first and creates a new file, so the bytes never reach a
-    // file that another name (a hard link, a link planted there) leads to.
+    // Removes the file or link at the path first (never following it), then creates a new file.
+    // A name that cannot be removed fails the create.
     Replace,
+    // As Replace, except where the name cannot be removed (a folder that takes no changes, a file
+    // another program holds without sharing its deletion): a regular file there that no other
+    // name leads to (one link, not a link itself) and that this user owns is emptied and written
+    // in place, so that what it held never outlives the write.
+    ReplaceOrRewrite,
     // Fails the create (EEXIST) when anything, a symbolic link included, is at the path.
     Refuse,
 };
 
 class OutputFile {
 public:
-    // Creates the file for writing, with 0644 less the file-creation mask. A symbolic link at the
-    // path is never followed. Failures carry os_error_text. The object is move-only; dropped without
-    // close() or sync_and_close(), the file is closed without flushing (a file abandoned after a
-    // failure).
-    static Result<OutputFile> create(const std::filesystem::path& path,
-                                     ExistingFile existing = ExistingFile::Truncate);
+    // Creates the file for writing, with 0644 less the file-creation mask; what is already at the
+    // path is met as `existing` says. Failures carry os_error_text. The object is move-only;
+    // dropped without close() or sync_and_close(), the file is closed without flushing (a file
+    // abandoned after a failure).
+    static Result<OutputFile> create(const std::filesystem::path& path, ExistingFile existing);
 
     // Writes all bytes, repeating interrupted and partial writes.
     Status write(std::string_view bytes);
@@ -48,6 +52,11 @@ private:
     explicit OutputFile(FileDescriptor fd) : fd_(std::move(fd)) {}
     FileDescriptor fd_;
 };
+
+// Copies a file's bytes (read through links) into a new file at `to`, created as with
+// ExistingFile::Replace, gives it the source's permission bits and flushes it to disk. A failed
+// copy leaves nothing at `to`.
+Status copy_to_new_file(const std::filesystem::path& from, const std::filesystem::path& to);
 
 // Flushes a folder's entries to disk, so that a rename inside it survives a power cut.
 Status sync_folder(const std::filesystem::path& folder);

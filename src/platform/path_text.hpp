@@ -16,4 +16,9 @@ std::string generic_path_utf8(const std::filesystem::path& path);
 // The path named by UTF-8 text (invalid sequences become U+FFFD on Windows, stay bytes on Linux).
 std::filesystem::path utf8_path(std::string_view text);
 
+// A key under which two paths are equal when the file system takes them for one name: the path's
+// own bytes on Linux; on Windows, which compares names without case, its UTF-16 text in capitals
+// by the system's mapping, '/' as '\\'. Paths are compared as written (no "." or ".." resolved).
+std::string file_name_key(const std::filesystem::path& path);
+
 } // namespace torvane::platform

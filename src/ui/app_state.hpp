@@ -5,6 +5,7 @@
 
 #include "core/launcher_config.hpp"
 #include "core/ui_message.hpp"
+#include "platform/message_box.hpp"
 #include "platform/process.hpp"
 #include "ui/ui_state.hpp"
 
@@ -26,7 +27,7 @@ struct Minimize {};
 struct Close {};
 struct MessageBox {
     std::string text;
-    std::uint32_t flags = 0; // 16 error icon, 48 warning icon
+    platform::MessageIcon icon = platform::MessageIcon::Error;
 };
 struct RestartLauncher {};
 struct ArmCloseTimer {};
@@ -34,9 +35,6 @@ struct ArmCloseTimer {};
 
 using WindowAction = std::variant<window_action::Minimize, window_action::Close, window_action::MessageBox,
     window_action::RestartLauncher, window_action::ArmCloseTimer>;
-
-inline constexpr std::uint32_t message_box_error = 16;
-inline constexpr std::uint32_t message_box_warning = 48;
 
 // The timer that closes the launcher (or offers another client) after a game start.
 inline constexpr std::int32_t close_timer_id = 7;

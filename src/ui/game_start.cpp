@@ -13,7 +13,7 @@ namespace {
 
 void queue_start_failure(AppState& app, std::string_view error)
 {
-    queue_window_action(app, window_action::MessageBox{"Não foi possível abrir o jogo:\n" + std::string(error), message_box_error});
+    queue_window_action(app, window_action::MessageBox{"Não foi possível abrir o jogo:\n" + std::string(error), platform::MessageIcon::Error});
 }
 
 void restore_play_button(AppState& app)

@@ -489,20 +489,19 @@ void set_links_and_news(UiState& state, std::vector<LauncherLink> links, std::ve
     rebuild_ui_model(state);
 }
 
-void set_status(UiState& state, std::optional<std::string> label, float thin_percent, float main_percent,
-    std::optional<std::string> detail, bool set_thin, bool set_main, std::optional<std::string> rate)
+void set_status(UiState& state, StatusUpdate update)
 {
-    if (label)
-        state.status_label = std::move(*label);
-    if (detail)
-        state.detail_line = std::move(*detail);
-    if (rate)
-        state.rate_line = std::move(*rate);
+    if (update.label)
+        state.status_label = std::move(*update.label);
+    if (update.detail)
+        state.detail_line = std::move(*update.detail);
+    if (update.rate)
+        state.rate_line = std::move(*update.rate);
     auto clamp_percent = [](float value) { return std::isnan(value) ? 0.0f : std::clamp(value, 0.0f, 100.0f); };
-    if (set_thin)
-        retarget_tween(state.thin_bar_tween, clamp_percent(thin_percent), state.clock);
-    if (set_main) {
-        float value = clamp_percent(main_percent);
+    if (update.thin_bar_percent)
+        retarget_tween(state.thin_bar_tween, clamp_percent(*update.thin_bar_percent), state.clock);
+    if (update.main_bar_percent) {
+        float value = clamp_percent(*update.main_bar_percent);
         retarget_tween(state.main_bar_tween, value, state.clock);
         state.percent = value;
     }

@@ -39,10 +39,18 @@ void refresh_ui_from_config(UiState& state, const LauncherConfig& config);
 void set_links_and_news(UiState& state, std::vector<LauncherLink> links, std::vector<LauncherNews> news,
     std::vector<LauncherInfo> info, std::optional<std::string> opening);
 
-// Sets the status label, detail and rate lines when given and retargets the thin and main bars
-// (percent, clamped to 0..100) when their flags are set.
-void set_status(UiState& state, std::optional<std::string> label, float thin_percent, float main_percent,
-    std::optional<std::string> detail, bool set_thin, bool set_main, std::optional<std::string> rate);
+// What one set_status call changes; a field left empty keeps its line or bar as it is.
+struct StatusUpdate {
+    std::optional<std::string> label;
+    std::optional<float> thin_bar_percent; // the current step's thin bar
+    std::optional<float> main_bar_percent; // the main bar and the shown percent
+    std::optional<std::string> detail;
+    std::optional<std::string> rate;
+};
+
+// Replaces the status label, detail and rate lines that are given and retargets each bar whose
+// percent is given (clamped to 0..100, NaN as 0); the main bar's percent is also the shown one.
+void set_status(UiState& state, StatusUpdate update);
 
 // A link's kind from its label, lower-cased and compared whole: "loja" 3, "discord" 1,
 // "ranking" 2, anything else 0.

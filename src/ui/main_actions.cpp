@@ -37,7 +37,7 @@ void play(AppState& app)
         } else {
             queue_window_action(app, window_action::MessageBox{
                 "Não encontrei o " + game_exe_name(app) + " nesta pasta.\nColoque o launcher na pasta do jogo.",
-                message_box_warning});
+                platform::MessageIcon::Warning});
         }
         return;
     }

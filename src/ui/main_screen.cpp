@@ -302,8 +302,10 @@ void draw_top_bar(UiState& state, Canvas& canvas)
 
     draw_links(state, canvas);
     draw_status_pill(state, canvas);
-    draw_icon_button(canvas, minimise_icon(), minimise_button_x, title_button_top, hover_amount(state, hit_id::minimise), false);
-    draw_icon_button(canvas, state.icons.close, close_button_x, title_button_top, hover_amount(state, hit_id::close), true);
+    draw_icon_button(canvas, minimise_icon(), minimise_button_x, title_button_top, hover_amount(state, hit_id::minimise),
+        IconButtonLook::Plain);
+    draw_icon_button(canvas, state.icons.close, close_button_x, title_button_top, hover_amount(state, hit_id::close),
+        IconButtonLook::Danger);
 }
 
 void draw_right_column(UiState& state, Canvas& canvas)
@@ -349,7 +351,7 @@ void draw_bottom_bar(UiState& state, Canvas& canvas)
         same_baseline_top(state, TextFace::ManropeSemiBold, 13, status_top, TextFace::ManropeBold, 15),
         Paint::solid(palette::text));
 
-    draw_progress_bar(canvas, true, 583, 9, tween_value(state.main_bar_tween, state.clock) / 100);
+    draw_progress_bar(canvas, BarGlow::Yes, 583, 9, tween_value(state.main_bar_tween, state.clock) / 100);
 
     // The file line is the one text drawn with the system's Arial-compatible face when present.
     const Font& file_font = font_of(state, TextFace::Fallback);
@@ -358,7 +360,7 @@ void draw_bottom_bar(UiState& state, Canvas& canvas)
     const std::string file = ellipsize_to_width(file_font, 11.5f, 572 - caption.width, state.detail_line);
     draw_line(canvas, state, TextFace::Fallback, 11.5f, 0, file, 39 + caption.width, 601, palette::secondary);
 
-    draw_progress_bar(canvas, false, 621, 5, tween_value(state.thin_bar_tween, state.clock) / 100);
+    draw_progress_bar(canvas, BarGlow::No, 621, 5, tween_value(state.thin_bar_tween, state.clock) / 100);
 
     draw_line(canvas, state, TextFace::ManropeMedium, 12.5f, 0, "Modo janela", 633, 561.5f, palette::secondary);
     draw_toggle(canvas, state.windowed_on, 765, 559.5f, tween_value(state.window_mode_tween, state.clock));

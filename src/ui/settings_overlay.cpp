@@ -295,7 +295,7 @@ std::vector<HitRegion> draw_settings_dialog_controls(UiState& ui, Canvas& canvas
     constexpr float w = settings_dialog_width;
 
     if (ui.hover_id == hit_id::dialog_close)
-        draw_icon_button(canvas, ui.icons.close, 731, t + 19, 1, false);
+        draw_icon_button(canvas, ui.icons.close, 731, t + 19, 1, IconButtonLook::Plain);
     else
         draw_icon(canvas, ui.icons.close, 742.5f, t + 29.5f, 11, close_icon_grid, palette::secondary, 1.6f);
     for (std::int32_t row = 0; row < settings_field_count; ++row)

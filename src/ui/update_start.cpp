@@ -29,7 +29,8 @@ void start_update_check(AppState& app)
             ManifestUpdateInputs{app.events_tx, app.base_dir, *app.config.update, app.stop_flag, app.test_mode});
         return;
     }
-    set_status(ui, "Atualização automática desativada. Cliente pronto.", 100, 100, "-", true, true, std::nullopt);
+    set_status(ui, {.label = "Atualização automática desativada. Cliente pronto.", .thin_bar_percent = 100,
+                       .main_bar_percent = 100, .detail = "-"});
     app.update_done = true;
     ui.play_enabled = true;
     ui.play_label = "cliente pronto";

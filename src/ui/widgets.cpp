@@ -139,13 +139,13 @@ std::optional<PanelLayer> draw_frosted_panel(const Pixmap& source, float scale, 
     return PanelLayer{box.left, box.top, std::move(*big)};
 }
 
-void draw_progress_bar(Canvas& canvas, bool glow, float y, float h, float fraction)
+void draw_progress_bar(Canvas& canvas, BarGlow glow, float y, float h, float fraction)
 {
     fill_round_rect(canvas, Paint::solid(rgb(255, 255, 255, 18 / 255.0f)), track_x, y, track_width, h, h / 2);
     const float filled = (std::isnan(fraction) ? 0.0f : std::clamp(fraction, 0.0f, 1.0f)) * track_width;
     if (filled <= 0)
         return;
-    if (glow) {
+    if (glow == BarGlow::Yes) {
         std::optional<Mask> mask = Mask::create(canvas.pixmap->width(), canvas.pixmap->height());
         std::optional<Path> track = rounded_rect_path(track_x, y, track_width, h, h / 2);
         if (mask && track) {
@@ -187,8 +187,9 @@ void draw_caps_label(Canvas& canvas, const Font& font, float x, float y, float s
     draw_glyph_run(canvas, font, x + 23, y + ascent, run, Paint::solid(gold));
 }
 
-Color icon_button_color(float hover, bool danger)
+Color icon_button_color(float hover, IconButtonLook look)
 {
+    const bool danger = look == IconButtonLook::Danger;
     const float t = std::clamp(hover, 0.0f, 1.0f);
     const float gain[3] = {danger ? 73.0f : 64.0f, danger ? 69.0f : 56.0f, danger ? 81.0f : 56.0f};
     const float base[3] = {182, 186, 174};
@@ -199,8 +200,9 @@ Color icon_button_color(float hover, bool danger)
     return color;
 }
 
-void draw_icon_button(Canvas& canvas, const IconPath& icon, float x, float y, float hover, bool danger)
+void draw_icon_button(Canvas& canvas, const IconPath& icon, float x, float y, float hover, IconButtonLook look)
 {
+    const bool danger = look == IconButtonLook::Danger;
     constexpr float width = 34;
     constexpr float height = 32;
     constexpr float radius = 10;
@@ -211,7 +213,7 @@ void draw_icon_button(Canvas& canvas, const IconPath& icon, float x, float y, fl
         fill_round_rect(canvas, Paint::solid(Color{base.r, base.g, base.b, fill_alpha}), x, y, width, height, radius);
         stroke_round_rect(canvas, Color{base.r, base.g, base.b, border_alpha}, x, y, width, height, radius);
     }
-    draw_icon(canvas, icon, x + 11.5f, y + 10.5f, 11, close_icon_grid, icon_button_color(hover, danger), 1.6f);
+    draw_icon(canvas, icon, x + 11.5f, y + 10.5f, 11, close_icon_grid, icon_button_color(hover, look), 1.6f);
 }
 
 void copy_pixmap_rect(std::span<std::uint32_t> destination, const Pixmap& source, float x, float y, float w, float h,

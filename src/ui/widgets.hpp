@@ -66,9 +66,12 @@ std::optional<PanelLayer> draw_frosted_panel(const Pixmap& source, float scale, 
 Pixmap downsample_by_four(const Pixmap& source, std::int32_t left, std::int32_t top, std::int32_t width,
     std::int32_t height);
 
+// Whether a progress bar's fill carries its golden halo.
+enum class BarGlow { No, Yes };
+
 // The progress track at x 39, 572 units long, from y with height h, filled with the gold gradient
-// up to the fraction (clamped to 0..1); with glow a golden halo that stays inside the track.
-void draw_progress_bar(Canvas& canvas, bool glow, float y, float h, float fraction);
+// up to the fraction (clamped to 0..1); with BarGlow::Yes a golden halo that stays inside the track.
+void draw_progress_bar(Canvas& canvas, BarGlow glow, float y, float h, float fraction);
 
 // The 38 x 21 switch with its knob at position 0 (left, off) to 1 (right, on).
 void draw_toggle(Canvas& canvas, bool on, float x, float y, float knob_position);
@@ -80,12 +83,15 @@ void draw_caps_label(Canvas& canvas, const Font& font, float x, float y, float s
 // The text in capitals by the full Unicode case mapping (one character may become several).
 std::string uppercase_text(std::string_view utf8);
 
+// The look of an icon button: Danger is the red one of a closing button.
+enum class IconButtonLook { Plain, Danger };
+
 // A 34 x 32 button with an icon on the close cross's 10-unit grid; hover 0..1 brings in its
-// background and brightens the icon; danger gives the red look of a closing button.
-void draw_icon_button(Canvas& canvas, const IconPath& icon, float x, float y, float hover, bool danger);
+// background and brightens the icon.
+void draw_icon_button(Canvas& canvas, const IconPath& icon, float x, float y, float hover, IconButtonLook look);
 
 // The icon colour of draw_icon_button at the hover amount.
-Color icon_button_color(float hover, bool danger);
+Color icon_button_color(float hover, IconButtonLook look);
 
 // Copies the pixel box of the logical rectangle from the source into destination, a buffer with
 // the source's size and row layout. A destination too short for a copied row ends the process.

@@ -19,32 +19,6 @@
 
 namespace torvane {
 
-namespace {
-
-// Whether the loop renders now or waits for input.
-bool wants_frame(WindowContext& context)
-{
-    if (context.minimised)
-        return false;
-    StateBorrow app(context);
-    if (!app || app->ui.minimised)
-        return false;
-    if (app->ui.screen_mode == screen_main)
-        return true;
-    return settings_dialog_animating(app->ui);
-}
-
-} // namespace
-
-std::chrono::steady_clock::time_point next_frame_deadline(std::chrono::steady_clock::time_point deadline,
-    std::chrono::steady_clock::time_point now)
-{
-    deadline += frame_period;
-    if (deadline < now)
-        deadline = now + frame_period;
-    return deadline;
-}
-
 std::string window_title(const LauncherConfig& config) { return config.server_name.value_or("Torvane"); }
 
 AppState build_app_state(float system_scale, const std::filesystem::path& base_dir, bool test_flag,
@@ -89,6 +63,11 @@ int run_window(const std::filesystem::path& base_dir, bool test_flag)
     float system_scale = std::max(1.0f, display->system_scale);
     decoding.join();
 
+    // The state is built here, before the window, not on a thread beside the window's creation:
+    // built that way it corrupted Torvane.exe's heap under Wine at 192 dpi. With this MinGW-w64
+    // toolchain a thread_local object's destructor runs on storage already freed when its thread
+    // ends, and building the state shapes text on the building thread (render/shaping.cpp keeps a
+    // thread_local buffer, as update/digest.cpp does).
     WindowContext context;
     context.state.emplace(build_app_state(system_scale, base_dir, test_flag, std::move(images)));
 
@@ -107,6 +86,11 @@ int run_window(const std::filesystem::path& base_dir, bool test_flag)
         if (!app)
             return false;
         return is_caption(app->ui, static_cast<float>(x) / app->ui.scale, static_cast<float>(y) / app->ui.scale);
+    };
+    // Events of the loops that run inside the window's calls (a message box's, the system's move
+    // loop on Windows) and scale changes come straight to the window procedure.
+    options.on_event = [&context](platform::Window& window, const platform::WindowEvent& event) {
+        window_proc(context, window, event);
     };
     Result<std::unique_ptr<platform::Window>> created = platform::create_window(options);
     if (!created) {
@@ -151,7 +135,7 @@ int run_window(const std::filesystem::path& base_dir, bool test_flag)
     platform::release_unused_memory();
 
     using clock = std::chrono::steady_clock;
-    clock::time_point frame_deadline = clock::now();
+    context.frame_deadline = clock::now();
     while (!context.quit) {
         // Everything queued first.
         while (!context.quit) {
@@ -164,17 +148,13 @@ int run_window(const std::filesystem::path& base_dir, bool test_flag)
             break;
         if (!wants_frame(context)) {
             std::optional<platform::WindowEvent> event = window.wait_event(std::nullopt);
-            frame_deadline = clock::now();
+            context.frame_deadline = clock::now();
             if (event)
                 window_proc(context, window, *event);
             continue;
         }
-        clock::time_point now = clock::now();
-        if (now >= frame_deadline) {
-            present_frame(context, window);
-            frame_deadline = next_frame_deadline(frame_deadline, now);
-        }
-        if (std::optional<platform::WindowEvent> event = window.wait_event(frame_deadline))
+        present_due_frame(context, window, clock::now());
+        if (std::optional<platform::WindowEvent> event = window.wait_event(context.frame_deadline))
             window_proc(context, window, *event);
     }
 

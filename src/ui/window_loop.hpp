@@ -3,19 +3,10 @@
 
 #include "ui/app_state.hpp"
 
-#include <chrono>
 #include <filesystem>
 #include <optional>
 
 namespace torvane {
-
-// Frames are rendered on a fixed 60 Hz grid.
-inline constexpr std::chrono::nanoseconds frame_period{16'667'000};
-
-// The deadline after a frame rendered at `now`: one period after the previous deadline, or one
-// period after `now` when that is already past (late frames are never made up in a burst).
-std::chrono::steady_clock::time_point next_frame_deadline(std::chrono::steady_clock::time_point deadline,
-    std::chrono::steady_clock::time_point now);
 
 // Builds the window's state before the window exists: the UI at the system scale, the cached or
 // built-in configuration, the active release folder, the configured lists on the main screen, and

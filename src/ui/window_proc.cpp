@@ -44,13 +44,12 @@ void on_finished(AppState& app, Result<bool> outcome)
     UiState& ui = app.ui;
     app.update_running = false;
     if (outcome) {
-        set_status(ui, std::nullopt, 100, 100, std::nullopt, true, true, std::string());
+        set_status(ui, {.thin_bar_percent = 100, .main_bar_percent = 100, .rate = ""});
         if (*outcome) {
             ui.status_label = "Launcher atualizado. Reiniciando...";
             queue_window_action(app, window_action::RestartLauncher{});
         } else {
-            set_status(ui, app.managed_update ? "Cliente pronto para jogar." : "Cliente atualizado.", 0, 0, "-", false,
-                false, std::nullopt);
+            set_status(ui, {.label = app.managed_update ? "Cliente pronto para jogar." : "Cliente atualizado.", .detail = "-"});
             app.client_ready_at = app.services.now();
             app.update_done = true;
             ui.play_enabled = true;
@@ -135,7 +134,7 @@ void on_close_timer(AppState& app, platform::Window& window)
 
 void on_press(WindowContext& context, platform::Window& window, std::int32_t px, std::int32_t py)
 {
-    window.capture_pointer(true);
+    window.capture_pointer(platform::PointerCapture::Hold);
     StateBorrow app(context);
     if (!app)
         return;
@@ -166,7 +165,7 @@ void on_release(WindowContext& context, platform::Window& window, std::int32_t p
                 handle_action(*app, std::move(*action));
         }
     }
-    window.capture_pointer(false);
+    window.capture_pointer(platform::PointerCapture::Release);
 }
 
 void on_scale_changed(WindowContext& context, platform::Window& window, const ev::ScaleChanged& change)
@@ -334,9 +333,11 @@ void handle_worker_message(AppState& app, platform::Window& window, UiMessage me
                    },
                    [&](ui_message::Progress& progress) {
                        const ProgressReport& report = progress.report;
-                       set_status(ui, report.text, static_cast<float>(report.sub_progress * 100),
-                           static_cast<float>(report.progress * 100), report.detail.empty() ? "-" : report.detail, true, true,
-                           format_speed(report.bytes_per_second));
+                       set_status(ui, {.label = report.text,
+                                         .thin_bar_percent = static_cast<float>(report.sub_progress * 100),
+                                         .main_bar_percent = static_cast<float>(report.progress * 100),
+                                         .detail = report.detail.empty() ? "-" : report.detail,
+                                         .rate = format_speed(report.bytes_per_second)});
                    },
                    [&](ui_message::Finished& finished) { on_finished(app, std::move(finished.outcome)); },
                    [&](ui_message::ConfigLoaded& loaded) {
@@ -420,6 +421,7 @@ void window_proc(WindowContext& context, platform::Window& window, const platfor
                            on_close_timer(*app, window);
                    },
                    [&](const ev::WorkersWoke&) { drain_worker_events(context, window); },
+                   [&](const ev::FrameDue&) { present_due_frame(context, window, std::chrono::steady_clock::now()); },
                },
         event);
     run_window_actions(context, window);
@@ -438,7 +440,14 @@ void destroy_window(WindowContext& context, platform::Window& window)
 
 void run_window_actions(WindowContext& context, platform::Window& window)
 {
-    for (;;) {
+    if (context.running_actions)
+        return;
+    context.running_actions = true;
+    struct Done {
+        bool& running;
+        ~Done() { running = false; }
+    } done{context.running_actions};
+    while (!window.destroyed()) {
         std::vector<WindowAction> actions;
         {
             StateBorrow app(context);
@@ -471,9 +480,9 @@ void run_window_actions(WindowContext& context, platform::Window& window)
                             }
                         }
                         // The window goes on under its box (frames, timers, worker events) and takes
-                        // no input meanwhile; the state is not lent during the call.
-                        window.message_box(caption, box.text,
-                            box.flags == message_box_warning ? platform::MessageIcon::Warning : platform::MessageIcon::Error);
+                        // no input meanwhile; the state is not lent during the call, whose modal loop
+                        // (Windows) brings the events to window_proc.
+                        window.message_box(caption, box.text, box.icon);
                         return false;
                     },
                     [&](window_action::RestartLauncher&) {
@@ -496,7 +505,8 @@ void run_window_actions(WindowContext& context, platform::Window& window)
                     },
                 },
                 action);
-            if (stop)
+            // A close asked for inside a box's loop (the taskbar's close) took the window away.
+            if (stop || window.destroyed())
                 return;
         }
     }
@@ -526,6 +536,39 @@ std::vector<platform::PixelRect> copy_frame_rects(const Pixmap& frame, const pla
             static_cast<std::int32_t>(y1 - y0)});
     }
     return copied;
+}
+
+std::chrono::steady_clock::time_point next_frame_deadline(std::chrono::steady_clock::time_point deadline,
+    std::chrono::steady_clock::time_point now)
+{
+    deadline += frame_period;
+    if (deadline < now)
+        deadline = now + frame_period;
+    return deadline;
+}
+
+bool wants_frame(WindowContext& context)
+{
+    if (context.minimised)
+        return false;
+    StateBorrow app(context);
+    if (!app || app->ui.minimised)
+        return false;
+    if (app->ui.screen_mode == screen_main)
+        return true;
+    return settings_dialog_animating(app->ui);
+}
+
+void present_due_frame(WindowContext& context, platform::Window& window, std::chrono::steady_clock::time_point now)
+{
+    if (!wants_frame(context)) {
+        context.frame_deadline = now;
+        return;
+    }
+    if (now < context.frame_deadline)
+        return;
+    present_frame(context, window);
+    context.frame_deadline = next_frame_deadline(context.frame_deadline, now);
 }
 
 void present_frame(WindowContext& context, platform::Window& window)

@@ -8,14 +8,20 @@
 #include "ui/frame.hpp"
 #include "ui/ui_action.hpp"
 
+#include <chrono>
 #include <optional>
 #include <span>
 #include <vector>
 
 namespace torvane {
 
-// The UI thread's single owner of the application state. The state is lent out for short spans;
-// an event that arrives while it is lent (from inside a nested loop) finds it busy.
+// Frames are rendered on a fixed 60 Hz grid.
+inline constexpr std::chrono::nanoseconds frame_period{16'667'000};
+
+// The UI thread's single owner of the application state. The state is lent out for short spans
+// and never across a call into the window that may run a nested loop (message_box, wait_event):
+// the events of that loop reach window_proc from the window's handler and find the state free. An
+// event that does arrive while it is lent finds it busy.
 struct WindowContext {
     std::optional<AppState> state;
     bool borrowed = false;
@@ -23,7 +29,9 @@ struct WindowContext {
     bool mouse_tracking = false;
     bool minimised = false;
     bool can_present = false;
-    bool quit = false; // the window is gone: the loop ends
+    bool quit = false;             // the window is gone: the loop ends
+    bool running_actions = false;  // run_window_actions is running (its message box may be open)
+    std::chrono::steady_clock::time_point frame_deadline; // when the next frame is due
 };
 
 // A loan of the state: null when it is lent already or absent.
@@ -46,15 +54,31 @@ private:
 // to the 32-bit range (NaN gives 0).
 std::int32_t window_pixels(float units, float scale);
 
-// Handles one event, then runs the queued window actions.
+// Handles one event, then runs the queued window actions. Also the window's event handler, for
+// the events of nested loops.
 void window_proc(WindowContext& context, platform::Window& window, const platform::WindowEvent& event);
 
 // Runs the queued actions in order, also those queued while they run. Close and RestartLauncher
-// drop what follows them.
+// drop what follows them, and nothing runs once the window is gone. A call made while the actions
+// run (from inside a message box's modal loop) leaves the queue to the running call, which takes
+// it after the box: boxes show one after the other.
 void run_window_actions(WindowContext& context, platform::Window& window);
 
 // Renders a frame and copies its changed rectangles to the window.
 void present_frame(WindowContext& context, platform::Window& window);
+
+// The deadline after a frame rendered at `now`: one period after the previous deadline, or one
+// period after `now` when that is already past (late frames are never made up in a burst).
+std::chrono::steady_clock::time_point next_frame_deadline(std::chrono::steady_clock::time_point deadline,
+    std::chrono::steady_clock::time_point now);
+
+// Whether the window renders frames now: not while minimised; always on the main screen (it
+// animates); with the settings dialog only while it changes or animates.
+bool wants_frame(WindowContext& context);
+
+// Presents a frame when one is due at `now` (the window wants frames and the deadline has come)
+// and moves the deadline on; a window that wants none has its next frame due at once.
+void present_due_frame(WindowContext& context, platform::Window& window, std::chrono::steady_clock::time_point now);
 
 // Destroys the window: the stop flag is set and the loop ends.
 void destroy_window(WindowContext& context, platform::Window& window);

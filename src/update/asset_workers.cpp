@@ -1,6 +1,7 @@
 #include "update/asset_workers.hpp"
 
 #include "platform/files.hpp"
+#include "platform/output_file.hpp"
 #include "update/digest.hpp"
 #include "update/download_workers.hpp"
 #include "update/path_safety.hpp"
@@ -20,7 +21,7 @@ ReleaseEntryIndex index_by_lower_path(std::span<const ReleaseEntry> entries)
 bool file_matches_entry(const std::filesystem::path& path, const ReleaseEntry& entry)
 {
     auto info = platform::file_info(path, platform::FollowLinks::No);
-    if (!info || info->kind != platform::FileKind::Regular || info->size != entry.size)
+    if (!info || info->kind != platform::FileKind::Regular || info->reparse_point || info->size != entry.size)
         return false;
     auto digest = sha256_file_hex(path);
     return digest && *digest == entry.sha256;
@@ -35,18 +36,17 @@ bool metadata_exists(const std::filesystem::path& path)
 namespace {
 
 // A link to the source under a temporary name beside the target; a copy, flushed to disk, when
-// the link cannot be made (another volume, a file system without links).
+// the link cannot be made (another volume, a file system without links). The copy is a new file:
+// whatever stands at the temporary's name is removed, never written through.
 bool link_or_copy(const std::filesystem::path& source, const std::filesystem::path& temporary, bool allow_link)
 {
-    std::error_code error;
     if (allow_link) {
+        std::error_code error;
         std::filesystem::create_hard_link(source, temporary, error);
         if (!error)
             return true;
-        (void)platform::remove_file(temporary);
     }
-    std::filesystem::copy_file(source, temporary, std::filesystem::copy_options::overwrite_existing, error);
-    return !error && platform::sync_file(temporary);
+    return platform::copy_to_new_file(source, temporary).has_value();
 }
 
 // Brings the source into place at the target through a temporary, so that the target's name

@@ -30,8 +30,9 @@ ReleaseEntryIndex index_by_lower_path(std::span<const ReleaseEntry> entries);
 // True when the path's own metadata can be read (a symbolic link counts, whatever it points to).
 bool metadata_exists(const std::filesystem::path& path);
 
-// True when the path is a regular file (not a folder, not a symbolic link: checked without
-// following links) whose size and SHA-256 equal the entry's. Every error gives false.
+// True when the path is a regular file (not a folder, not a symbolic link nor any other reparse
+// point: checked without following links) whose size and SHA-256 equal the entry's. Every error
+// gives false.
 bool file_matches_entry(const std::filesystem::path& path, const ReleaseEntry& entry);
 
 // Shared by reference with every worker. The fields above the line are the job; the ones below

@@ -9,6 +9,7 @@
 #include "update/digest.hpp"
 #include "update/http_answers.hpp"
 #include "update/install_folders.hpp"
+#include "update/install_record.hpp"
 #include "update/path_safety.hpp"
 #include "update/self_update.hpp"
 #include "update/signatures.hpp"
@@ -63,13 +64,24 @@ Status publish_file(const fs::path& game_folder, const fs::path& target, std::st
 {
     fs::path temporary = with_suffix(target, replace_temporary_suffix);
     TRY(ensure_inside_base(game_folder, target));
-    TRY(ensure_inside_base(game_folder, temporary));
-    platform::OutputFile file = TRY(platform::OutputFile::create(temporary));
+    // The temporary's folders must lead nowhere else; what stands at its own name (a file left by
+    // a crash, a link planted there) is removed without being followed, never written through,
+    // and does not fail the run.
+    TRY(ensure_inside_base(game_folder, temporary.parent_path()));
+    platform::OutputFile file = TRY(platform::OutputFile::create(temporary, platform::ExistingFile::Replace));
     TRY(file.write(bytes));
     TRY(file.sync_and_close());
     TRY(platform::replace_rename(temporary, target));
     (void)platform::sync_folder(target.parent_path());
     return {};
+}
+
+// The entry's file in the release folder, as its own metadata shows it; an unreadable one counts as
+// missing.
+platform::FileInfo metadata_of(const fs::path& release_folder, const ReleaseEntry& entry)
+{
+    return platform::file_info(push_relative_path(release_folder, entry.path), platform::FollowLinks::No)
+        .value_or(platform::FileInfo {});
 }
 
 // The entries whose download flag the asset phase set, in order.
@@ -144,9 +156,12 @@ Result<fs::path> update_client(const UpdateService& service, const fs::path& gam
     ReleaseEntryIndex installed_map;
     if (installed)
         installed_map = index_by_lower_path(installed->entries);
+    // A new release folder's record is written below; only the installed release's is read.
+    InstallRecord record = same_release ? read_install_record(release_folder, list.release_id) : InstallRecord {};
     std::vector<const ReleaseEntry*> to_process;
     for (const ReleaseEntry& entry : list.entries)
-        if (!same_release || next_entry_to_recheck(entry, installed_map))
+        if (!same_release || next_entry_to_recheck(entry, installed_map)
+            || !file_unchanged_since_verified(record, entry, metadata_of(release_folder, entry)))
             to_process.push_back(&entry);
     bool fresh_install = !installed && !metadata_exists(installed_folder / "Main.exe");
 
@@ -202,6 +217,12 @@ Result<fs::path> update_client(const UpdateService& service, const fs::path& gam
     // Downloads are written without execute bits; the game is started from this file.
     TRY(platform::set_executable(release_folder / "Main.exe"));
 
+    // Every file is in place and verified now, or was found unchanged since it was: recorded before
+    // the list names the release, and only when the record differs (a start that changed nothing
+    // writes nothing).
+    std::string record_text = install_record_text(release_folder, list.release_id, list.entries);
+    if (record.state != InstallRecord::State::Read || record_text != record.text)
+        TRY(publish_file(game_folder, release_folder / install_record_file_name, record_text));
     TRY(publish_file(game_folder, release_folder / installed_list_file_name, list_bytes));
     // A release that lives in the game folder itself is not named in active-release.
     if (path_key(release_folder) != path_key(game_folder))

@@ -46,7 +46,8 @@ Result<std::string> fetch_release_list(const HttpAgent& agent, const UpdateServi
 
 // With the installed folder holding the same release: whether an entry of the new list is
 // processed again. The executable, the asset index and their signatures, every user file, and
-// every entry that is new or differs from the installed list in size or SHA-256.
+// every entry that is new or differs from the installed list in size or SHA-256. The update also
+// processes every entry whose file changed since the install verified it (install_record.hpp).
 bool next_entry_to_recheck(const ReleaseEntry& entry, const ReleaseEntryIndex& installed);
 
 // Brings the game client up to date from the current signed release list. installed_folder is

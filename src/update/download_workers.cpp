@@ -86,7 +86,7 @@ Status download_attempt(DownloadTaskContext& context, const ReleaseEntry& entry,
             return failure(size_mismatch_text(entry));
     }
 
-    platform::OutputFile file = TRY(platform::OutputFile::create(temporary));
+    platform::OutputFile file = TRY(platform::OutputFile::create(temporary, platform::ExistingFile::Replace));
     platform::Sha256 hasher;
     std::uint64_t received = 0;
     for (;;) {
@@ -119,7 +119,7 @@ Status download_entry(DownloadTaskContext& context, const ReleaseEntry& entry, s
 {
     std::filesystem::path target = push_relative_path(context.release_folder, entry.path);
     std::string url = context.client_base_url + "/releases/" + context.release_id + "/" + entry.path;
-    std::filesystem::path temporary = TRY(download_temporary_path(target));
+    std::filesystem::path temporary = TRY(context.temporary_path(target));
 
     Status last;
     for (int attempt = 0; attempt < download_attempts; ++attempt) {

@@ -51,6 +51,9 @@ struct DownloadTaskContext {
     bool fresh_install = false;
     std::uint64_t total_bytes = 0; // the sum of the entries' sizes
     PauseFunction pause = sleep_for_pause;
+    // Names a file's temporary, once per file (tests give a name known beforehand).
+    std::function<Result<std::filesystem::path>(const std::filesystem::path& target)> temporary_path =
+        download_temporary_path;
 
     std::atomic<std::uint32_t> next_index {0};
     std::mutex error_mutex;

@@ -2,13 +2,13 @@
 
 #include "platform/file_handle.hpp"
 #include "platform/files.hpp"
+#include "platform/folder_walk.hpp"
 #include "platform/path_text.hpp"
 #include "update/digest.hpp"
 #include "update/path_safety.hpp"
 #include "update/release_list.hpp"
 
 #include <algorithm>
-#include <system_error>
 
 namespace torvane {
 
@@ -43,30 +43,13 @@ Result<fs::path> active_release_folder(const fs::path& game_folder)
     return folder;
 }
 
-void sweep_folder(const fs::path& folder, int depth)
+// The sweep enters at most four levels below the release folder, and at the top only "Data" and
+// "Assets".
+platform::Descend sweep_descends(const platform::WalkEntry& walked, const std::string& name)
 {
-    std::error_code error;
-    fs::directory_iterator it(folder, error);
-    if (error)
-        return;
-    for (; it != fs::directory_iterator(); it.increment(error)) {
-        if (error)
-            return;
-        // The entry's own type: a symbolic link is neither entered nor deleted.
-        fs::file_status status = it->symlink_status(error);
-        if (error) {
-            error.clear();
-            continue;
-        }
-        std::string name = platform::path_utf8(it->path().filename());
-        if (fs::is_directory(status)) {
-            bool enter = depth < 4 && (depth > 0 || name == "Data" || name == "Assets");
-            if (enter)
-                sweep_folder(it->path(), depth + 1);
-        } else if (fs::is_regular_file(status) && is_download_temporary_name(name)) {
-            (void)platform::remove_file(it->path());
-        }
-    }
+    if (walked.depth >= 4)
+        return platform::Descend::No;
+    return walked.depth > 0 || name == "Data" || name == "Assets" ? platform::Descend::Yes : platform::Descend::No;
 }
 
 } // namespace
@@ -100,14 +83,11 @@ fs::path resolve_active_release(const fs::path& game_folder)
 
 void prune_releases(const fs::path& game_folder, std::string_view keep_release_id)
 {
-    std::error_code error;
-    fs::directory_iterator it(game_folder / versions_folder_name, error);
-    if (error)
+    auto entries = platform::list_folder(game_folder / versions_folder_name);
+    if (!entries)
         return;
-    for (; it != fs::directory_iterator(); it.increment(error)) {
-        if (error)
-            return;
-        std::string name = platform::path_utf8(it->path().filename());
+    for (const platform::FolderEntry& entry : *entries) {
+        std::string name = platform::path_utf8(entry.name);
         if (name == keep_release_id || !is_release_id(name))
             continue;
         fs::path folder = game_folder / versions_folder_name / name;
@@ -118,8 +98,8 @@ void prune_releases(const fs::path& game_folder, std::string_view keep_release_i
         auto info = platform::file_info(executable, platform::FollowLinks::No);
         if (info && info->kind != platform::FileKind::Missing && !platform::remove_file_unless_in_use(executable))
             continue;
-        std::error_code ignored;
-        fs::remove_all(folder, ignored);
+        // Links and junctions inside go as entries: what they lead to stays.
+        (void)platform::remove_tree(folder);
     }
 }
 
@@ -131,7 +111,23 @@ bool is_download_temporary_name(std::string_view name)
     return is_lower_hex(name.substr(marker + std::string_view(download_temporary_marker).size()), 24);
 }
 
-void sweep_temp_files(const fs::path& release_folder) { sweep_folder(release_folder, 0); }
+void sweep_temp_files(const fs::path& release_folder)
+{
+    platform::walk_folder(release_folder, [](const platform::WalkEntry& walked) {
+        std::string name = platform::path_utf8(walked.entry.name);
+        switch (walked.entry.kind) {
+        case platform::FileKind::Directory:
+            return sweep_descends(walked, name);
+        case platform::FileKind::Regular:
+            if (is_download_temporary_name(name))
+                (void)platform::remove_file(walked.path);
+            return platform::Descend::No;
+        default:
+            // Links and junctions are neither entered nor deleted, whatever their names.
+            return platform::Descend::No;
+        }
+    });
+}
 
 Result<platform::UpdateLock> take_update_lock(const fs::path& game_folder)
 {

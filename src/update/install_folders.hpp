@@ -46,14 +46,15 @@ Result<ReleaseList> read_installed_list(const std::filesystem::path& game_folder
 // whose stored list verifies and carries that id; the game folder otherwise. Never fails.
 std::filesystem::path resolve_active_release(const std::filesystem::path& game_folder);
 
-// Deletes every release folder under game folder/Versions except the kept one. Folders whose names
-// are not release ids, that lie behind a link, or whose Main.exe is in use (or cannot be deleted)
-// stay. Reports nothing.
+// Deletes every release folder under game folder/Versions except the kept one, with all its content
+// but never through a link: a symbolic link or junction inside goes as an entry, what it leads to
+// stays (platform::remove_tree). Folders whose names are not release ids, that lie behind a link,
+// or whose Main.exe is in use (or cannot be deleted) stay. Reports nothing.
 void prune_releases(const std::filesystem::path& game_folder, std::string_view keep_release_id);
 
 // Deletes the download temporaries that an interrupted run left below a release folder: in the
-// folder itself and up to four levels down inside its "Data" and "Assets". Symbolic links are
-// neither entered nor deleted. Reports nothing.
+// folder itself and up to four levels down inside its "Data" and "Assets". Symbolic links and
+// junctions are neither entered nor deleted. Reports nothing.
 void sweep_temp_files(const std::filesystem::path& release_folder);
 
 // True for a file name that ends in ".tmp-" followed by exactly 24 lower-case hex digits.

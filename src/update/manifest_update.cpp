@@ -4,6 +4,7 @@
 #include "core/util.hpp"
 #include "platform/files.hpp"
 #include "platform/output_file.hpp"
+#include "platform/path_text.hpp"
 #include "platform/unicode.hpp"
 #include "update/file_check.hpp"
 #include "update/hash_cache.hpp"
@@ -14,6 +15,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <unordered_set>
 
 namespace torvane {
 
@@ -52,6 +54,19 @@ bool holds_control_character(std::string_view path)
     });
 }
 
+bool holds_windows_redirected_name(std::string_view path)
+{
+    while (!path.empty()) {
+        std::size_t slash = path.find('/');
+        if (is_windows_redirected_name(path.substr(0, slash)))
+            return true;
+        if (slash == std::string_view::npos)
+            break;
+        path.remove_prefix(slash + 1);
+    }
+    return false;
+}
+
 bool is_blank(const std::optional<std::string>& text)
 {
     return !text || platform::trim_unicode_white_space(*text).empty();
@@ -86,6 +101,35 @@ std::vector<ManifestFile> check_files(const ManifestRunContext& context, const s
     return marked;
 }
 
+// The names the listed paths take below the base folder: each target's and each folder's on its
+// way there, as the file system compares names (without case on Windows).
+using TakenNames = std::unordered_set<std::string>;
+
+TakenNames names_taken_by(const fs::path& base_folder, const std::vector<ManifestFile>& entries)
+{
+    TakenNames taken;
+    const std::string base_key = platform::file_name_key(base_folder);
+    for (const ManifestFile& entry : entries) {
+        for (fs::path path = join_relative_path(base_folder, *entry.path); path.has_relative_path(); path = path.parent_path()) {
+            std::string key = platform::file_name_key(path);
+            if (key.size() <= base_key.size() || !taken.insert(std::move(key)).second)
+                break;
+        }
+    }
+    return taken;
+}
+
+// A download's temporary: "<target>.part", unless a listed path takes that name (a manifest may
+// list "a.bin.part" beside "a.bin"); then the first of "<target>.1.part", "<target>.2.part", ...
+// that none takes, so the temporary never removes or replaces a listed file.
+fs::path download_temporary_for(const fs::path& target, const TakenNames& taken)
+{
+    fs::path temporary = with_suffix(target, ".part");
+    for (unsigned n = 1; taken.contains(platform::file_name_key(temporary)); ++n)
+        temporary = with_suffix(target, "." + std::to_string(n) + ".part");
+    return temporary;
+}
+
 // Byte counts of one run's downloads, for the progress fractions.
 struct TransferTally {
     double total = 1;
@@ -95,13 +139,13 @@ struct TransferTally {
 // Downloads one entry into its ".part" temporary, verifies it and moves it into place; returns
 // the digest it installed.
 Result<std::string> install_entry(ManifestRunContext& context, const HttpAgent& agent, const std::string& files_base,
-                                  const ManifestFile& entry, std::vector<char>& buffer, const TransferTally& tally,
-                                  ProgressSink& sink, const std::atomic<bool>& cancel)
+                                  const ManifestFile& entry, const TakenNames& taken, std::vector<char>& buffer,
+                                  const TransferTally& tally, ProgressSink& sink, const std::atomic<bool>& cancel)
 {
     const std::string& path = *entry.path;
     const std::string expected = entry.sha256.value_or("");
     fs::path target = join_relative_path(context.base_folder, path);
-    fs::path temporary = with_suffix(target, ".part");
+    fs::path temporary = download_temporary_for(target, taken);
 
     TRY(platform::create_folders(target.parent_path()));
     auto response = agent.get(manifest_download_url(files_base, path, expected));
@@ -212,7 +256,7 @@ std::vector<ManifestFile> sanitize_manifest_paths(std::vector<ManifestFile> entr
         std::string path = std::move(*entry.path);
         std::replace(path.begin(), path.end(), '\\', '/');
         if (path.starts_with('/') || path.find("..") != std::string::npos || path.find(':') != std::string::npos
-            || holds_control_character(path))
+            || holds_control_character(path) || holds_windows_redirected_name(path))
             continue;
         entry.path = std::move(path);
         kept.push_back(std::move(entry));
@@ -273,6 +317,8 @@ Status run_update(ManifestRunContext& context, const UpdateConfig& update, Progr
 
     std::vector<ManifestFile> entries = sanitize_manifest_paths(
         manifest.files ? std::move(*manifest.files) : std::vector<ManifestFile> {});
+    // Every listed path counts, the running executable's too.
+    const TakenNames taken = names_taken_by(context.base_folder, entries);
     if (context.test_flag)
         drop_entries_at_path(entries, context.base_folder, context.running_exe);
 
@@ -296,7 +342,7 @@ Status run_update(ManifestRunContext& context, const UpdateConfig& update, Progr
     for (const ManifestFile& entry : marked) {
         if (cancel.load())
             return failure(cancelled_text);
-        std::string digest = TRY(install_entry(context, *agent, files_base_url, entry, buffer, tally, sink, cancel));
+        std::string digest = TRY(install_entry(context, *agent, files_base_url, entry, taken, buffer, tally, sink, cancel));
         fs::path target = join_relative_path(context.base_folder, *entry.path);
         auto info = platform::file_info(target, platform::FollowLinks::No);
         if (info && info->kind != platform::FileKind::Missing)

@@ -52,7 +52,8 @@ struct ManifestRunContext {
 };
 
 // Runs one update: fetches the manifest (with the "t" query), keeps the safe paths, checks the
-// files against the hash cache, downloads each missing or changed one into "<target>.part",
+// files against the hash cache, downloads each missing or changed one into "<target>.part" (or,
+// when a listed path takes that name, "<target>.<n>.part" with the first n that none takes),
 // verifies its SHA-256 and moves it into place. Success when "Enabled" is false or "ManifestUrl"
 // is blank. Fails with the Portuguese text the user sees; "cancelado" when cancel was raised.
 Status run_update(ManifestRunContext& context, const UpdateConfig& update, ProgressSink& sink,
@@ -70,8 +71,10 @@ std::string percent_encode_path(std::string_view path);
 std::string manifest_download_url(std::string_view files_base_url, std::string_view path, std::string_view sha256);
 
 // The entries whose paths are safe below the base folder, in order, with every '\' turned into
-// '/'. Dropped: no path, a blank one, a leading slash, any "..", any ':' and any control
-// character (below U+0020, or U+007F).
+// '/'. Dropped: no path, a blank one, a leading slash, any "..", any ':', any control character
+// (below U+0020, or U+007F) and any component that Windows maps elsewhere (a device name such as
+// "NUL" or "COM1.log", a name ending in a dot or a blank: is_windows_redirected_name), on both
+// systems alike.
 std::vector<ManifestFile> sanitize_manifest_paths(std::vector<ManifestFile> entries);
 
 // Removes the entries whose target below base_folder is the file at path (platform::same_file).

@@ -74,13 +74,38 @@ Status ensure_inside_base(const std::filesystem::path& base, const std::filesyst
         if (current.filename() == "..")
             return failure(outside_base_message);
         auto info = platform::file_info(current, platform::FollowLinks::No);
-        if (info && info->kind == platform::FileKind::SymbolicLink)
+        if (info && info->reparse_point)
             return failure(redirected_message);
         std::filesystem::path parent = current.parent_path();
         if (parent.empty() || parent == current)
             return failure(outside_base_message);
         current = std::move(parent);
     }
+}
+
+bool is_windows_redirected_name(std::string_view component)
+{
+    if (component.empty())
+        return false;
+    if (component.back() == '.' || component.back() == ' ')
+        return true;
+    // Windows compares the part before the first dot, its trailing blanks removed.
+    std::string_view base = component.substr(0, component.find('.'));
+    while (!base.empty() && base.back() == ' ')
+        base.remove_suffix(1);
+    for (std::string_view device : {"CON", "PRN", "AUX", "NUL"}) {
+        if (platform::equal_ignoring_ascii_case(base, device))
+            return true;
+    }
+    if (base.size() < 4)
+        return false;
+    std::string_view port = base.substr(0, 3);
+    if (!platform::equal_ignoring_ascii_case(port, "COM") && !platform::equal_ignoring_ascii_case(port, "LPT"))
+        return false;
+    std::string_view number = base.substr(3);
+    if (number.size() == 1)
+        return number[0] >= '0' && number[0] <= '9';
+    return number == "\u00B9" || number == "\u00B2" || number == "\u00B3";
 }
 
 } // namespace torvane

@@ -45,7 +45,8 @@ std::optional<std::string> read_launcher_body(HttpResponse& response, std::uint6
 bool write_part_file(const std::filesystem::path& part, const std::filesystem::path& executable,
                      std::string_view bytes)
 {
-    auto file = platform::OutputFile::create(part);
+    // A file or link left at the name is removed, never written through.
+    auto file = platform::OutputFile::create(part, platform::ExistingFile::Replace);
     if (!file)
         return false;
     bool written = file->write(bytes) && file->copy_permissions_from(executable) && file->sync_and_close();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/instance_lock.hpp"
+#include "platform/linux/lock_folder.hpp"
 #include "support/temp_dir.hpp"
 
 #include <gtest/gtest.h>

@@ -216,6 +216,11 @@ TEST_F(ManifestGeneratorTest, ARelativeFolderPathIsResolved)
     ASSERT_TRUE(manifest.files);
     ASSERT_EQ(manifest.files->size(), 1u);
     EXPECT_EQ((*manifest.files)[0].path, "Data/a.txt");
+
+    // A folder given through a link is resolved first: the paths are those below its target.
+    fs::create_directory_symlink(game(), dir_.path() / "alias");
+    ASSERT_EQ(generate(dir_.path() / "alias", dir_.path() / "through-link.json", false), 0) << shown_error_;
+    EXPECT_EQ(read_manifest(dir_.path() / "through-link.json").files, manifest.files);
 }
 
 TEST_F(ManifestGeneratorTest, FailuresWriteNothingAndShowOnlyWhenAsked)

@@ -5,6 +5,7 @@
 #include "app/single_instance.hpp"
 #include "instance_processes.hpp"
 #include "platform/instance_lock.hpp"
+#include "platform/linux/lock_folder.hpp"
 #include "support/temp_dir.hpp"
 
 #include <gtest/gtest.h>

@@ -116,6 +116,21 @@ protected:
                 return true;
             });
         });
+        routes.Get(R"(/paced/(\d+)/(\d+)/(\d+))", [this](const httplib::Request& req, httplib::Response& res) {
+            // /paced/<size>/<piece>/<ms>: a body of that size in pieces of that many bytes, one
+            // every so many milliseconds.
+            std::size_t size = std::stoul(req.matches[1]);
+            std::size_t piece = std::stoul(req.matches[2]);
+            auto pause = std::chrono::milliseconds(std::stoul(req.matches[3]));
+            auto body = std::make_shared<std::string>(pattern(size));
+            res.set_content_provider(size, "application/octet-stream",
+                                     [this, body, piece, pause](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                         if (offset > 0)
+                                             server_.wait_for_stop(pause);
+                                         std::size_t n = std::min(piece, body->size() - offset);
+                                         return sink.write(body->data() + offset, n);
+                                     });
+        });
         routes.Get(R"(/big/(\d+))", [](const httplib::Request& req, httplib::Response& res) {
             std::size_t seed = std::stoul(req.matches[1]);
             res.set_content(pattern(200000 + seed * 1000, seed), "application/octet-stream");
@@ -219,6 +234,30 @@ TEST_F(HttpAgentTest, ABodyThatStallsFailsAfterTheReadTimeOut)
     auto again = response->read(buffer);
     ASSERT_FALSE(again);
     EXPECT_EQ(again.error(), "timed out reading response");
+}
+
+TEST_F(HttpAgentTest, ABodyThatDripsFailsOnceAReadTimeOutHasPassedBelowTheLeastRate)
+{
+    // Every byte comes well within the 2 s read time-out, but far below 1,024 bytes a second: the
+    // whole body would take 12 s.
+    const auto start = std::chrono::steady_clock::now();
+    auto response = agent(2).get(server_.url("/paced/40/1/300"));
+    ASSERT_TRUE(response) << response.error().text;
+    auto body = response->read_up_to(1000);
+    ASSERT_FALSE(body) << body->size() << " bytes read";
+    EXPECT_EQ(body.error(), "timed out reading response");
+    // Not before a whole read time-out of waiting.
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 2s);
+}
+
+TEST_F(HttpAgentTest, ASlowBodyAboveTheLeastRateIsReadWhole)
+{
+    // 4,000 bytes a second for six seconds, three read time-outs long.
+    auto response = agent(2).get(server_.url("/paced/24000/400/100"));
+    ASSERT_TRUE(response) << response.error().text;
+    auto body = response->read_up_to(100000);
+    ASSERT_TRUE(body) << body.error();
+    EXPECT_TRUE(*body == pattern(24000));
 }
 
 TEST_F(HttpAgentTest, AResponseThatDoesNotComeFailsAfterTheReadTimeOut)
@@ -466,13 +505,6 @@ TEST_F(HttpAgentTest, AServerOutsideTheTrustedRootsIsRefused)
     auto other = http_agent(10, 10, test::make_test_certificates().ca_pem);
     ASSERT_TRUE(other);
     EXPECT_FALSE(other->get(server_.url("/ok")));
-}
-
-TEST(HttpAgentFactory, ExtraRootsWithoutACertificateCannotStartTls)
-{
-    EXPECT_FALSE(http_agent(5, 5, "isto não é PEM"));
-    EXPECT_FALSE(http_agent(5, 5, "-----BEGIN CERTIFICATE-----\nAAAA\n-----END CERTIFICATE-----\n"));
-    EXPECT_TRUE(http_agent(5, 5, test::make_test_certificates().ca_pem));
 }
 
 } // namespace

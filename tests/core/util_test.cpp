@@ -1,5 +1,7 @@
 #include "core/util.hpp"
 #include "core/utf8.hpp"
+#include "platform/files.hpp"
+#include "support/folder_links.hpp"
 #include "support/temp_dir.hpp"
 
 #include <gtest/gtest.h>
@@ -187,6 +189,24 @@ TEST(CanonicalPathKey, SameFileGivesEqualKeysWhateverTheSpelling)
     EXPECT_EQ(canonical_path_key("Nada/Pasta/ARQUIVO.Exe"), "nada\\pasta\\arquivo.exe");
     EXPECT_EQ(canonical_path_key("nada\\PASTA\\arquivo.exe"), canonical_path_key("Nada/Pasta/ARQUIVO.Exe"));
     EXPECT_NE(canonical_path_key(dir.path() / "Jogo/Data/Outro.exe"), key);
+}
+
+TEST(CanonicalPathKey, OnWindowsTheFinalPathThroughALinkOrTheExtendedPrefix)
+{
+    if (test::posix_file_system())
+        GTEST_SKIP() << "the Windows build's final paths";
+    test::TempDir dir;
+    const std::filesystem::path file = dir.path() / "Jogo" / "Data" / "Main.exe";
+    ASSERT_TRUE(platform::create_folders(file.parent_path()));
+    ASSERT_TRUE(platform::write_file(file, "x"));
+    std::string key = canonical_path_key(file);
+    // GetFinalPathNameByHandleW's form, prefix included.
+    EXPECT_TRUE(key.starts_with("\\\\?\\")) << key;
+    std::filesystem::path prefixed = "\\\\?\\";
+    prefixed += file.native();
+    EXPECT_EQ(canonical_path_key(prefixed), key);
+    ASSERT_TRUE(test::make_folder_link(dir.path() / "Jogo", dir.path() / "atalho"));
+    EXPECT_EQ(canonical_path_key(dir.path() / "atalho" / "Data" / "Main.exe"), key);
 }
 
 TEST(ExeDir, IsTheParentOfTheExecutable)

@@ -102,7 +102,7 @@ TEST(ManifestEndToEnd, GeneratedManifestBringsAnEmptyFolderToTheSameContent)
     work.write("www/files/Logs/today.txt", "left out");
     work.write("www/files/Data/Launcher/launcher.json", "{}");
 
-    // The launcher built to trust the CA file that this test writes.
+    // The launcher built to trust the build's test CA.
     const fs::path program = TORVANE_E2E_LAUNCHER;
     const fs::path manifest_path = work.path() / "www" / "manifest.json";
     ProgramRun generated = run_program({program.string(), "--gerar-manifesto", published.string(), manifest_path.string()},
@@ -114,11 +114,13 @@ TEST(ManifestEndToEnd, GeneratedManifestBringsAnEmptyFolderToTheSameContent)
     ASSERT_TRUE(manifest->files);
     ASSERT_EQ(manifest->files->size(), files.size());
 
-    test::TestCertificates certificates = test::make_test_certificates();
-    ASSERT_TRUE(platform::write_file(TORVANE_E2E_CA, certificates.ca_pem));
-    fs::path certificate = work.write("tls/server.pem", certificates.server_certificate_pem);
-    fs::path key = work.write("tls/server.key", certificates.server_key_pem);
-    auto nginx = test::NginxServer::start({.root = work.path() / "www", .certificate_pem = certificate, .private_key_pem = key});
+    auto serve = [&](const test::TestCertificates& certificates, int port) {
+        return test::NginxServer::start({.root = work.path() / "www",
+                                         .certificate_pem = work.write("tls/server.pem", certificates.server_certificate_pem),
+                                         .private_key_pem = work.write("tls/server.key", certificates.server_key_pem),
+                                         .port = port});
+    };
+    auto nginx = serve(test::e2e_server_certificates(), 0);
     ASSERT_TRUE(nginx);
 
     // The client folder: the launcher program and its configuration pointing at the server.
@@ -159,8 +161,11 @@ TEST(ManifestEndToEnd, GeneratedManifestBringsAnEmptyFolderToTheSameContent)
               (std::vector<std::string> {"Buscando atualizações...", "Verificando arquivos...", "Cliente atualizado."}));
     EXPECT_TRUE(std::regex_match(lines.back(), ok_line)) << lines.back();
 
-    // With another CA trusted instead, the server is not, and the log ends with the error.
-    ASSERT_TRUE(platform::write_file(TORVANE_E2E_CA, test::make_test_certificates().ca_pem));
+    // The same server with a certificate from a CA the launcher does not trust: the log ends with the error.
+    const int port = nginx->port();
+    nginx->stop();
+    nginx = serve(test::make_test_certificates(), port);
+    ASSERT_TRUE(nginx);
     ProgramRun untrusted = run_program({(client / "torvane").string(), "--testar-atualizacao"}, work.path() / "untrusted.out");
     EXPECT_EQ(untrusted.exit_code, 1);
     lines = log_lines(platform::read_file(log_path, platform::document_read_limit).value_or(""));
@@ -188,7 +193,7 @@ TEST(ManifestEndToEnd, ARedirectToPlainHttpReplacesNothing)
     plain.start();
 
     // The https service redirects either the manifest or the file to the plain one.
-    test::TlsTestServer tls;
+    test::TlsTestServer tls(test::e2e_server_certificates());
     auto to_plain = [&](const httplib::Request& req, httplib::Response& res) {
         res.status = 302;
         res.set_header("Location", plain.url(req.target)); // the same path and query
@@ -199,7 +204,6 @@ TEST(ManifestEndToEnd, ARedirectToPlainHttpReplacesNothing)
     });
     tls.routes().Get("/files/torvane", to_plain);
     tls.start();
-    ASSERT_TRUE(platform::write_file(TORVANE_E2E_CA, tls.ca_pem()));
 
     struct Case {
         const char* name;
@@ -232,6 +236,62 @@ TEST(ManifestEndToEnd, ARedirectToPlainHttpReplacesNothing)
         EXPECT_TRUE(lines.back().ends_with(": Insecure request attempted with https_only set")) << lines.back();
     }
     EXPECT_EQ(plain.requests(), 0);
+}
+
+// A hard link or a symbolic link planted at a name the update test writes, leading to a file outside
+// the launcher's folder: the outside file stays as it was, and the run ends as it would without it.
+TEST(ManifestEndToEnd, LinksPlantedAtTheRunsNamesAreNeverWrittenThrough)
+{
+    test::TempDir work;
+    const std::string content = "conteúdo novo";
+    UpdateManifest manifest {.version = "202612110000",
+                             .files = std::vector<ManifestFile> {{.path = "a.txt",
+                                                                  .size = static_cast<std::int64_t>(content.size()),
+                                                                  .sha256 = test::sha256_hex(content)}}};
+    const std::string manifest_text = format_update_manifest(manifest);
+    test::TlsTestServer tls(test::e2e_server_certificates());
+    tls.routes().Get("/manifest.json", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_content(manifest_text, "application/json");
+    });
+    tls.routes().Get("/files/a.txt", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_content(content, "application/octet-stream");
+    });
+    tls.start();
+
+    enum class Link { Hard, Symbolic };
+    const char* const names[] = {"Data/Launcher/atualizacao_teste.log", "a.txt.part"};
+    int n = 0;
+    for (const char* name : names) {
+        for (Link link : {Link::Hard, Link::Symbolic}) {
+            SCOPED_TRACE(std::string(name) + (link == Link::Hard ? " (hard link)" : " (symbolic link)"));
+            const fs::path client = work.path() / ("client" + std::to_string(n++));
+            fs::create_directories(client);
+            test::copy_test_launcher(client / "torvane");
+            work.write(client.filename() / "Data/Launcher/launcher.json",
+                       R"({"ServerName":"Teste","Update":{"Enabled":true,"ManifestUrl":")" + tls.url("/manifest.json")
+                           + R"(","FilesBaseUrl":")" + tls.url("/files/") + R"("}})");
+            const fs::path outside = work.write(client.filename().string() + "-outside", "kept\n");
+            const fs::path planted = client / name;
+            fs::create_directories(planted.parent_path());
+            if (link == Link::Hard)
+                fs::create_hard_link(outside, planted);
+            else
+                fs::create_symlink(outside, planted);
+
+            ProgramRun run = run_program({(client / "torvane").string(), "--testar-atualizacao"}, work.path() / "update.out");
+            const fs::path log = client / "Data" / "Launcher" / "atualizacao_teste.log";
+            const std::string log_text = platform::read_file(log, platform::document_read_limit).value_or("");
+            EXPECT_EQ(run.exit_code, 0) << run.output << log_text;
+            EXPECT_EQ(platform::read_file(outside, platform::document_read_limit).value_or(""), "kept\n");
+            EXPECT_EQ(fs::hard_link_count(outside), 1u);
+            EXPECT_FALSE(fs::is_symlink(planted));
+            EXPECT_EQ(platform::read_file(client / "a.txt", platform::document_read_limit).value_or(""), content);
+            EXPECT_FALSE(fs::exists(client / "a.txt.part"));
+            std::vector<std::string> lines = log_lines(log_text);
+            ASSERT_FALSE(lines.empty());
+            EXPECT_TRUE(std::regex_match(lines.back(), std::regex("OK em [0-9]+,[0-9] s"))) << lines.back();
+        }
+    }
 }
 
 } // namespace

@@ -2,9 +2,10 @@
 #
 # The launcher under test is build/e2e/torvane: main.cpp and the same libraries as build/torvane,
 # linked with its own deployment values (cmake/build_config.cpp.in): the service at
-# https://127.0.0.1:<TORVANE_E2E_PORT> and, as extra trusted roots, the PEM file that each test
-# writes with the CA of its nginx. Nothing else is compiled twice, and the shipped executable
-# trusts no test CA and reads no address from its surroundings.
+# https://127.0.0.1:<TORVANE_E2E_PORT> and, compiled in as its extra trusted root, the test CA of
+# this build folder (build/e2e/test-ca.pem, made when the folder is first configured), which
+# issues every test server's certificate. Nothing else is compiled twice, and the shipped
+# executable trusts no test CA and reads no address from its surroundings.
 set(TORVANE_E2E_PORT 0 CACHE STRING
     "Loopback port of the service that build/e2e/torvane talks to (0: chosen when first configured)")
 if(TORVANE_E2E_PORT EQUAL 0)
@@ -16,18 +17,19 @@ if(TORVANE_E2E_PORT EQUAL 0)
 endif()
 
 set(torvane_e2e_dir ${CMAKE_BINARY_DIR}/e2e)
-set(torvane_e2e_ca ${torvane_e2e_dir}/test-ca.pem)
+include(${CMAKE_CURRENT_LIST_DIR}/test_ca.cmake)
+torvane_make_test_ca(${torvane_e2e_dir})
 
 function(torvane_e2e_build_values output)
   set(TORVANE_SERVICE_ORIGIN "https://127.0.0.1:${TORVANE_E2E_PORT}")
   set(TORVANE_WEB_ORIGIN "https://127.0.0.1:${TORVANE_E2E_PORT}")
-  set(TORVANE_EXTRA_ROOT_CA "${torvane_e2e_ca}")
   torvane_write_build_values(${output})
 endfunction()
 torvane_e2e_build_values(${CMAKE_BINARY_DIR}/generated/e2e_build_config.cpp)
 
 add_executable(torvane_e2e_launcher ${CMAKE_SOURCE_DIR}/src/app/main.cpp
                ${CMAKE_BINARY_DIR}/generated/e2e_build_config.cpp)
+torvane_embed_extra_roots(torvane_e2e_launcher ${torvane_e2e_dir}/test-ca.pem)
 target_link_libraries(torvane_e2e_launcher PRIVATE torvane_app)
 set_target_properties(torvane_e2e_launcher PROPERTIES OUTPUT_NAME torvane RUNTIME_OUTPUT_DIRECTORY ${torvane_e2e_dir})
 
@@ -40,8 +42,8 @@ add_dependencies(torvane_e2e_tests torvane_e2e_launcher)
 target_compile_definitions(torvane_e2e_tests PRIVATE
   TORVANE_E2E_PORT=${TORVANE_E2E_PORT}
   TORVANE_E2E_LAUNCHER="$<TARGET_FILE:torvane_e2e_launcher>"
-  TORVANE_E2E_CA="${torvane_e2e_ca}")
-# Every test here serves on the one fixed port and writes the one CA file.
+  TORVANE_E2E_CA="${torvane_e2e_dir}/test-ca.pem" TORVANE_E2E_CA_KEY="${torvane_e2e_dir}/test-ca.key")
+# Every test here serves on the one fixed port.
 gtest_discover_tests(torvane_e2e_tests DISCOVERY_TIMEOUT 60
                      PROPERTIES TIMEOUT 600 RESOURCE_LOCK torvane_e2e_service)
 

@@ -123,9 +123,9 @@ protected:
 
     void start_service()
     {
-        service_ = std::make_unique<test::ReleaseService>(test::NginxOptions{.port = TORVANE_E2E_PORT});
+        service_ = std::make_unique<test::ReleaseService>(test::NginxOptions {.port = TORVANE_E2E_PORT},
+                                                          test::e2e_server_certificates());
         ASSERT_TRUE(service_->running()) << "nginx did not start on port " << TORVANE_E2E_PORT;
-        ASSERT_TRUE(platform::write_file(TORVANE_E2E_CA, service_->ca_pem()));
     }
 
     // Publishes a client whose Main.exe records its folder and arguments in started.txt.

@@ -1,4 +1,5 @@
 #include "platform/file_descriptor.hpp"
+#include "file_descriptor_cases.hpp"
 
 #include <gtest/gtest.h>
 
@@ -15,23 +16,7 @@ int open_null() { return ::open("/dev/null", O_RDONLY | O_CLOEXEC); }
 
 TEST(FileDescriptor, ClosesExactlyOnceWhateverHappensToTheOwner)
 {
-    int first = open_null();
-    int second = open_null();
-    ASSERT_GE(first, 0);
-    ASSERT_GE(second, 0);
-    {
-        FileDescriptor a(first);
-        FileDescriptor b(std::move(a));
-        EXPECT_FALSE(a.is_open());
-        EXPECT_EQ(b.get(), first);
-
-        FileDescriptor c(second);
-        c = std::move(b); // the descriptor c held is closed, first moves on
-        EXPECT_FALSE(is_open_descriptor(second));
-        EXPECT_TRUE(is_open_descriptor(first));
-        EXPECT_EQ(c.get(), first);
-    }
-    EXPECT_FALSE(is_open_descriptor(first));
+    test::expect_each_descriptor_closed_once(open_null, is_open_descriptor);
 }
 
 TEST(FileDescriptor, CloseReportsOnlyARealFailure)

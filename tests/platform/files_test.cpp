@@ -1,5 +1,6 @@
 #include "platform/clock.hpp"
 #include "platform/files.hpp"
+#include "platform/path_text.hpp"
 #include "support/file_shapes.hpp"
 #include "support/temp_dir.hpp"
 
@@ -10,6 +11,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <future>
 #include <thread>
 #include <vector>
 
@@ -20,6 +22,16 @@ TEST(OsErrorText, HasTheOsErrorSuffix)
 {
     EXPECT_EQ(os_error_text(ENOENT), "No such file or directory (os error 2)");
     EXPECT_EQ(os_error_text(EACCES), "Permission denied (os error 13)");
+}
+
+TEST(OsErrorText, ErrorCodesAreReadInTheirOwnDomain)
+{
+    EXPECT_EQ(c_library_error_text(EACCES), "Permission denied (os error 13)");
+    EXPECT_EQ(error_code_text(std::make_error_code(std::errc::permission_denied)), "Permission denied (os error 13)");
+    EXPECT_EQ(error_code_text(std::error_code(ENOENT, std::system_category())), "No such file or directory (os error 2)");
+    // Another category's code is no system code: its own message.
+    const std::error_code future = std::make_error_code(std::future_errc::no_state);
+    EXPECT_EQ(error_code_text(future), future.message() + " (os error " + std::to_string(future.value()) + ")");
 }
 
 TEST(FileInfo, TellsLinksFromTheirTargets)
@@ -33,9 +45,13 @@ TEST(FileInfo, TellsLinksFromTheirTargets)
     EXPECT_EQ(followed->kind, FileKind::Regular);
     EXPECT_EQ(followed->size, 5u);
 
+    EXPECT_FALSE(followed->reparse_point);
     auto itself = file_info(dir.path() / "link", FollowLinks::No);
     ASSERT_TRUE(itself);
     EXPECT_EQ(itself->kind, FileKind::SymbolicLink);
+    EXPECT_TRUE(itself->reparse_point) << "a link is Linux's only redirecting entry";
+    EXPECT_EQ(itself->reparse_tag, 0u);
+    EXPECT_FALSE(file_info(target, FollowLinks::No)->reparse_point);
 
     auto missing = file_info(dir.path() / "nothing", FollowLinks::No);
     ASSERT_TRUE(missing);
@@ -76,6 +92,34 @@ TEST(SameFile, ComparesIdentityNotNames)
     for (const Case& c : cases)
         EXPECT_EQ(same_file(c.other, launcher), c.same) << c.other;
     EXPECT_FALSE(same_file(dir.path() / "missing", dir.path() / "missing"));
+}
+
+// Linux names are bytes: names that differ in letter case are two files, and two keys.
+TEST(FileNameKey, EqualOnlyWhereTheFileSystemSeesOneName)
+{
+    test::TempDir dir;
+    auto lower = dir.write("a.bin.part", "a");
+    auto upper = dir.write("A.BIN.PART", "b");
+    EXPECT_FALSE(same_file(lower, upper));
+    EXPECT_NE(file_name_key(lower), file_name_key(upper));
+    EXPECT_EQ(file_name_key(lower), file_name_key(dir.path() / "a.bin.part"));
+}
+
+TEST(WholeFiles, WriteFileNeverWritesThroughALinkAtItsName)
+{
+    for (bool hard : {true, false}) {
+        SCOPED_TRACE(hard ? "hard link" : "symbolic link");
+        test::TempDir dir;
+        auto outside = dir.write("outside", "kept");
+        if (hard)
+            std::filesystem::create_hard_link(outside, dir.path() / "report.txt");
+        else
+            std::filesystem::create_symlink(outside, dir.path() / "report.txt");
+        ASSERT_TRUE(write_file(dir.path() / "report.txt", "novo"));
+        EXPECT_EQ(dir.read("report.txt"), "novo");
+        EXPECT_FALSE(std::filesystem::is_symlink(dir.path() / "report.txt"));
+        EXPECT_EQ(dir.read("outside"), "kept");
+    }
 }
 
 TEST(WholeFiles, WriteReadAndReplace)

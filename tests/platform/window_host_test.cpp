@@ -307,7 +307,7 @@ TEST_F(WindowHostTest, CaptureKeepsThePointerWhileTheButtonIsDown)
     ASSERT_TRUE(pointer_to(100, 100));
     ASSERT_TRUE(display_->xdotool({"mousedown", "1"}));
     ASSERT_TRUE(wait_for<window_event::ButtonPressed>(*window));
-    window->capture_pointer(true);
+    window->capture_pointer(PointerCapture::Hold);
     EXPECT_TRUE(window->holds_capture());
 
     ASSERT_TRUE(pointer_to(700, 450)); // outside: 640 x 400
@@ -325,7 +325,7 @@ TEST_F(WindowHostTest, CaptureKeepsThePointerWhileTheButtonIsDown)
     auto released = wait_for<window_event::ButtonReleased>(*window);
     ASSERT_TRUE(released);
     EXPECT_EQ(released->x, 700);
-    window->capture_pointer(false);
+    window->capture_pointer(PointerCapture::Release);
     EXPECT_FALSE(window->holds_capture());
     // Let go outside the window: the pointer has left it.
     EXPECT_TRUE(wait_for<window_event::PointerLeft>(*window, 2s));

@@ -50,6 +50,9 @@ std::string configuration(const NginxOptions& options, const std::filesystem::pa
     std::string w = work.string();
     std::string rate = options.rate_limit > 0 ? "        limit_rate " + std::to_string(options.rate_limit) + ";\n" : "";
     std::string protocols = options.tls_protocols.empty() ? "" : "        ssl_protocols " + options.tls_protocols + ";\n";
+    std::string files = options.files_upstream_port == 0 ? ""
+                        : "        location /files/ { proxy_pass http://127.0.0.1:" + std::to_string(options.files_upstream_port)
+                              + "; proxy_buffering off; }\n";
     return "daemon off;\n"
            "master_process off;\n"
            "worker_processes 1;\n"
@@ -75,7 +78,7 @@ std::string configuration(const NginxOptions& options, const std::filesystem::pa
            "        ssl_certificate " + options.certificate_pem.string() + ";\n"
            "        ssl_certificate_key " + options.private_key_pem.string() + ";\n"
            "        root " + options.root.string() + ";\n"
-           + rate + protocols +
+           + rate + protocols + files +
            "    }\n"
            "}\n";
 }

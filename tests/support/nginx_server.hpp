@@ -19,6 +19,9 @@ struct NginxOptions {
     int port = 0;
     // The TLS versions offered, as nginx's ssl_protocols names them ("TLSv1.2"); empty: nginx's own.
     std::string tls_protocols;
+    // The loopback port of a plain HTTP server that answers below /files/ in the folder's place,
+    // passed on as it sends (a server that sends slowly, say); 0: nginx serves the folder there too.
+    int files_upstream_port = 0;
 };
 
 class NginxServer {

@@ -26,6 +26,7 @@ public:
 
     // "http://127.0.0.1:<port>" followed by the path.
     std::string url(std::string_view path) const;
+    int port() const { return port_; }
     // Requests received so far, routed or not.
     int requests() const { return requests_.load(); }
 

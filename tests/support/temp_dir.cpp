@@ -1,5 +1,7 @@
 #include "support/temp_dir.hpp"
 
+#include "platform/folder_walk.hpp"
+
 #include <cstdio>
 #include <cstdlib>
 #include <random>
@@ -29,15 +31,18 @@ TempDir::TempDir()
 
 TempDir::~TempDir()
 {
-    std::error_code ignored;
+    // The launcher's own walk and delete: MinGW's std::filesystem goes through the links that
+    // tests plant (and never ends on some).
     // Tests may leave read-only files behind; make them writable so the folder can go.
-    for (auto it = std::filesystem::recursive_directory_iterator(path_, ignored);
-         it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
-        if (!it->is_symlink(ignored))
-            std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                         std::filesystem::perm_options::add, ignored);
-    }
-    std::filesystem::remove_all(path_, ignored);
+    platform::walk_folder(path_, [](const platform::WalkEntry& walked) {
+        if (walked.entry.kind == platform::FileKind::SymbolicLink)
+            return platform::Descend::No;
+        std::error_code ignored;
+        std::filesystem::permissions(walked.path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                                     ignored);
+        return platform::Descend::Yes;
+    });
+    (void)platform::remove_tree(path_);
 }
 
 std::filesystem::path TempDir::write(const std::filesystem::path& relative, std::string_view bytes) const

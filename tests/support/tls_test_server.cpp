@@ -1,11 +1,14 @@
 #include "support/tls_test_server.hpp"
 
+#include <openssl/bn.h>
 #include <openssl/ec.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
 
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace torvane::test {
@@ -43,15 +46,22 @@ void add_extension(X509* certificate, X509* issuer, int nid, const char* value)
 }
 
 // issuer null: self-signed.
-Certificate make_certificate(EVP_PKEY* key, const char* common_name, long serial, X509* issuer,
-                             EVP_PKEY* issuer_key, const char* server_names = nullptr)
+Certificate make_certificate(EVP_PKEY* key, const char* common_name, X509* issuer, EVP_PKEY* issuer_key,
+                             const char* server_names = nullptr,
+                             CertificateValidity validity = CertificateValidity::Current)
 {
     Certificate certificate(X509_new());
     X509* c = certificate.get();
     X509_set_version(c, 2);
-    ASN1_INTEGER_set(X509_get_serialNumber(c), serial);
-    X509_gmtime_adj(X509_getm_notBefore(c), -3600);
-    X509_gmtime_adj(X509_getm_notAfter(c), 2 * 86400);
+    // Random serial numbers: one CA issues many certificates, over many test runs.
+    BIGNUM* serial = BN_new();
+    check(serial && BN_rand(serial, 63, BN_RAND_TOP_ANY, BN_RAND_BOTTOM_ANY) == 1
+              && BN_to_ASN1_INTEGER(serial, X509_get_serialNumber(c)) != nullptr,
+          "serial number");
+    BN_free(serial);
+    const bool expired = validity == CertificateValidity::Expired;
+    X509_gmtime_adj(X509_getm_notBefore(c), expired ? -3 * 86400 : -3600);
+    X509_gmtime_adj(X509_getm_notAfter(c), expired ? -86400 : 2 * 86400);
     X509_set_pubkey(c, key);
     X509_NAME* name = X509_get_subject_name(c);
     X509_NAME_add_entry_by_txt(name, "O", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("Torvane test"), -1, -1, 0);
@@ -94,29 +104,68 @@ std::string key_pem(EVP_PKEY* key)
     return bio_text(bio.get());
 }
 
+Certificate read_certificate(const std::string& pem)
+{
+    Bio bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
+    Certificate certificate(PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr));
+    check(certificate != nullptr, "read certificate");
+    return certificate;
+}
+
+Key read_key(const std::string& pem)
+{
+    Bio bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
+    Key key(PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr));
+    check(key != nullptr, "read key");
+    return key;
+}
+
+std::string read_text(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    check(in.good(), "open a CA file");
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 } // namespace
+
+TestCa make_test_ca()
+{
+    Key key(EVP_EC_gen("P-256"));
+    check(key != nullptr, "CA key");
+    Certificate ca = make_certificate(key.get(), "Torvane test CA", nullptr, nullptr);
+    return {certificate_pem(ca.get()), key_pem(key.get())};
+}
+
+TestCa read_test_ca(const std::filesystem::path& certificate, const std::filesystem::path& key)
+{
+    return {read_text(certificate), read_text(key)};
+}
+
+TestCertificates issue_server_certificate(const TestCa& ca, const char* server_names, CertificateValidity validity)
+{
+    Certificate issuer = read_certificate(ca.certificate_pem);
+    Key issuer_key = read_key(ca.key_pem);
+    Key server_key(EVP_EC_gen("P-256"));
+    check(server_key != nullptr, "server key");
+    Certificate server = make_certificate(server_key.get(), "127.0.0.1", issuer.get(), issuer_key.get(), server_names, validity);
+    return {ca.certificate_pem, certificate_pem(server.get()), key_pem(server_key.get())};
+}
 
 TestCertificates make_test_certificates(const char* server_names)
 {
-    Key ca_key(EVP_EC_gen("P-256"));
-    Key server_key(EVP_EC_gen("P-256"));
-    check(ca_key && server_key, "keys");
-    Certificate ca = make_certificate(ca_key.get(), "Torvane test CA", 1, nullptr, nullptr);
-    Certificate server = make_certificate(server_key.get(), "127.0.0.1", 2, ca.get(), ca_key.get(), server_names);
-    return {certificate_pem(ca.get()), certificate_pem(server.get()), key_pem(server_key.get())};
+    return issue_server_certificate(make_test_ca(), server_names);
 }
 
-TlsTestServer::TlsTestServer() : certificates_(make_test_certificates())
+TlsTestServer::TlsTestServer(TestCertificates certificates, SentChain sent) : certificates_(std::move(certificates))
 {
-    Bio certificate_bio(BIO_new_mem_buf(certificates_.server_certificate_pem.data(),
-                                        static_cast<int>(certificates_.server_certificate_pem.size())));
-    Bio key_bio(BIO_new_mem_buf(certificates_.server_key_pem.data(), static_cast<int>(certificates_.server_key_pem.size())));
-    Certificate certificate(PEM_read_bio_X509(certificate_bio.get(), nullptr, nullptr, nullptr));
-    Key key(PEM_read_bio_PrivateKey(key_bio.get(), nullptr, nullptr, nullptr));
-    check(certificate && key, "read back");
+    Certificate certificate = read_certificate(certificates_.server_certificate_pem);
+    Key key = read_key(certificates_.server_key_pem);
     // The server's context takes its own references to both.
     server_ = std::make_unique<httplib::SSLServer>(certificate.get(), key.get());
     check(server_->is_valid(), "server context");
+    if (sent == SentChain::WithCa)
+        check(SSL_CTX_add1_chain_cert(server_->ssl_context(), read_certificate(certificates_.ca_pem).get()) == 1, "chain");
     // Enough handler threads for a dozen clients plus handlers that hold a response back.
     server_->new_task_queue = [] { return new httplib::ThreadPool(32); };
 }

@@ -260,7 +260,7 @@ TEST_F(LayoutTest, StatusSetterClampsBars)
     for (const Case& c : cases) {
         state.thin_bar_tween = Tween{30, 30, -100, 0.45f};
         state.main_bar_tween = Tween{30, 30, -100, 0.45f};
-        set_status(state, std::nullopt, c.thin, c.main, std::nullopt, true, true, std::nullopt);
+        set_status(state, {.thin_bar_percent = c.thin, .main_bar_percent = c.main});
         EXPECT_EQ(state.thin_bar_tween.to, c.thin_target);
         EXPECT_EQ(state.main_bar_tween.to, c.main_target);
         EXPECT_EQ(state.percent, c.main_target);
@@ -272,7 +272,7 @@ TEST_F(LayoutTest, StatusSetterChangesOnlyWhatIsGiven)
     state.clock = 5;
     state.thin_bar_tween = Tween{0, 20, 0, 0.45f};
     state.texts_dirty = false;
-    set_status(state, "Verificando arquivos...", 70, 92, "Data/Local/Por/Text_Por.bmd", false, true, std::nullopt);
+    set_status(state, {.label = "Verificando arquivos...", .main_bar_percent = 92, .detail = "Data/Local/Por/Text_Por.bmd"});
     EXPECT_EQ(state.status_label, "Verificando arquivos...");
     EXPECT_EQ(state.detail_line, "Data/Local/Por/Text_Por.bmd");
     EXPECT_EQ(state.rate_line, "");
@@ -281,7 +281,7 @@ TEST_F(LayoutTest, StatusSetterChangesOnlyWhatIsGiven)
     EXPECT_EQ(state.main_bar_tween.start, 5);
     EXPECT_TRUE(state.texts_dirty);
 
-    set_status(state, std::nullopt, 0, 0, std::nullopt, false, false, "1,5 MB/s");
+    set_status(state, {.rate = "1,5 MB/s"});
     EXPECT_EQ(state.status_label, "Verificando arquivos...");
     EXPECT_EQ(state.rate_line, "1,5 MB/s");
     EXPECT_EQ(state.percent, 92);

@@ -87,9 +87,9 @@ TEST(MainScreen, LongFileNameStaysInsideTheProgressColumn)
 {
     ScreenFixture fixture;
     UiState& state = fixture.state;
-    set_status(state, std::nullopt, 0, 0, "Data/Local/Por/Text_Por.bmd", false, false, std::nullopt);
+    set_status(state, {.detail = "Data/Local/Por/Text_Por.bmd"});
     const Pixmap short_name = fixture.bottom_bar();
-    set_status(state, std::nullopt, 0, 0, std::string(400, 'x') + ".bmd", false, false, std::nullopt);
+    set_status(state, {.detail = std::string(400, 'x') + ".bmd"});
     const Pixmap long_name = fixture.bottom_bar();
     // Right of x 611 the two pictures agree on the file line's rows.
     for (float y = 601; y < 618; y += 1)
@@ -116,7 +116,7 @@ TEST(MainScreen, LongStatusLineStopsBeforeThePercentage)
         {error, "1,2 MB/s", true},
     };
     for (const Case& c : cases) {
-        set_status(state, c.label, 0, 40, std::nullopt, false, true, c.rate);
+        set_status(state, {.label = c.label, .main_bar_percent = 40, .rate = c.rate});
         std::string shown = shown_status_label(state);
         EXPECT_EQ(shown != c.label, c.shortened) << shown;
         if (c.shortened) {
@@ -124,9 +124,9 @@ TEST(MainScreen, LongStatusLineStopsBeforeThePercentage)
         }
     }
     // Between the status line and the percentage the bar stays as it is with no status at all.
-    set_status(state, std::string(), 0, 40, std::nullopt, false, true, std::string());
+    set_status(state, {.label = "", .main_bar_percent = 40, .rate = ""});
     const Pixmap empty = fixture.bottom_bar();
-    set_status(state, error, 0, 40, std::nullopt, false, true, std::string());
+    set_status(state, {.label = error, .main_bar_percent = 40, .rate = ""});
     const Pixmap long_status = fixture.bottom_bar();
     const float percent_left = 611 - cached_run(state.text_cache, state.fonts, TextFace::ManropeBold, 15, 0, "40%").width;
     for (float y = 556; y < 575; y += 1)

@@ -3,6 +3,7 @@
 
 #include "platform/window_host.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -19,6 +20,8 @@ public:
     std::vector<platform::PixelRect> updated;
     // Runs inside message_box, as the box's own loop would run the window procedure.
     std::function<void()> during_message_box;
+    int boxes_open = 0;
+    int deepest_boxes = 0; // the most boxes open at once
     bool capture = false;
 
     platform::PixelSurface surface() override { return {pixels_.data(), width_, height_, width_ * 4}; }
@@ -39,7 +42,7 @@ public:
     {
         calls.push_back(cursor == platform::Cursor::Hand ? "cursor hand" : "cursor arrow");
     }
-    void capture_pointer(bool on) override { capture = on; }
+    void capture_pointer(platform::PointerCapture held) override { capture = held == platform::PointerCapture::Hold; }
     bool holds_capture() const override { return capture; }
     void set_bounds(platform::PixelRect bounds) override
     {
@@ -53,13 +56,16 @@ public:
     void stop_timer(std::int32_t id) override { calls.push_back("stop timer " + std::to_string(id)); }
     void message_box(std::string_view caption, std::string_view text, platform::MessageIcon icon) override
     {
-        calls.push_back("box " + std::string(caption) + " | " + std::string(text)
-            + (icon == platform::MessageIcon::Error ? " | error" : " | warning"));
+        static constexpr const char* icons[] = {" | information", " | warning", " | error"};
+        calls.push_back("box " + std::string(caption) + " | " + std::string(text) + icons[static_cast<int>(icon)]);
+        ++boxes_open;
+        deepest_boxes = std::max(deepest_boxes, boxes_open);
         if (during_message_box) {
             auto hook = std::move(during_message_box);
             during_message_box = nullptr;
             hook();
         }
+        --boxes_open;
     }
     float scale() const override { return 1; }
     std::optional<platform::WindowEvent> wait_event(std::optional<std::chrono::steady_clock::time_point>) override

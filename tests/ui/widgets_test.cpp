@@ -154,7 +154,7 @@ TEST(FrostedPanel, ARecycledPixmapGivesTheSameGlassAsANewOne)
 
 TEST(ProgressBar, FractionIsClampedAndZeroDrawsOnlyTheTrack)
 {
-    auto draw = [](float fraction, bool glow) {
+    auto draw = [](float fraction, BarGlow glow) {
         Pixmap pixmap = Pixmap::create_or_die(660, 40);
         Canvas canvas(pixmap);
         draw_progress_bar(canvas, glow, 10, 9, fraction);
@@ -164,18 +164,18 @@ TEST(ProgressBar, FractionIsClampedAndZeroDrawsOnlyTheTrack)
     Canvas track_canvas(track);
     fill_round_rect(track_canvas, Paint::solid(Color{1, 1, 1, 18 / 255.0f}), 39, 10, 572, 9, 4.5f);
 
-    EXPECT_TRUE(same_pixels(draw(0, true), track));
-    EXPECT_TRUE(same_pixels(draw(-0.5f, true), track));
-    EXPECT_TRUE(same_pixels(draw(NAN, true), track));
-    EXPECT_TRUE(same_pixels(draw(1.2f, true), draw(1, true)));
-    EXPECT_FALSE(same_pixels(draw(0.5f, true), track));
+    EXPECT_TRUE(same_pixels(draw(0, BarGlow::Yes), track));
+    EXPECT_TRUE(same_pixels(draw(-0.5f, BarGlow::Yes), track));
+    EXPECT_TRUE(same_pixels(draw(NAN, BarGlow::Yes), track));
+    EXPECT_TRUE(same_pixels(draw(1.2f, BarGlow::Yes), draw(1, BarGlow::Yes)));
+    EXPECT_FALSE(same_pixels(draw(0.5f, BarGlow::Yes), track));
 
     // Half filled: gold in the first half of the track, only the track in the second.
-    const Pixmap half = draw(0.5f, false);
+    const Pixmap half = draw(0.5f, BarGlow::No);
     EXPECT_GT(pixel_red(half.at(100, 14)), 150u);
     EXPECT_EQ(half.at(500, 14), track.at(500, 14));
     // The glow stays inside the track.
-    const Pixmap glowing = draw(0.5f, true);
+    const Pixmap glowing = draw(0.5f, BarGlow::Yes);
     EXPECT_EQ(glowing.at(100, 5), 0u);
     EXPECT_EQ(glowing.at(100, 25), 0u);
 }
@@ -250,18 +250,18 @@ TEST(IconButton, HoverBringsTheBackgroundAndBrightensTheIcon)
 {
     struct Case {
         float hover;
-        bool danger;
+        IconButtonLook look;
         Color expected;
     };
     const Case cases[] = {
-        {0, false, Color::from_rgba8(182, 186, 174)},
-        {0, true, Color::from_rgba8(182, 186, 174)},
-        {1, false, Color::from_rgba8(246, 242, 230)},
-        {1, true, Color::from_rgba8(255, 255, 255)},
-        {2, true, Color::from_rgba8(255, 255, 255)},
+        {0, IconButtonLook::Plain, Color::from_rgba8(182, 186, 174)},
+        {0, IconButtonLook::Danger, Color::from_rgba8(182, 186, 174)},
+        {1, IconButtonLook::Plain, Color::from_rgba8(246, 242, 230)},
+        {1, IconButtonLook::Danger, Color::from_rgba8(255, 255, 255)},
+        {2, IconButtonLook::Danger, Color::from_rgba8(255, 255, 255)},
     };
     for (const Case& c : cases) {
-        const Color color = icon_button_color(c.hover, c.danger);
+        const Color color = icon_button_color(c.hover, c.look);
         EXPECT_NEAR(color.r, c.expected.r, 1e-5f);
         EXPECT_NEAR(color.g, c.expected.g, 1e-5f);
         EXPECT_NEAR(color.b, c.expected.b, 1e-5f);
@@ -269,15 +269,15 @@ TEST(IconButton, HoverBringsTheBackgroundAndBrightensTheIcon)
     }
 
     const IconSet icons;
-    auto draw = [&](float hover, bool danger) {
+    auto draw = [&](float hover, IconButtonLook look) {
         Pixmap pixmap = Pixmap::create_or_die(40, 40);
         Canvas canvas(pixmap);
-        draw_icon_button(canvas, icons.close, 0, 0, hover, danger);
+        draw_icon_button(canvas, icons.close, 0, 0, hover, look);
         return pixmap;
     };
     // No background at rest: the corner inside the button stays empty.
-    EXPECT_EQ(draw(0, true).at(3, 16), 0u);
-    const Pixmap hovered = draw(1, true);
+    EXPECT_EQ(draw(0, IconButtonLook::Danger).at(3, 16), 0u);
+    const Pixmap hovered = draw(1, IconButtonLook::Danger);
     EXPECT_GT(pixel_alpha(hovered.at(3, 16)), 0u);
     EXPECT_GT(pixel_red(hovered.at(3, 16)), pixel_green(hovered.at(3, 16))); // the red look
 }

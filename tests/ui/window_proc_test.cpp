@@ -454,12 +454,12 @@ TEST_F(WindowProcTest, CloseTimerClosesOrOffersAnotherClient)
 TEST_F(WindowProcTest, ActionQueueRunsInOrderAndStopsAtClose)
 {
     app().config.server_name = "Mundo";
-    queue_window_action(app(), window_action::MessageBox{"primeira", message_box_error});
+    queue_window_action(app(), window_action::MessageBox{"primeira", platform::MessageIcon::Error});
     window.during_message_box = [this] {
         // Queued while the first box is open: shown after it.
         StateBorrow borrowed(context);
         ASSERT_TRUE(borrowed);
-        queue_window_action(*borrowed, window_action::MessageBox{"segunda", message_box_warning});
+        queue_window_action(*borrowed, window_action::MessageBox{"segunda", platform::MessageIcon::Warning});
     };
     queue_window_action(app(), window_action::ArmCloseTimer{});
     queue_window_action(app(), window_action::Close{});
@@ -471,13 +471,86 @@ TEST_F(WindowProcTest, ActionQueueRunsInOrderAndStopsAtClose)
     TearDown();
     SetUp();
     window = RecordingWindow(1100, 660);
-    queue_window_action(app(), window_action::MessageBox{"primeira", message_box_error});
+    queue_window_action(app(), window_action::MessageBox{"primeira", platform::MessageIcon::Error});
     window.during_message_box = [this] {
         StateBorrow borrowed(context);
-        queue_window_action(*borrowed, window_action::MessageBox{"segunda", message_box_warning});
+        queue_window_action(*borrowed, window_action::MessageBox{"segunda", platform::MessageIcon::Warning});
     };
     run_window_actions(context, window);
     EXPECT_THAT(window.calls, ElementsAre("box Torvane | primeira | error", "box Torvane | segunda | warning"));
+}
+
+// A box's modal loop (Windows) hands its events to the window procedure while run_window_actions
+// waits in message_box: worker events, timers and frames go on; what they queue runs after the box,
+// so that boxes show one after the other; a close asked for meanwhile takes the window and the
+// rest of the queue.
+TEST_F(WindowProcTest, TheWindowGoesOnWhileItsMessageBoxIsOpen)
+{
+    app().config.close_after_start = true;
+    queue_window_action(app(), window_action::MessageBox{"primeira", platform::MessageIcon::Error});
+    std::string status_during_box;
+    bool presented_during_box = false;
+    window.during_message_box = [&] {
+        send(ui_message::ServerStatus{true});
+        status_during_box = ui().status_text;
+        {
+            StateBorrow borrowed(context);
+            queue_window_action(*borrowed, window_action::MessageBox{"segunda", platform::MessageIcon::Warning});
+        }
+        event(ev::TimerFired{close_timer_id}); // queues Close
+        context.frame_deadline = {};
+        event(ev::FrameDue{});
+        presented_during_box = !window.updated.empty();
+    };
+    run_window_actions(context, window);
+    EXPECT_EQ(status_during_box, "ONLINE");
+    EXPECT_TRUE(presented_during_box);
+    EXPECT_THAT(window.calls, ElementsAre("box Torvane | primeira | error", "stop timer 7", "box Torvane | segunda | warning",
+                                  "destroy"));
+    EXPECT_EQ(window.deepest_boxes, 1) << "two boxes were open at once";
+
+    // The player closes the window while the box is open (the taskbar's close).
+    TearDown();
+    SetUp();
+    window = RecordingWindow(1100, 660);
+    queue_window_action(app(), window_action::MessageBox{"primeira", platform::MessageIcon::Error});
+    queue_window_action(app(), window_action::ArmCloseTimer{});
+    window.during_message_box = [&] { event(ev::CloseRequested{}); };
+    run_window_actions(context, window);
+    EXPECT_THAT(window.calls, ElementsAre("box Torvane | primeira | error", "destroy"));
+}
+
+TEST_F(WindowProcTest, AFrameIsPresentedWhenDueOnTheGrid)
+{
+    using clock = std::chrono::steady_clock;
+    const clock::time_point t0 = clock::time_point{} + 1000s;
+    struct Case {
+        const char* what;
+        bool minimised;
+        clock::duration deadline; // after t0; now is t0
+        bool presents;
+        clock::duration next;
+    };
+    const Case cases[] = {
+        {"due", false, -5ms, true, -5ms + frame_period},
+        {"late by more than a period: no burst", false, -40ms, true, frame_period},
+        {"not due yet", false, 5ms, false, 5ms},
+        {"minimised: the next frame is due at once when it is restored", true, 5ms, false, 0ms},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TearDown();
+        context = WindowContext{};
+        SetUp();
+        window = RecordingWindow(1100, 660);
+        if (c.minimised)
+            event(ev::Minimised{});
+        window.updated.clear();
+        context.frame_deadline = t0 + c.deadline;
+        present_due_frame(context, window, t0);
+        EXPECT_EQ(!window.updated.empty(), c.presents);
+        EXPECT_EQ(context.frame_deadline, t0 + c.next);
+    }
 }
 
 TEST_F(WindowProcTest, AnEventWhileTheStateIsLentFindsItBusy)
@@ -596,7 +669,7 @@ TEST_F(WindowProcTest, PlayWithoutTheClient)
     auto* box = std::get_if<window_action::MessageBox>(&app().actions[0]);
     ASSERT_TRUE(box);
     EXPECT_EQ(box->text, "Não encontrei o Jogo.exe nesta pasta.\nColoque o launcher na pasta do jogo.");
-    EXPECT_EQ(box->flags, message_box_warning);
+    EXPECT_EQ(box->icon, platform::MessageIcon::Warning);
 }
 
 TEST_F(WindowProcTest, GameStartsVerifiedInItsFolderWithTheLockInherited)
@@ -727,7 +800,7 @@ TEST_F(WindowProcTest, GameStartFailuresShowTheErrorAndMakePlayReadyAgain)
             auto* box = std::get_if<window_action::MessageBox>(&app().actions[0]);
             ASSERT_TRUE(box);
             EXPECT_EQ(box->text, c.text);
-            EXPECT_EQ(box->flags, message_box_error);
+            EXPECT_EQ(box->icon, platform::MessageIcon::Error);
         } else {
             EXPECT_THAT(app().actions, IsEmpty());
         }

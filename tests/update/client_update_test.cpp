@@ -8,10 +8,14 @@
 #include "support/tls_test_server.hpp"
 #include "update/asset_workers.hpp"
 #include "update/install_folders.hpp"
+#include "update/install_record.hpp"
 #include "update/path_safety.hpp"
 #include "update/signatures.hpp"
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 #include <map>
 #include <set>
@@ -49,13 +53,7 @@ std::vector<std::string> unfinished_files(const fs::path& folder)
 // The list paths of the requests of one release's files.
 std::multiset<std::string> fetched_paths(const test::ReleaseService& service, const std::string& release_id)
 {
-    std::string prefix = "/client/releases/" + release_id + "/";
-    std::multiset<std::string> paths;
-    for (const std::string& line : service.requests_under(prefix)) {
-        auto start = line.find(prefix) + prefix.size();
-        paths.insert(line.substr(start, line.find(' ', start) - start));
-    }
-    return paths;
+    return service.release_files_served(release_id);
 }
 
 // Raises the cancel flag at the first download report that shows bytes on their way.
@@ -241,6 +239,82 @@ TEST_F(ClientUpdateTest, DamagedFileOfTheInstalledReleaseIsDownloadedAgain)
     EXPECT_EQ(fetched.size(), first.list.entries.size() + 1);
     EXPECT_EQ(active_release(), first.release_id);
     EXPECT_EQ(sink_.reports().back().text, "Cliente pronto para jogar.");
+}
+
+// With the same release installed, what the install recorded decides which files are read again:
+// a file whose size or time moved is, one that kept both is trusted. A release folder without a
+// record (installed before records were kept) is checked by size alone, and a damaged record
+// vouches for nothing.
+TEST_F(ClientUpdateTest, TheRecordDecidesWhichFilesAreReadAgain)
+{
+    enum class Record { Kept, Missing, Damaged };
+    struct Case {
+        const char* name;
+        Record record;
+        std::multiset<std::string> fetched; // of the tampered files below
+    };
+    const Case cases[] = {
+        {"the record kept", Record::Kept, {"glew32.dll", "rewritten", "cut"}},
+        {"no record", Record::Missing, {"glew32.dll", "cut"}},
+        {"a damaged record", Record::Damaged, {"glew32.dll", "rewritten", "rewritten, times put back", "cut"}},
+    };
+    test::write_sample_client(client_.path(), {.asset_blobs = 3});
+    auto published = publish();
+    std::vector<std::string> blobs;
+    for (const ReleaseEntry& entry : published.list.entries)
+        if (is_asset_blob_name(entry.path))
+            blobs.push_back(entry.path);
+    ASSERT_EQ(blobs.size(), 3u);
+    const std::map<std::string, std::string> tampered = {
+        {"glew32.dll", "glew32.dll"}, {"rewritten", blobs[0]}, {"rewritten, times put back", blobs[1]}, {"cut", blobs[2]}};
+    const fs::path folder = game_.path() / "Versions" / published.release_id;
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(folder);
+        auto installed = update();
+        ASSERT_TRUE(installed) << installed.error();
+        ASSERT_TRUE(fs::exists(folder / "verified-files"));
+
+        ASSERT_TRUE(fs::remove(folder / "glew32.dll"));
+        auto rewrite = [&](const std::string& path, bool put_times_back) {
+            struct stat before {};
+            ASSERT_EQ(::stat((folder / path).c_str(), &before), 0);
+            std::string bytes = game_.read(folder / path);
+            bytes[0] ^= 1;
+            game_.write(folder / path, bytes);
+            timespec times[2] = {before.st_atim, before.st_mtim};
+            if (!put_times_back)
+                times[1].tv_sec += 5;
+            ASSERT_EQ(::utimensat(AT_FDCWD, (folder / path).c_str(), times, 0), 0);
+        };
+        rewrite(blobs[0], false);
+        rewrite(blobs[1], true);
+        std::string cut = game_.read(folder / blobs[2]);
+        game_.write(folder / blobs[2], cut.substr(0, cut.size() - 1));
+        if (c.record == Record::Missing)
+            fs::remove(folder / "verified-files");
+        if (c.record == Record::Damaged)
+            game_.write(folder / "verified-files", "PXREC001\n" + published.release_id + "\n12 x glew32.dll\n");
+
+        auto before = fetched_paths(service_, published.release_id);
+        auto again = update();
+        ASSERT_TRUE(again) << again.error();
+        std::multiset<std::string> fetched;
+        for (const auto& [label, path] : tampered)
+            if (fetched_paths(service_, published.release_id).count(path) > before.count(path))
+                fetched.insert(label);
+        EXPECT_EQ(fetched, c.fetched);
+        EXPECT_EQ(fetched_paths(service_, published.release_id).size(), before.size() + c.fetched.size());
+
+        // The record now holds every file as it is, so the next start fetches nothing.
+        InstallRecord record = read_install_record(folder, published.release_id);
+        ASSERT_EQ(record.state, InstallRecord::State::Read);
+        EXPECT_EQ(record.text, install_record_text(folder, published.release_id, published.list.entries));
+        before = fetched_paths(service_, published.release_id);
+        ASSERT_TRUE(update());
+        EXPECT_EQ(fetched_paths(service_, published.release_id), before);
+    }
 }
 
 TEST_F(ClientUpdateTest, CancelDuringTheDownloadLeavesTheActiveReleaseAlone)

@@ -351,6 +351,39 @@ TEST_F(DownloadWorkersTest, ManyFilesArriveWithReportsOfTheWholePhase)
     }
 }
 
+// A hard link or a symbolic link planted at a download's temporary name, leading to a file outside
+// the release folder: the outside file stays as it was and the download ends as without the link.
+TEST_F(DownloadWorkersTest, ALinkAtTheTemporarysNameIsNeverWrittenThrough)
+{
+    enum class Link { Hard, Symbolic };
+    add("Assets/a.pmk", 100'000, {Reply::Ok});
+    const std::string random_part = ".tmp-000000000000000000000000";
+    for (Link link : {Link::Hard, Link::Symbolic}) {
+        SCOPED_TRACE(link == Link::Hard ? "hard link" : "symbolic link");
+        std::filesystem::remove_all(dir_.path() / "Assets");
+        std::filesystem::create_directories(dir_.path() / "Assets");
+        test::TempDir outside_dir;
+        const auto outside = outside_dir.write("outside", "kept");
+        const std::filesystem::path temporary = dir_.path() / ("Assets/a.pmk" + random_part);
+        if (link == Link::Hard)
+            std::filesystem::create_hard_link(outside, temporary);
+        else
+            std::filesystem::create_symlink(outside, temporary);
+
+        std::atomic<bool> cancel = false;
+        auto ctx = context(cancel);
+        ctx->temporary_path = [&](const std::filesystem::path& target) -> Result<std::filesystem::path> {
+            return std::filesystem::path(target.native() + random_part);
+        };
+        run_download_workers(*ctx);
+        EXPECT_FALSE(ctx->first_error) << *ctx->first_error;
+        EXPECT_TRUE(downloaded(entries_[0]));
+        EXPECT_EQ(outside_dir.read("outside"), "kept");
+        EXPECT_EQ(std::filesystem::hard_link_count(outside), 1u);
+        EXPECT_TRUE(temporaries().empty());
+    }
+}
+
 TEST(DownloadTemporaryPath, IsTheTargetWithTwentyFourRandomHexDigits)
 {
     auto first = download_temporary_path("/jogo/Versions/x/Main.exe");

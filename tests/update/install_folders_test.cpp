@@ -174,6 +174,26 @@ TEST_F(InstallFolders, PruningKeepsWhatItMustNotTouch)
     EXPECT_FALSE(fs::exists(pinned));
 }
 
+TEST_F(InstallFolders, PruningDeletesLinksInsideAnOldReleaseAndNothingTheyLeadTo)
+{
+    fs::path kept = install(first);
+    fs::path old = install(second);
+    dir.write("outside/files/precioso.txt", "do jogador");
+    fs::create_directory_symlink(dir.path() / "outside", old / "Assets" / "linked");
+    fs::create_symlink(dir.path() / "outside" / "files" / "precioso.txt", old / "Data" / "precioso.txt");
+    // Unchanged files move from release to release as hard links.
+    const std::string font = dir.read(fs::relative(kept / "FONT.ini", dir.path()));
+    fs::remove(old / "FONT.ini");
+    fs::create_hard_link(kept / "FONT.ini", old / "FONT.ini");
+
+    prune_releases(game, first.release_id);
+
+    EXPECT_FALSE(fs::exists(fs::symlink_status(old)));
+    EXPECT_EQ(dir.read("outside/files/precioso.txt"), "do jogador");
+    EXPECT_EQ(dir.read(fs::relative(kept / "FONT.ini", dir.path())), font);
+    EXPECT_EQ(fs::hard_link_count(kept / "FONT.ini"), 1u);
+}
+
 TEST(ReadThroughLimit, ReadsAtMostOneByteMoreThanTheLimit)
 {
     test::TempDir dir;
@@ -234,6 +254,9 @@ TEST(SweepTempFiles, DeletesExactlyTheStaleDownloads)
     fs::create_directory_symlink(dir.path() / "outside", release / "Assets" / "linked");
     fs::create_symlink(dir.path() / "outside" / ("victim.tmp-" + hex24), release / "Data" / ("link.tmp-" + hex24));
     fs::create_directories(release / "Data" / ("folder.tmp-" + hex24));
+    // A hard link is a file of the release like any other: its name goes, the other name stays.
+    dir.write("outside/original.bin", "shared bytes");
+    fs::create_hard_link(dir.path() / "outside" / "original.bin", release / "Assets" / ("hard.pmk.tmp-" + hex24));
 
     sweep_temp_files(release);
 
@@ -242,6 +265,8 @@ TEST(SweepTempFiles, DeletesExactlyTheStaleDownloads)
     EXPECT_TRUE(fs::exists(dir.path() / "outside" / ("victim.tmp-" + hex24)));
     EXPECT_TRUE(fs::is_symlink(release / "Data" / ("link.tmp-" + hex24)));
     EXPECT_TRUE(fs::is_directory(release / "Data" / ("folder.tmp-" + hex24)));
+    EXPECT_FALSE(fs::exists(release / "Assets" / ("hard.pmk.tmp-" + hex24)));
+    EXPECT_EQ(dir.read("outside/original.bin"), "shared bytes");
 }
 
 } // namespace

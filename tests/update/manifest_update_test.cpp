@@ -67,13 +67,30 @@ TEST(SanitizeManifestPaths, KeepsOnlySafeRelativePaths)
 {
     std::vector<ManifestFile> entries;
     for (const char* path : {"../x", "a/../b", "x..y", "/abs", "\\abs", "C:x", "a:b", "", "  \t", "sub\\file.txt",
-                             " spaced.txt ", "Data/Macro.txt"})
+                             " spaced.txt", "Data/Macro.txt"})
         entries.push_back({.path = path, .size = 1});
     entries.push_back({.size = 2}); // no path
     std::vector<std::string> kept;
     for (const ManifestFile& entry : sanitize_manifest_paths(entries))
         kept.push_back(*entry.path);
-    EXPECT_EQ(kept, (std::vector<std::string> {"sub/file.txt", " spaced.txt ", "Data/Macro.txt"}));
+    EXPECT_EQ(kept, (std::vector<std::string> {"sub/file.txt", " spaced.txt", "Data/Macro.txt"}));
+}
+
+TEST(SanitizeManifestPaths, AComponentWindowsMapsElsewhereMakesAPathUnsafe)
+{
+    struct Case {
+        const char* path;
+        bool kept;
+    };
+    const Case cases[] = {
+        {"nul", false},          {"Data/NUL.txt", false},     {"Data\\Local\\COM1.log", false},
+        {"aux/readme.txt", false}, {"lpt9", false},           {"Main.exe.", false},
+        {"Main.exe ", false},    {"Data./Macro.txt", false},  {"Data /Macro.txt", false},
+        {" spaced.txt ", false}, {"Data/Custom/CONFIG.INI", true}, {"COM10.txt", true},
+        {"nul_x.txt", true},     {"Data//Macro.txt", true}, // an empty piece is no component
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(sanitize_manifest_paths({{.path = c.path, .size = 1}}).size(), c.kept ? 1u : 0u) << c.path;
 }
 
 TEST(SanitizeManifestPaths, AControlCharacterMakesAPathUnsafe)
@@ -368,6 +385,52 @@ TEST_F(ManifestUpdateTest, ALinkUnderThePartNameIsReplacedNotWrittenThrough)
     EXPECT_EQ(read("a.txt"), "novo");
     EXPECT_EQ(dir_.read("outside.txt"), "fora");
     EXPECT_FALSE(fs::exists(base() / "a.txt.part"));
+}
+
+// A manifest may list a file under the name another file's temporary would take ("a.bin.part"
+// beside "a.bin"): every listed file is installed, in either order, and stays installed when the
+// other is downloaded again; the temporary takes the first name no listed path takes.
+TEST_F(ManifestUpdateTest, AFileNamedLikeAnotherFilesTemporaryIsInstalledToo)
+{
+    struct Case {
+        const char* name;
+        std::vector<Published> files; // "a.bin" among them
+    };
+    const Case cases[] = {
+        {"the temporary's name listed first", {{"a.bin.part", "sob o nome do temporário"}, {"a.bin", "o arquivo"}}},
+        {"the temporary's name listed last", {{"a.bin", "o arquivo"}, {"a.bin.part", "sob o nome do temporário"}}},
+        {"the next name listed too",
+         {{"a.bin.1.part", "o segundo nome"}, {"a.bin.part", "sob o nome do temporário"}, {"a.bin", "o arquivo"}}},
+        {"a folder under the temporary's name", {{"a.bin.part/x.txt", "numa pasta"}, {"a.bin", "o arquivo"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(base());
+        fs::create_directories(base());
+        std::set<std::string> expected_files = {"Data/Launcher/hashes.cache"};
+        for (const Published& file : c.files)
+            expected_files.insert(file.path);
+
+        publish(c.files);
+        Status first = run();
+        ASSERT_TRUE(first) << first.error();
+        for (const Published& file : c.files)
+            EXPECT_EQ(read(file.path), file.bytes) << file.path;
+        EXPECT_EQ(files_below_base(), expected_files);
+
+        // Only "a.bin" changes: its download leaves every other listed file as it is.
+        std::vector<Published> changed = c.files;
+        for (Published& file : changed)
+            if (file.path == "a.bin")
+                file.bytes = "o arquivo, alterado";
+        publish(changed);
+        Status second = run();
+        ASSERT_TRUE(second) << second.error();
+        EXPECT_EQ(requests(), std::vector<std::string> {"a.bin"});
+        for (const Published& file : changed)
+            EXPECT_EQ(read(file.path), file.bytes) << file.path;
+        EXPECT_EQ(files_below_base(), expected_files);
+    }
 }
 
 TEST_F(ManifestUpdateTest, ACorruptDownloadFailsAndLeavesTheOldFile)

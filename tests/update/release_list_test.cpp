@@ -1,5 +1,6 @@
 #include "release_keys.hpp"
 #include "update/digest.hpp"
+#include "update/path_safety.hpp"
 #include "update/release_list.hpp"
 
 #include <gtest/gtest.h>
@@ -209,6 +210,10 @@ TEST(ReleaseNames, TellCoreUserAndBlobFiles)
         {"assets/assets.IDX.sig", true, false, false},
         {"Assets\\assets.idx", false, false, false},
         {"Main.exe ", false, false, false},
+        {"Main.exe.", false, false, false},
+        {"Data/Macro.txt.", false, false, false},
+        {"Data/Custom /config.ini", false, false, false},
+        {"Assets/" + blob_hex(1) + ".pmk.", false, false, false},
         {"Data/Custom/Config.INI", false, true, false},
         {"Data\\Macro.txt", false, false, false},
         {"Data/Custom//config.ini", false, false, false},
@@ -223,6 +228,23 @@ TEST(ReleaseNames, TellCoreUserAndBlobFiles)
         EXPECT_EQ(is_core_release_file(n.path), n.core) << n.path;
         EXPECT_EQ(is_user_file(n.path), n.user) << n.path;
         EXPECT_EQ(is_asset_blob_name(n.path), n.blob) << n.path;
+    }
+}
+
+// A list names only these fixed files and blob names, so a name that Windows maps elsewhere (a
+// device name, a trailing dot or blank) can never pass its checks: none of them is one.
+TEST(ReleaseNames, NoneIsANameWindowsMapsElsewhere)
+{
+    std::vector<std::string_view> names(core_release_files.begin(), core_release_files.end());
+    names.insert(names.end(), user_files.begin(), user_files.end());
+    const std::string blob = "Assets/" + blob_hex(1) + ".pmk";
+    names.push_back(blob);
+    for (std::string_view name : names) {
+        for (std::string_view rest = name; !rest.empty();) {
+            std::string_view component = rest.substr(0, rest.find('/'));
+            EXPECT_FALSE(is_windows_redirected_name(component)) << name;
+            rest.remove_prefix(std::min(rest.size(), component.size() + 1));
+        }
     }
 }
 

@@ -8,8 +8,8 @@
 
 namespace torvane::test {
 
-ReleaseService::ReleaseService(NginxOptions options, const char* certificate_names)
-    : certificates_(make_test_certificates(certificate_names)), options_(std::move(options))
+ReleaseService::ReleaseService(NginxOptions options, TestCertificates certificates)
+    : certificates_(std::move(certificates)), options_(std::move(options))
 {
     options_.root = root_.path();
     options_.certificate_pem = certificate_dir_.write("server.pem", certificates_.server_certificate_pem);
@@ -30,6 +30,17 @@ std::vector<std::string> ReleaseService::requests_under(const std::string& prefi
         if (line.find("\"GET " + prefix) != std::string::npos)
             found.push_back(line);
     return found;
+}
+
+std::multiset<std::string> ReleaseService::release_files_served(const std::string& release_id) const
+{
+    const std::string prefix = "/client/releases/" + release_id + "/";
+    std::multiset<std::string> paths;
+    for (const std::string& line : requests_under(prefix)) {
+        auto start = line.find(prefix) + prefix.size();
+        paths.insert(line.substr(start, line.find(' ', start) - start));
+    }
+    return paths;
 }
 
 Result<publisher::PublishedRelease> ReleaseService::publish(const std::filesystem::path& client_folder)

@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -17,9 +18,9 @@ namespace torvane::test {
 
 class ReleaseService {
 public:
-    // Starts nginx on a free port (or on options.port); options.root is ignored. The server's
-    // certificate is made for the given names (see make_test_certificates).
-    explicit ReleaseService(NginxOptions options = {}, const char* certificate_names = loopback_certificate_names);
+    // Starts nginx on a free port (or on options.port) with the server certificate given (by
+    // default one from a CA of its own); options.root is ignored.
+    explicit ReleaseService(NginxOptions options = {}, TestCertificates certificates = make_test_certificates());
 
     bool running() const { return nginx_ != nullptr; }
     // The folder served at "/": client/current.pmx, client/releases/<id>/..., files/...
@@ -29,6 +30,8 @@ public:
     const std::string& ca_pem() const { return certificates_.ca_pem; }
     // The requests served so far that name the given path prefix (e.g. "/client/releases/<id>/").
     std::vector<std::string> requests_under(const std::string& prefix) const;
+    // The list paths of the files of one release served so far, once per request.
+    std::multiset<std::string> release_files_served(const std::string& release_id) const;
 
     // Publishes the client folder as the current release with the development key.
     Result<publisher::PublishedRelease> publish(const std::filesystem::path& client_folder);

@@ -69,7 +69,7 @@ Result<std::vector<ClientFile>> scan_client(const fs::path& client_folder)
         files.push_back({relative, size});
     }
     if (error)
-        return failure("não foi possível ler a pasta do cliente: " + platform::os_error_text(error.value()));
+        return failure("não foi possível ler a pasta do cliente: " + platform::error_code_text(error));
     std::sort(files.begin(), files.end(), [](const ClientFile& a, const ClientFile& b) { return a.path < b.path; });
     return files;
 }
@@ -227,7 +227,7 @@ Result<PublishedRelease> publish_scanned(const fs::path& client_folder, const st
         std::error_code error;
         fs::rename(staging, published.release_folder, error);
         if (error)
-            return failure(published.release_folder.string() + ": " + platform::os_error_text(error.value()));
+            return failure(published.release_folder.string() + ": " + platform::error_code_text(error));
         return platform::write_file_atomic(published.list_file, published.list_bytes);
     }();
     if (!staged) {

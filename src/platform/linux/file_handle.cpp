@@ -43,18 +43,6 @@ Result<std::size_t> FileHandle::read(std::span<std::uint8_t> buffer)
     }
 }
 
-Result<std::size_t> FileHandle::read_full(std::span<std::uint8_t> buffer)
-{
-    std::size_t total = 0;
-    while (total < buffer.size()) {
-        std::size_t got = TRY(read(buffer.subspan(total)));
-        if (got == 0)
-            break;
-        total += got;
-    }
-    return total;
-}
-
 Status remove_file_unless_in_use(const fs::path& path)
 {
     struct stat st {};

@@ -48,6 +48,8 @@ std::string os_error_text(int error_number)
 
 std::string last_os_error_text() { return os_error_text(errno); }
 
+std::string c_library_error_text(int errno_value) { return os_error_text(errno_value); }
+
 Result<FileInfo> file_info(const fs::path& path, FollowLinks follow)
 {
     struct stat st {};
@@ -72,6 +74,7 @@ Result<FileInfo> file_info(const fs::path& path, FollowLinks follow)
     info.device = st.st_dev;
     info.inode = st.st_ino;
     info.link_count = st.st_nlink;
+    info.reparse_point = info.kind == FileKind::SymbolicLink;
     return info;
 }
 
@@ -119,17 +122,6 @@ Result<std::string> read_file(const fs::path& path, std::uint64_t max_size, Foll
         bytes.append(reinterpret_cast<const char*>(buffer), static_cast<std::size_t>(got));
     }
     return failure(file_too_large_message);
-}
-
-Status write_file(const fs::path& path, std::string_view bytes)
-{
-    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    if (!fd.is_open())
-        return failure(last_os_error_text());
-    TRY(write_all(fd.get(), bytes));
-    if (!fd.close())
-        return failure(last_os_error_text());
-    return {};
 }
 
 namespace {

@@ -1,12 +1,17 @@
-// Where the instance lock file lives on Linux. Split out so that tests can put folders of their own
-// in place of the system's.
+// The instance lock file on Linux: its name and the folder it lives in. Split out so that tests can
+// put folders of their own in place of the system's.
 #pragma once
 
 #include "platform/result.hpp"
 
 #include <filesystem>
+#include <string>
 
 namespace torvane::platform {
+
+// The lock file's name: a file-name-safe form of instance_mutex_name (each character other than
+// letters, digits, ".", "-" and "_" becomes "_") with ".lock" appended.
+std::string instance_lock_file_name();
 
 // What the lock folder is chosen from.
 struct LockFolderPlaces {

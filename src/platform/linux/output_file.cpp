@@ -10,13 +10,37 @@
 
 namespace torvane::platform {
 
+namespace {
+
+// The file at the path, opened without following a link and emptied, when it is a regular file
+// that no other name leads to and that this user owns; otherwise the error that kept its name.
+Result<FileDescriptor> rewrite_in_place(const std::filesystem::path& path, int removal_error)
+{
+    // O_NONBLOCK keeps a FIFO under the name from blocking the open; it is refused below.
+    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY));
+    struct stat st {};
+    if (!fd.is_open() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1
+        || st.st_uid != ::geteuid())
+        return failure(os_error_text(removal_error));
+    if (::ftruncate(fd.get(), 0) != 0)
+        return failure(last_os_error_text());
+    return fd;
+}
+
+} // namespace
+
 Result<OutputFile> OutputFile::create(const std::filesystem::path& path, ExistingFile existing)
 {
-    // A folder at the path stays in place and makes the exclusive create fail.
-    if (existing == ExistingFile::Replace && ::unlink(path.c_str()) != 0 && errno != ENOENT && errno != EISDIR)
-        return failure(last_os_error_text());
-    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | (existing == ExistingFile::Truncate ? O_TRUNC : O_EXCL);
-    FileDescriptor fd(::open(path.c_str(), flags, 0644));
+    // unlink removes a link itself, never its target. A folder stays in place (EISDIR) and makes
+    // the exclusive create fail.
+    if (existing != ExistingFile::Refuse && ::unlink(path.c_str()) != 0 && errno != ENOENT && errno != EISDIR) {
+        int removal_error = errno;
+        if (existing != ExistingFile::ReplaceOrRewrite)
+            return failure(os_error_text(removal_error));
+        return OutputFile(TRY(rewrite_in_place(path, removal_error)));
+    }
+    // Whatever appeared at the name since the removal makes the create fail (EEXIST).
+    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
     if (!fd.is_open())
         return failure(last_os_error_text());
     return OutputFile(std::move(fd));

@@ -1,5 +1,6 @@
 #include "platform/registry.hpp"
 #include "platform/files.hpp"
+#include "platform/registry_store.hpp"
 #include "platform/text.hpp"
 #include "platform/unicode.hpp"
 
@@ -30,17 +31,8 @@ struct StoredValue {
     RegistryData data;
 };
 
-struct Store {
-    std::mutex mutex; // guards the fields below and every read-modify-write of a key file
-    fs::path root;    // empty: the default location
-    std::vector<std::string> refused;
-};
-
-Store& store()
-{
-    static Store instance;
-    return instance;
-}
+// Guards every read-modify-write of a key file.
+std::mutex key_files_mutex;
 
 constexpr char hex_digits[] = "0123456789abcdef";
 
@@ -180,25 +172,11 @@ fs::path home_folder()
     return {};
 }
 
-fs::path default_root()
-{
-    // A relative XDG_CONFIG_HOME is to be ignored, as the base-directory rules say.
-    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config == '/')
-        return fs::path(config) / "torvane" / "registry";
-    return home_folder() / ".config" / "torvane" / "registry";
-}
-
-fs::path root_locked()
-{
-    Store& s = store();
-    return s.root.empty() ? default_root() : s.root;
-}
-
 // The key's file: each part of the key path is a folder, the last one a file named "<part>.key".
 // Parts are folded to lower case because key names are compared without case.
 Result<fs::path> key_file(std::string_view sub_key)
 {
-    fs::path file = root_locked();
+    fs::path file = registry_root();
     std::vector<std::string> parts;
     for (std::size_t start = 0;;) {
         std::size_t end = sub_key.find('\\', start);
@@ -238,9 +216,19 @@ Status write_values(const fs::path& file, std::string_view key_name, const std::
 
 } // namespace
 
+fs::path registry_store::default_root()
+{
+    // A relative XDG_CONFIG_HOME is to be ignored, as the base-directory rules say.
+    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config == '/')
+        return fs::path(config) / "torvane" / "registry";
+    return home_folder() / ".config" / "torvane" / "registry";
+}
+
+std::string registry_store::refused_write_text() { return os_error_text(EACCES); }
+
 Result<RegistryKey> RegistryKey::create_current_user(std::string_view sub_key)
 {
-    std::lock_guard lock(store().mutex);
+    std::lock_guard lock(key_files_mutex);
     fs::path file = TRY(key_file(sub_key));
     TRY(create_folders(file.parent_path()));
     FileInfo info = TRY(file_info(file, FollowLinks::Yes));
@@ -253,7 +241,7 @@ Result<RegistryKey> RegistryKey::create_current_user(std::string_view sub_key)
 
 Result<RegistryData> RegistryKey::query(std::string_view name) const
 {
-    std::lock_guard lock(store().mutex);
+    std::lock_guard lock(key_files_mutex);
     auto values = TRY(load_values(file_));
     if (!values)
         return failure(os_error_text(EBADMSG));
@@ -263,13 +251,9 @@ Result<RegistryData> RegistryKey::query(std::string_view name) const
     return failure(os_error_text(ENOENT));
 }
 
-Status RegistryKey::set(std::string_view name, RegistryType type, std::string_view bytes)
+Status RegistryKey::write_value(std::string_view name, RegistryType type, std::string_view bytes)
 {
-    Store& s = store();
-    std::lock_guard lock(s.mutex);
-    for (const auto& refused : s.refused)
-        if (equal_ignoring_ascii_case(refused, name))
-            return failure(os_error_text(EACCES));
+    std::lock_guard lock(key_files_mutex);
     std::vector<StoredValue> values;
     // A key file removed behind our back is made again.
     if (TRY(file_info(file_, FollowLinks::Yes)).kind != FileKind::Missing) {
@@ -285,43 +269,6 @@ Status RegistryKey::set(std::string_view name, RegistryType type, std::string_vi
     else
         values.push_back({std::string(name), std::move(data)});
     return write_values(file_, name_, values);
-}
-
-Status RegistryKey::set_dword(std::string_view name, std::uint32_t value)
-{
-    char bytes[4];
-    for (int i = 0; i < 4; ++i)
-        bytes[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
-    return set(name, RegistryType::Dword, std::string_view(bytes, 4));
-}
-
-Status RegistryKey::set_string(std::string_view name, std::string_view utf8)
-{
-    return set(name, RegistryType::String, registry_string_bytes(utf8));
-}
-
-fs::path registry_root()
-{
-    std::lock_guard lock(store().mutex);
-    return root_locked();
-}
-
-void set_registry_root(fs::path folder)
-{
-    std::lock_guard lock(store().mutex);
-    store().root = std::move(folder);
-}
-
-void refuse_registry_write(std::string_view value_name)
-{
-    std::lock_guard lock(store().mutex);
-    store().refused.emplace_back(value_name);
-}
-
-void clear_registry_refusals()
-{
-    std::lock_guard lock(store().mutex);
-    store().refused.clear();
 }
 
 } // namespace torvane::platform

@@ -86,6 +86,19 @@ BoxProcessSlot::~BoxProcessSlot()
         ::munmap(slot_, sizeof(std::atomic<pid_t>));
 }
 
+std::uint32_t sdl_message_box_flags(MessageIcon icon)
+{
+    switch (icon) {
+    case MessageIcon::Information:
+        return SDL_MESSAGEBOX_INFORMATION;
+    case MessageIcon::Warning:
+        return SDL_MESSAGEBOX_WARNING;
+    case MessageIcon::Error:
+        break;
+    }
+    return SDL_MESSAGEBOX_ERROR;
+}
+
 int show_sdl_message_box(std::uint32_t flags, const char* caption, const char* text, SDL_Window* parent,
     BoxProcessSlot* process)
 {

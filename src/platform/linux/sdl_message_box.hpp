@@ -5,6 +5,8 @@
 // is reported, so that an owner can close the box when its window goes.
 #pragma once
 
+#include "platform/message_box.hpp"
+
 #include <SDL.h>
 
 #include <atomic>
@@ -30,6 +32,9 @@ private:
     std::atomic<pid_t>* slot_ = nullptr;
     std::atomic<bool> forked_ = false;
 };
+
+// SDL's flag for the icon.
+std::uint32_t sdl_message_box_flags(MessageIcon icon);
 
 // SDL_ShowSimpleMessageBox with the box's own process in a UTF-8 character type; returns when the
 // box is closed, with SDL's result (0: it was shown). The slot, when given, receives the box

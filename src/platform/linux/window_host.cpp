@@ -1,21 +1,23 @@
+// The SDL2 host of the launcher window on X11: a borderless SDL window whose pixels go to the
+// server through x11_framebuffer, SDL's event queue turned into WindowEvents for wait_event, and
+// the owned boxes of sdl_box_screen. It runs no nested loop, so it never calls the event handler.
 #include "platform/window_host.hpp"
 
-#include "platform/linux/sdl_message_box.hpp"
+#include "platform/linux/sdl_box_screen.hpp"
+#include "platform/linux/sdl_display.hpp"
 #include "platform/linux/x11_framebuffer.hpp"
 #include "platform/linux/x11_window.hpp"
+#include "platform/owned_message_boxes.hpp"
 
 #include <SDL.h>
 #include <SDL_syswm.h>
 
 #include <algorithm>
-#include <atomic>
 #include <climits>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <errno.h>
-#include <signal.h>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -25,89 +27,6 @@
 namespace torvane::platform {
 
 namespace {
-
-constexpr float base_dpi = 96;
-
-// One reference to SDL's video subsystem (SDL counts them); the last one closes the display
-// connection, so a process may open a display again later, even another one.
-class SdlVideo {
-public:
-    static Result<SdlVideo> start()
-    {
-        // Hints are read when the subsystem starts. The launcher speaks X11 (WM_CLASS, Xft.dpi);
-        // SIGINT and SIGTERM keep their default meaning; no GPU is asked for (the window's pixels
-        // are the host's own, see x11_framebuffer.hpp); the pointer is captured only when the UI
-        // asks; a launcher neither stops the screen saver nor asks a compositor to step aside as a
-        // game would.
-        SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
-        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-        SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "0");
-        SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
-        SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
-        SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
-            return failure(std::string("Não foi possível conectar à tela: ") + SDL_GetError());
-        return SdlVideo();
-    }
-    SdlVideo(SdlVideo&& other) noexcept : active_(std::exchange(other.active_, false)) {}
-    SdlVideo& operator=(SdlVideo&&) = delete;
-    ~SdlVideo()
-    {
-        if (active_)
-            SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    }
-
-private:
-    SdlVideo() = default;
-    bool active_ = true;
-};
-
-// The scale of a display: Xft.dpi / 96 when the server has the resource (the desktop's chosen
-// scale, one for every monitor on X11), else the DPI SDL measures for that display (from the
-// monitor's size RandR reports) / 96. Servers that report no monitor size (Xvfb, some
-// projectors) still give the screen's DPI; only with none of the three is the scale 1.
-float display_scale(const x11::ServerDpi& server, int display_index)
-{
-    // DPI values are whole numbers on every desktop; a measured 94.3 would make a 1078-pixel window.
-    if (server.xft)
-        return std::round(*server.xft) / base_dpi;
-    float horizontal = 0;
-    if (display_index >= 0 && SDL_GetDisplayDPI(display_index, nullptr, &horizontal, nullptr) == 0 && horizontal > 0)
-        return std::round(horizontal) / base_dpi;
-    if (server.screen)
-        return *server.screen / base_dpi;
-    return 1;
-}
-
-std::uint32_t message_box_flags(MessageIcon icon)
-{
-    return icon == MessageIcon::Error ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_WARNING;
-}
-
-void message_to_standard_error(std::string_view caption, std::string_view text)
-{
-    if (!caption.empty())
-        std::fprintf(stderr, "%.*s: ", static_cast<int>(caption.size()), caption.data());
-    std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
-    std::fflush(stderr);
-}
-
-// A box owned by the window, shown by a thread of its own so that the UI thread goes on: SDL's box
-// waits for its process until the user closes it.
-struct OwnedBox {
-    std::string caption;
-    std::string text;
-    MessageIcon icon = MessageIcon::Error;
-};
-struct OpenBox {
-    BoxProcessSlot process;
-    std::atomic<bool> done = false;
-    std::atomic<bool> closing = false; // the window closes it: its failure is not reported
-    std::function<void()> show;
-    // An SDL thread: SDL frees what it keeps per thread only for threads it started.
-    SDL_Thread* thread = nullptr;
-};
 
 // The waker's link to the window: pushes go to SDL only while the window lives.
 struct WakeTarget {
@@ -129,7 +48,7 @@ public:
     bool destroyed() const override { return window_ == nullptr; }
     void set_title(std::string_view title) override;
     void set_cursor(Cursor cursor) override;
-    void capture_pointer(bool on) override;
+    void capture_pointer(PointerCapture capture) override;
     bool holds_capture() const override { return capture_; }
     void set_bounds(PixelRect bounds) override;
     void start_timer(std::int32_t id, std::chrono::milliseconds after) override;
@@ -146,9 +65,8 @@ private:
     void translate(const SDL_Event& event);
     void check_display_scale();
     std::optional<WindowEvent> take_due_timer(std::chrono::steady_clock::time_point now);
-    void open_next_box();
+    // A box's end event arrived: the next box shows.
     void box_closed();
-    void close_box();
     // Pixels of the window's present size, their memory touched on a thread (see there).
     Result<void> make_framebuffer();
     // Waits for that touch before the pixels are drawn into, put or freed.
@@ -168,9 +86,8 @@ private:
     std::map<std::int32_t, std::chrono::steady_clock::time_point> timers_;
     std::deque<WindowEvent> pending_;
     std::shared_ptr<WakeTarget> wake_ = std::make_shared<WakeTarget>();
-    // The box on the screen and those asked for while it is open, shown one after the other.
-    std::unique_ptr<OpenBox> box_;
-    std::deque<OwnedBox> boxes_waiting_;
+    SdlBoxScreen box_screen_;
+    OwnedMessageBoxes boxes_ {box_screen_};
     std::uint32_t box_closed_type_ = 0;
     std::unique_ptr<x11::Framebuffer> framebuffer_;
     std::jthread surface_touch_;
@@ -216,6 +133,7 @@ Result<std::unique_ptr<SdlWindow>> SdlWindow::create(const WindowOptions& option
         return failure(std::string("Não foi possível criar a janela: ") + SDL_GetError());
     self->wake_->event_type = wake_type;
     self->box_closed_type_ = wake_type + 1;
+    self->box_screen_.attach(self->window_, self->box_closed_type_);
     // Last, after every call that waits for the server: it reads the segment while the first
     // frame is drawn.
     self->framebuffer_->warm_up();
@@ -258,7 +176,7 @@ SDL_HitTestResult SdlWindow::hit_test(SDL_Window*, const SDL_Point* point, void*
 {
     const SdlWindow& window = *static_cast<SdlWindow*>(self);
     // The window under its box cannot be dragged, as it takes no pointer input.
-    if (window.box_)
+    if (window.boxes_.box_open())
         return SDL_HITTEST_NORMAL;
     const DragTest& test = window.drag_test_;
     return test && test(point->x, point->y) ? SDL_HITTEST_DRAGGABLE : SDL_HITTEST_NORMAL;
@@ -327,7 +245,7 @@ void SdlWindow::destroy()
         return;
     // The box goes with its owner, before the owner: SDL's box thread raises the window it came
     // from once the box is closed.
-    close_box();
+    boxes_.close_all();
     if (capture_)
         SDL_CaptureMouse(SDL_FALSE);
     capture_ = false;
@@ -356,8 +274,9 @@ void SdlWindow::set_cursor(Cursor cursor)
         SDL_SetCursor(chosen);
 }
 
-void SdlWindow::capture_pointer(bool on)
+void SdlWindow::capture_pointer(PointerCapture capture)
 {
+    bool on = capture == PointerCapture::Hold;
     if (!window_ || on == capture_)
         return;
     capture_ = SDL_CaptureMouse(on ? SDL_TRUE : SDL_FALSE) == 0 ? on : false;
@@ -385,82 +304,20 @@ void SdlWindow::message_box(std::string_view caption, std::string_view text, Mes
         show_orphan_message_box(caption, text, icon);
         return;
     }
-    boxes_waiting_.push_back(OwnedBox{std::string(caption), std::string(text), icon});
-    if (!box_)
-        open_next_box();
-}
-
-void SdlWindow::open_next_box()
-{
-    while (!box_ && !boxes_waiting_.empty()) {
-        OwnedBox next = std::move(boxes_waiting_.front());
-        boxes_waiting_.pop_front();
-        auto box = std::make_unique<OpenBox>();
-        OpenBox* open = box.get();
-        SDL_Window* owner = window_;
-        std::uint32_t closed_type = box_closed_type_;
-        box->show = [open, owner, closed_type, next] {
-            if (show_sdl_message_box(message_box_flags(next.icon), next.caption.c_str(), next.text.c_str(), owner,
-                    &open->process)
-                    != 0
-                && !open->closing)
-                message_to_standard_error(next.caption, next.text);
-            open->done = true;
-            SDL_Event event {};
-            event.type = closed_type;
-            SDL_PushEvent(&event);
-        };
-        box->thread = SDL_CreateThread(
-            [](void* shown) {
-                static_cast<OpenBox*>(shown)->show();
-                return 0;
-            },
-            "caixa", open);
-        if (!box->thread) {
-            // Without a thread the box is shown the old way: the window waits until it is closed.
-            box->show();
-            SDL_FlushEvent(closed_type);
-            continue;
-        }
-        // The UI thread stands still until SDL has forked the box's process, so that the copy holds
-        // none of the locks this thread may hold (the process allocates and talks to X).
-        auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-        while (!open->process.forked() && std::chrono::steady_clock::now() < limit)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        box_ = std::move(box);
-    }
+    boxes_.ask({std::string(caption), std::string(text), icon});
 }
 
 void SdlWindow::box_closed()
 {
-    if (!box_ || !box_->done)
+    std::optional<BoxEnd> end = box_screen_.take_end();
+    if (!end)
         return;
-    SDL_WaitThread(box_->thread, nullptr);
-    box_.reset();
     // SDL's box let go of a pointer capture the window held when it opened.
     if (capture_ && window_) {
         SDL_CaptureMouse(SDL_FALSE);
         capture_ = false;
     }
-    open_next_box();
-}
-
-void SdlWindow::close_box()
-{
-    boxes_waiting_.clear();
-    if (!box_)
-        return;
-    box_->closing = true;
-    // The box's process may not have started yet: end it once it has, until the box's thread has
-    // seen it end. SIGKILL, as the process may ignore what the launcher ignores.
-    while (!box_->done) {
-        if (pid_t process = box_->process.process(); process > 0)
-            ::kill(process, SIGKILL);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    SDL_WaitThread(box_->thread, nullptr);
-    box_.reset();
-    SDL_FlushEvent(box_closed_type_);
+    boxes_.box_ended(*end);
 }
 
 void SdlWindow::check_display_scale()
@@ -480,7 +337,7 @@ void SdlWindow::translate(const SDL_Event& event)
     using namespace window_event;
     // While its box is open the window takes no pointer or key input; what arrives meanwhile is
     // dropped, never delivered after the box has closed.
-    if (box_) {
+    if (boxes_.box_open()) {
         switch (event.type) {
         case SDL_MOUSEMOTION:
         case SDL_MOUSEBUTTONDOWN:
@@ -616,29 +473,7 @@ std::function<void()> SdlWindow::waker()
     };
 }
 
-// open_display's reference, kept for the create_window that follows, so that the launcher's start
-// connects to the display once.
-std::optional<SdlVideo>& video_held_for_window()
-{
-    static std::optional<SdlVideo> held;
-    return held;
-}
-
 } // namespace
-
-Result<DisplayInfo> open_display()
-{
-    video_held_for_window().reset();
-    SdlVideo video = TRY(SdlVideo::start());
-    DisplayInfo info;
-    info.system_scale = display_scale(x11::server_dpi_of_default_display(), 0);
-    SDL_Rect usable {};
-    if (SDL_GetDisplayUsableBounds(0, &usable) != 0 && SDL_GetDisplayBounds(0, &usable) != 0)
-        return failure(std::string("Não foi possível conectar à tela: ") + SDL_GetError());
-    info.usable_bounds = {usable.x, usable.y, usable.w, usable.h};
-    video_held_for_window().emplace(std::move(video));
-    return info;
-}
 
 Result<std::unique_ptr<Window>> create_window(const WindowOptions& options)
 {
@@ -647,14 +482,6 @@ Result<std::unique_ptr<Window>> create_window(const WindowOptions& options)
     if (!created)
         return failure(std::move(created).error());
     return std::unique_ptr<Window>(std::move(*created));
-}
-
-void show_orphan_message_box(std::string_view caption, std::string_view text, MessageIcon icon)
-{
-    std::string caption_text(caption);
-    std::string body(text);
-    if (show_sdl_message_box(message_box_flags(icon), caption_text.c_str(), body.c_str(), nullptr) != 0)
-        message_to_standard_error(caption, text);
 }
 
 } // namespace torvane::platform

@@ -4,17 +4,6 @@
 
 namespace torvane::platform {
 
-FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept
-{
-    if (this != &other) {
-        close();
-        fd_ = std::exchange(other.fd_, -1);
-    }
-    return *this;
-}
-
-FileDescriptor::~FileDescriptor() { close(); }
-
 bool FileDescriptor::close()
 {
     if (fd_ < 0)

@@ -30,18 +30,6 @@ Result<std::size_t> FileHandle::read(std::span<std::uint8_t> buffer)
     return static_cast<std::size_t>(got);
 }
 
-Result<std::size_t> FileHandle::read_full(std::span<std::uint8_t> buffer)
-{
-    std::size_t total = 0;
-    while (total < buffer.size()) {
-        std::size_t got = TRY(read(buffer.subspan(total)));
-        if (got == 0)
-            break;
-        total += got;
-    }
-    return total;
-}
-
 Status remove_file_unless_in_use(const fs::path& path)
 {
     // The deletion itself is refused with a sharing violation while a pinning handle (one that does

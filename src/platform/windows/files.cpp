@@ -1,9 +1,11 @@
 #include "platform/files.hpp"
 #include "platform/file_handle.hpp"
 #include "platform/unicode.hpp"
+#include "platform/windows/reparse_points.hpp"
 #include "platform/windows/win32.hpp"
 
 #include <atomic>
+#include <cstring>
 #include <optional>
 
 namespace torvane::platform {
@@ -60,32 +62,24 @@ std::string os_error_text(int error_number)
 
 std::string last_os_error_text() { return os_error_text(static_cast<int>(::GetLastError())); }
 
+std::string c_library_error_text(int errno_value)
+{
+    // The C runtime's own table: its errno numbers are not Win32 codes (EACCES is 13, which
+    // FormatMessage would read as ERROR_INVALID_DATA). Its texts are English, one per thread.
+    return std::string(std::strerror(errno_value)) + " (os error " + std::to_string(errno_value) + ")";
+}
+
 namespace {
 
-// Opens a path for its metadata only. Without following, a name surrogate (a symbolic link or a
-// junction) is opened itself; any other reparse point (a cloud placeholder, a deduplicated file)
-// is a file in its own right and is opened through.
-UniqueHandle open_for_metadata(const fs::path& path, FollowLinks follow, bool& is_link)
+// The reparse tag of a path's own entry, as a listing shows it; 0 when it cannot be read.
+DWORD listed_reparse_tag(const fs::path& path)
 {
-    is_link = false;
-    const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS;
-    if (follow == FollowLinks::No) {
-        UniqueHandle handle(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, share_everything, nullptr, OPEN_EXISTING,
-                                          flags | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-        if (!handle.is_open())
-            return handle;
-        FILE_ATTRIBUTE_TAG_INFO tag {};
-        if (!::GetFileInformationByHandleEx(handle.get(), FileAttributeTagInfo, &tag, sizeof tag))
-            return handle; // no tag to read: the file itself is what was opened
-        if ((tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
-            return handle;
-        if (IsReparseTagNameSurrogate(tag.ReparseTag)) {
-            is_link = true;
-            return handle;
-        }
-    }
-    return UniqueHandle(
-        ::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, share_everything, nullptr, OPEN_EXISTING, flags, nullptr));
+    WIN32_FIND_DATAW data {};
+    HANDLE find = ::FindFirstFileExW(path.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
+    if (find == INVALID_HANDLE_VALUE)
+        return 0;
+    ::FindClose(find);
+    return (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? data.dwReserved0 : 0;
 }
 
 } // namespace
@@ -93,13 +87,45 @@ UniqueHandle open_for_metadata(const fs::path& path, FollowLinks follow, bool& i
 Result<FileInfo> file_info(const fs::path& path, FollowLinks follow)
 {
     FileInfo info;
-    bool is_link = false;
-    UniqueHandle handle = open_for_metadata(path, follow, is_link);
+    // The entry's own attributes: Wine shows a Unix symbolic link to a folder only here and in
+    // listings (0x410), and opens it through to its target even with FILE_FLAG_OPEN_REPARSE_POINT.
+    DWORD attributes = 0;
+    if (follow == FollowLinks::No) {
+        attributes = ::GetFileAttributesW(path.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) {
+            DWORD error = ::GetLastError();
+            if (is_missing_path_error(error))
+                return info;
+            return failure(os_error_text(static_cast<int>(error)));
+        }
+    }
+    const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (follow == FollowLinks::No ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
+    auto open_with = [&](DWORD open_flags) {
+        return UniqueHandle(
+            ::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, share_everything, nullptr, OPEN_EXISTING, open_flags, nullptr));
+    };
+    UniqueHandle handle = open_with(flags);
     if (!handle.is_open()) {
         DWORD error = ::GetLastError();
         if (is_missing_path_error(error))
             return info;
         return failure(os_error_text(static_cast<int>(error)));
+    }
+    FILE_ATTRIBUTE_TAG_INFO tag {};
+    if (::GetFileInformationByHandleEx(handle.get(), FileAttributeTagInfo, &tag, sizeof tag)
+        && (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        info.reparse_point = true;
+        info.reparse_tag = tag.ReparseTag;
+    } else if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        info.reparse_point = true; // Wine's Unix symbolic link: tag 0
+    }
+    const bool is_link = follow == FollowLinks::No && info.reparse_point && redirects_by_name(info.reparse_tag);
+    // Any other reparse point (a cloud placeholder, a deduplicated file) is a file in its own
+    // right: its metadata is read through it.
+    if (follow == FollowLinks::No && info.reparse_point && !is_link) {
+        handle = open_with(FILE_FLAG_BACKUP_SEMANTICS);
+        if (!handle.is_open())
+            return failure(last_os_error_text());
     }
     BY_HANDLE_FILE_INFORMATION data {};
     if (!::GetFileInformationByHandle(handle.get(), &data))
@@ -168,18 +194,6 @@ Result<std::string> read_file(const fs::path& path, std::uint64_t max_size, Foll
             return failure(file_too_large_message);
     }
     return bytes;
-}
-
-Status write_file(const fs::path& path, std::string_view bytes)
-{
-    UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.is_open())
-        return failure(last_os_error_text());
-    TRY(write_all(file.get(), bytes));
-    if (!::CloseHandle(file.release()))
-        return failure(last_os_error_text());
-    return {};
 }
 
 namespace {
@@ -330,6 +344,10 @@ Status remove_file(const fs::path& path)
         DWORD error = ::GetLastError();
         return is_missing_path_error(error) ? Status() : Status(failure(os_error_text(static_cast<int>(error))));
     }
+    // Wine deletes a Unix symbolic link's target instead of the link (DeleteFileW, and
+    // RemoveDirectoryW of an empty target folder): one whose tag reads 0 stays.
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) && listed_reparse_tag(path) == 0)
+        return failure(os_error_text(ERROR_CANT_RESOLVE_FILENAME));
     // A link to a folder (a directory symbolic link, a junction) is removed as a folder entry;
     // its target is left alone.
     const bool folder_link = (attributes & FILE_ATTRIBUTE_DIRECTORY) && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);

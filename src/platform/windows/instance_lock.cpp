@@ -1,10 +1,5 @@
-// The single-instance lock on Windows is the named mutex itself, created in the Global namespace
-// so that one launcher runs per machine. Windows lets go of a mutex whose owner ends without
-// releasing it; the next wait then reports it abandoned, which counts as acquired.
-//
-// A mutex belongs to the thread that acquired it: the launcher creates, releases and hands it
-// over on its main thread. A release from another thread closes the handle only, and the mutex
-// is let go (abandoned) when the owning thread ends.
+// The single-instance lock on Windows: the named mutex, created owned by the calling thread
+// (instance_lock.hpp says what Windows lets go and when).
 #include "platform/instance_lock.hpp"
 
 #include "platform/result.hpp"
@@ -33,18 +28,6 @@ InstanceSlot& instance_slot()
 }
 
 } // namespace
-
-std::string instance_lock_file_name()
-{
-    std::string name = instance_mutex_name;
-    for (char& c : name) {
-        bool safe = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.'
-            || c == '-' || c == '_';
-        if (!safe)
-            c = '_';
-    }
-    return name + ".lock";
-}
 
 InstanceLock create_instance_mutex()
 {

@@ -9,31 +9,49 @@ namespace {
 
 HANDLE handle_of(const FileDescriptor& fd) { return handle_from_descriptor(fd.get()); }
 
+// The file at the path, opened itself (never through a link) and emptied, when it is a file on a
+// disk that no other name leads to; otherwise the error that kept its name. Ownership is not
+// compared: on Windows the file's access list, which the open applies, says who may write it.
+Result<UniqueHandle> rewrite_in_place(const std::filesystem::path& path, const std::string& removal_error)
+{
+    // Shared like any writer, so a viewer that holds the file open for reading keeps it.
+    UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, share_everything, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION data {};
+    if (!file.is_open() || ::GetFileType(file.get()) != FILE_TYPE_DISK || !::GetFileInformationByHandle(file.get(), &data)
+        || (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0
+        || data.nNumberOfLinks != 1)
+        return failure(removal_error);
+    // The file pointer stands at 0: the end moves there.
+    if (!::SetEndOfFile(file.get()))
+        return failure(last_os_error_text());
+    return file;
+}
+
 } // namespace
 
 Result<OutputFile> OutputFile::create(const std::filesystem::path& path, ExistingFile existing)
 {
-    // A folder at the path stays in place and makes the exclusive create fail.
-    if (existing == ExistingFile::Replace) {
+    // The name is deleted first, a link itself and never its target; CREATE_NEW then makes a new
+    // file. A folder at the path stays in place and makes the create fail.
+    if (existing != ExistingFile::Refuse) {
         DWORD attributes = ::GetFileAttributesW(path.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES
-            && ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0))
-            TRY(remove_file(path));
+            && ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)) {
+            if (Status removed = remove_file(path); !removed) {
+                if (existing != ExistingFile::ReplaceOrRewrite)
+                    return failure(removed.error());
+                UniqueHandle file = TRY(rewrite_in_place(path, removed.error()));
+                return OutputFile(FileDescriptor(descriptor_from_handle(file.release())));
+            }
+        }
     }
-    // The link itself is opened, never followed: a link at the path is refused below.
-    const DWORD disposition = existing == ExistingFile::Truncate ? OPEN_ALWAYS : CREATE_NEW;
-    UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, disposition,
+    // FILE_FLAG_OPEN_REPARSE_POINT: a link that appeared at the name since is never followed, and
+    // CREATE_NEW fails on it.
+    UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file.is_open())
         return failure(last_os_error_text());
-    if (existing == ExistingFile::Truncate) {
-        FILE_ATTRIBUTE_TAG_INFO tag {};
-        if (::GetFileInformationByHandleEx(file.get(), FileAttributeTagInfo, &tag, sizeof tag)
-            && (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
-            return failure(os_error_text(ERROR_CANT_RESOLVE_FILENAME));
-        if (!::SetEndOfFile(file.get()))
-            return failure(last_os_error_text());
-    }
     return OutputFile(FileDescriptor(descriptor_from_handle(file.release())));
 }
 

@@ -1,11 +1,10 @@
 #include "platform/registry.hpp"
 #include "platform/files.hpp"
+#include "platform/registry_store.hpp"
 #include "platform/unicode.hpp"
 #include "platform/windows/win32.hpp"
 
 #include <algorithm>
-#include <mutex>
-#include <vector>
 
 namespace torvane::platform {
 
@@ -17,18 +16,6 @@ namespace torvane::platform {
 namespace {
 
 constexpr wchar_t moved_stores_key[] = L"SOFTWARE\\Torvane\\Test stores";
-
-struct Store {
-    std::mutex mutex; // guards the fields below
-    fs::path root;    // empty: the real keys
-    std::vector<std::string> refused;
-};
-
-Store& store()
-{
-    static Store instance;
-    return instance;
-}
 
 // The key below HKEY_CURRENT_USER for a sub-key as the caller wrote it.
 Result<std::wstring> registry_sub_key(std::string_view sub_key, const fs::path& root)
@@ -79,13 +66,13 @@ LSTATUS create_key(const std::wstring& sub_key, REGSAM access, OpenKey& key)
 
 } // namespace
 
+fs::path registry_store::default_root() { return {}; }
+
+std::string registry_store::refused_write_text() { return os_error_text(ERROR_ACCESS_DENIED); }
+
 Result<RegistryKey> RegistryKey::create_current_user(std::string_view sub_key)
 {
-    fs::path root;
-    {
-        std::lock_guard lock(store().mutex);
-        root = store().root;
-    }
+    const fs::path root = registry_root(); // empty: the real keys
     // A moved store needs its folder, as the store on other systems does: a folder that cannot be
     // made fails the open the same way.
     if (!root.empty())
@@ -122,15 +109,8 @@ Result<RegistryData> RegistryKey::query(std::string_view name) const
     }
 }
 
-Status RegistryKey::set(std::string_view name, RegistryType type, std::string_view bytes)
+Status RegistryKey::write_value(std::string_view name, RegistryType type, std::string_view bytes)
 {
-    {
-        Store& s = store();
-        std::lock_guard lock(s.mutex);
-        for (const auto& refused : s.refused)
-            if (equal_ignoring_ascii_case(refused, name))
-                return failure(os_error_text(ERROR_ACCESS_DENIED));
-    }
     OpenKey key;
     if (LSTATUS rc = create_key(wide_from_utf8(name_), KEY_SET_VALUE, key); rc != ERROR_SUCCESS)
         return failure(os_error_text(rc));
@@ -140,43 +120,6 @@ Status RegistryKey::set(std::string_view name, RegistryType type, std::string_vi
     if (rc != ERROR_SUCCESS)
         return failure(os_error_text(rc));
     return {};
-}
-
-Status RegistryKey::set_dword(std::string_view name, std::uint32_t value)
-{
-    char bytes[4];
-    for (int i = 0; i < 4; ++i)
-        bytes[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
-    return set(name, RegistryType::Dword, std::string_view(bytes, 4));
-}
-
-Status RegistryKey::set_string(std::string_view name, std::string_view utf8)
-{
-    return set(name, RegistryType::String, registry_string_bytes(utf8));
-}
-
-fs::path registry_root()
-{
-    std::lock_guard lock(store().mutex);
-    return store().root;
-}
-
-void set_registry_root(fs::path folder)
-{
-    std::lock_guard lock(store().mutex);
-    store().root = std::move(folder);
-}
-
-void refuse_registry_write(std::string_view value_name)
-{
-    std::lock_guard lock(store().mutex);
-    store().refused.emplace_back(value_name);
-}
-
-void clear_registry_refusals()
-{
-    std::lock_guard lock(store().mutex);
-    store().refused.clear();
 }
 
 } // namespace torvane::platform

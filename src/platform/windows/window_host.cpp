@@ -1,164 +1,40 @@
 // The Win32 host of the launcher window: a WS_POPUP window of the class "PellamoorLauncherMain",
-// a 32-bit top-down DIB section as its back buffer (copied to the window with BitBlt), and a
-// message loop that waits on a high-resolution waitable timer together with the message queue.
-// The window procedure answers what Windows needs at once (painting, hit-testing, cursors) and
-// turns everything else into WindowEvents that wait_event hands to the UI.
+// its back buffer a DIB section (back_buffer.hpp), and a message loop that waits on a
+// high-resolution waitable timer together with the message queue. The window procedure answers
+// what Windows needs at once (painting, hit-testing, cursors) and turns everything else into
+// WindowEvents: queued for wait_event, or handed to the UI's handler while a nested loop runs
+// (the system's move and menu loops, MessageBoxW's loop) and for WM_DPICHANGED.
 #include "platform/window_host.hpp"
 
+#include "platform/owned_message_boxes.hpp"
+#include "platform/windows/back_buffer.hpp"
+#include "platform/windows/display_dpi.hpp"
+#include "platform/windows/message_box_calls.hpp"
 #include "platform/windows/window_support.hpp"
 
-#include <windows.h>
 #include <windowsx.h>
 
 #include <algorithm>
-#include <atomic>
 #include <climits>
-#include <cmath>
-#include <cstdio>
 #include <deque>
 #include <mutex>
 #include <set>
 #include <string>
-#include <thread>
 #include <utility>
 
 namespace torvane::platform {
 
 namespace {
 
-using win32::wide;
-
 constexpr wchar_t window_class_name[] = L"PellamoorLauncherMain";
 constexpr UINT wake_message = WM_APP + 1;
-// Posted by a box's thread to its window when the box has closed.
-constexpr UINT box_closed_message = WM_APP + 2;
-constexpr float base_dpi = 96;
+// The timer that brings FrameDue while a nested loop runs; above every id the UI arms. At the
+// shortest period Windows allows, the UI presents whenever its own frame deadline has come.
+constexpr UINT_PTR frame_due_timer = 0x10000;
 // CreateWaitableTimerExW's flag for a timer with the system's finest resolution (Windows 10 1803
 // and later; older systems refuse it and the loop takes a plain timer).
 constexpr DWORD create_waitable_timer_high_resolution = 0x00000002;
 constexpr DWORD wake_mask = QS_ALLINPUT | QS_ALLPOSTMESSAGE;
-
-// The per-monitor DPI calls exist from Windows 10 1607 on; looked up at run time so that the
-// launcher still starts (at the device context's DPI) where they are missing.
-struct DpiCalls {
-    UINT(WINAPI* for_system)() = nullptr;
-    UINT(WINAPI* for_window)(HWND) = nullptr;
-};
-
-template <class Function>
-Function user32_call(const char* name)
-{
-    HMODULE user32 = GetModuleHandleW(L"user32.dll");
-    FARPROC found = user32 ? GetProcAddress(user32, name) : nullptr;
-    // Through the generic function pointer type, which any function pointer converts to and from.
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
-}
-
-const DpiCalls& dpi_calls()
-{
-    static const DpiCalls calls {
-        user32_call<UINT(WINAPI*)()>("GetDpiForSystem"),
-        user32_call<UINT(WINAPI*)(HWND)>("GetDpiForWindow"),
-    };
-    return calls;
-}
-
-UINT device_context_dpi()
-{
-    HDC screen = GetDC(nullptr);
-    int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 0;
-    if (screen)
-        ReleaseDC(nullptr, screen);
-    return dpi > 0 ? static_cast<UINT>(dpi) : USER_DEFAULT_SCREEN_DPI;
-}
-
-UINT system_dpi()
-{
-    UINT dpi = dpi_calls().for_system ? dpi_calls().for_system() : 0;
-    return dpi ? dpi : device_context_dpi();
-}
-
-UINT window_dpi(HWND window)
-{
-    UINT dpi = dpi_calls().for_window && window ? dpi_calls().for_window(window) : 0;
-    return dpi ? dpi : system_dpi();
-}
-
-UINT message_box_type(MessageIcon icon) { return MB_OK | (icon == MessageIcon::Error ? MB_ICONERROR : MB_ICONWARNING); }
-
-// MessageBoxW answers the button pressed; a box that could not be shown gives 0 (Wine without a
-// display gives -1).
-bool box_shown(int answer) { return answer > 0; }
-
-void message_to_standard_error(std::string_view caption, std::string_view text)
-{
-    if (!caption.empty())
-        std::fprintf(stderr, "%.*s: ", static_cast<int>(caption.size()), caption.data());
-    std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
-    std::fflush(stderr);
-}
-
-// The back buffer: a DIB section selected into a memory DC compatible with the screen. Its pixels
-// are the frame's 0xXXRRGGBB words, rows top-down and packed.
-struct BackBuffer {
-    HDC dc = nullptr;
-    HBITMAP bitmap = nullptr;
-    HGDIOBJ previous = nullptr;
-    std::uint32_t* pixels = nullptr;
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-
-    static BackBuffer create(std::int32_t width, std::int32_t height)
-    {
-        BackBuffer buffer;
-        buffer.width = std::max(width, 1);
-        buffer.height = std::max(height, 1);
-        HDC screen = GetDC(nullptr);
-        buffer.dc = CreateCompatibleDC(screen);
-        ReleaseDC(nullptr, screen);
-        BITMAPINFO info {};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = buffer.width;
-        info.bmiHeader.biHeight = -buffer.height; // top-down
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        void* bits = nullptr;
-        buffer.bitmap = CreateDIBSection(buffer.dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        if (buffer.dc && buffer.bitmap) {
-            buffer.previous = SelectObject(buffer.dc, buffer.bitmap);
-            buffer.pixels = static_cast<std::uint32_t*>(bits);
-        }
-        return buffer;
-    }
-
-    void release()
-    {
-        if (dc && previous)
-            SelectObject(dc, previous);
-        if (bitmap)
-            DeleteObject(bitmap);
-        if (dc)
-            DeleteDC(dc);
-        *this = {};
-    }
-};
-
-// A box the window owns, waiting or shown. MessageBoxW runs on a thread of its own, so that the
-// UI thread's loop goes on meanwhile (frames, timers, worker events); the box's modal loop belongs
-// to that thread.
-struct QueuedBox {
-    std::wstring caption;
-    std::wstring text;
-    UINT type = 0;
-};
-
-struct OpenBox {
-    std::thread thread;
-    std::atomic<DWORD> thread_id {0};
-    std::atomic<bool> done {false};
-    std::atomic<bool> closing {false};
-};
 
 // The waker's link to the window: posts go to the window only while it lives, and one posted
 // wake-up at a time is enough, since the UI drains the whole channel for it.
@@ -168,7 +44,7 @@ struct WakeTarget {
     bool posted = false;
 };
 
-class Win32Window final : public Window {
+class Win32Window final : public Window, private BoxScreen {
 public:
     static Result<std::unique_ptr<Win32Window>> create(const WindowOptions& options);
     ~Win32Window() override;
@@ -181,7 +57,7 @@ public:
     bool destroyed() const override { return window_ == nullptr; }
     void set_title(std::string_view title) override;
     void set_cursor(Cursor cursor) override;
-    void capture_pointer(bool on) override;
+    void capture_pointer(PointerCapture capture) override;
     bool holds_capture() const override { return window_ && GetCapture() == window_; }
     void set_bounds(PixelRect bounds) override;
     void start_timer(std::int32_t id, std::chrono::milliseconds after) override;
@@ -195,29 +71,32 @@ private:
     Win32Window() = default;
     static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
     LRESULT handle(UINT message, WPARAM wparam, LPARAM lparam);
+    // An event for the UI: to the handler while a nested loop runs, else queued for wait_event.
+    void report(WindowEvent event);
+    // A loop that the UI's loop does not run begins or ends (they may nest).
+    void enter_nested_loop();
+    void leave_nested_loop();
     // Blocks until a message arrives or the deadline passes (none: until a message arrives).
     void wait_for_messages(std::optional<std::chrono::steady_clock::time_point> deadline);
     // A PointerLeft when the pointer is no longer over the window (after the capture ends).
     void report_leave_if_outside();
-    // Shows the next waiting box when none is open; the window is enabled again after the last.
-    void open_next_box();
-    // The open box has closed: its thread is joined and the next one shows.
-    void box_closed();
-    // Closes the open box (and drops the waiting ones) and waits until its thread has ended.
-    void close_boxes();
+    // The boxes on this thread (BoxScreen): MessageBoxW's modal loop is a nested loop.
+    std::optional<BoxEnd> show_box(const OwnedMessageBox& box) override;
+    void close_open_box() override;
 
     HWND window_ = nullptr;
     BackBuffer buffer_;
     HANDLE frame_timer_ = nullptr;
     DragTest drag_test_;
+    EventHandler handler_;
     Cursor cursor_ = Cursor::Arrow;
     float scale_ = 1;
     bool mouse_tracking_ = false;
     bool minimised_ = false;
+    int nested_loops_ = 0;
     std::set<std::int32_t> armed_timers_;
     std::deque<WindowEvent> pending_;
-    std::deque<QueuedBox> boxes_waiting_;
-    std::unique_ptr<OpenBox> box_;
+    OwnedMessageBoxes boxes_ {*this};
     std::shared_ptr<WakeTarget> wake_ = std::make_shared<WakeTarget>();
 };
 
@@ -244,16 +123,33 @@ void register_window_class(WNDPROC procedure)
     });
 }
 
+// Pointer and key input, which the window does not take while its box is open.
+bool is_input(UINT message)
+{
+    switch (message) {
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_LBUTTONUP:
+    case WM_MOUSEWHEEL:
+    case WM_KEYDOWN:
+        return true;
+    default:
+        return false;
+    }
+}
+
 Result<std::unique_ptr<Win32Window>> Win32Window::create(const WindowOptions& options)
 {
     register_window_class(&Win32Window::procedure);
     auto self = std::unique_ptr<Win32Window>(new Win32Window());
     self->drag_test_ = options.drag_test;
+    self->handler_ = options.on_event;
     std::int32_t width = std::max(options.bounds.w, 1);
     std::int32_t height = std::max(options.bounds.h, 1);
     // The buffer exists before the window, so the first WM_PAINT already has something to copy.
     self->buffer_ = BackBuffer::create(width, height);
-    HWND window = CreateWindowExW(WS_EX_APPWINDOW, window_class_name, wide(options.title).c_str(),
+    HWND window = CreateWindowExW(WS_EX_APPWINDOW, window_class_name, wide_from_utf8(options.title).c_str(),
         WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX, options.bounds.x, options.bounds.y, width, height, nullptr, nullptr,
         this_module(), self.get());
     if (!window) {
@@ -298,9 +194,42 @@ LRESULT CALLBACK Win32Window::procedure(HWND window, UINT message, WPARAM wparam
     return self->handle(message, wparam, lparam);
 }
 
+void Win32Window::report(WindowEvent event)
+{
+    if (handler_ && nested_loops_ > 0)
+        handler_(*this, event);
+    else
+        pending_.push_back(std::move(event));
+}
+
+void Win32Window::enter_nested_loop()
+{
+    if (nested_loops_++ > 0 || !handler_ || !window_)
+        return;
+    SetTimer(window_, frame_due_timer, USER_TIMER_MINIMUM, nullptr);
+    // What waits for wait_event goes now: the UI does not ask again until the loop has ended.
+    while (!pending_.empty()) {
+        WindowEvent next = std::move(pending_.front());
+        pending_.pop_front();
+        handler_(*this, next);
+    }
+}
+
+void Win32Window::leave_nested_loop()
+{
+    if (--nested_loops_ > 0)
+        return;
+    if (window_)
+        KillTimer(window_, frame_due_timer);
+}
+
 LRESULT Win32Window::handle(UINT message, WPARAM wparam, LPARAM lparam)
 {
     using namespace window_event;
+    // Behind its box the window takes no input (Windows disables it; this drops what was queued
+    // before), and nothing acts on it later.
+    if (boxes_.box_open() && is_input(message))
+        return 0;
     switch (message) {
     case WM_PAINT: {
         PAINTSTRUCT paint;
@@ -316,6 +245,8 @@ LRESULT Win32Window::handle(UINT message, WPARAM wparam, LPARAM lparam)
     case WM_ERASEBKGND:
         return 1; // the back buffer covers the whole window
     case WM_NCHITTEST: {
+        if (boxes_.box_open())
+            return HTCLIENT; // not dragged from under its box
         POINT point {GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
         ScreenToClient(window_, &point);
         return drag_test_ && drag_test_(point.x, point.y) ? HTCAPTION : HTCLIENT;
@@ -330,14 +261,14 @@ LRESULT Win32Window::handle(UINT message, WPARAM wparam, LPARAM lparam)
             TRACKMOUSEEVENT track {sizeof track, TME_LEAVE, window_, 0};
             mouse_tracking_ = TrackMouseEvent(&track) != FALSE;
         }
-        pending_.push_back(PointerMoved {GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)});
+        report(PointerMoved {GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)});
         return 0;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
-        pending_.push_back(ButtonPressed {GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)});
+        report(ButtonPressed {GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)});
         return 0;
     case WM_LBUTTONUP:
-        pending_.push_back(ButtonReleased {GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)});
+        report(ButtonReleased {GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)});
         return 0;
     case WM_MOUSEWHEEL: {
         // Whole notches of 120; a finer wheel's smaller step still counts as one in its direction.
@@ -346,45 +277,64 @@ LRESULT Win32Window::handle(UINT message, WPARAM wparam, LPARAM lparam)
         if (notches == 0 && delta != 0)
             notches = delta > 0 ? 1 : -1;
         if (notches != 0)
-            pending_.push_back(Wheel {notches});
+            report(Wheel {notches});
         return 0;
     }
     case WM_MOUSELEAVE:
         mouse_tracking_ = false;
         if (GetCapture() != window_)
-            pending_.push_back(PointerLeft {});
+            report(PointerLeft {});
         return 0;
     case WM_KEYDOWN:
         if (wparam != VK_ESCAPE)
             break;
-        pending_.push_back(EscapePressed {});
+        report(EscapePressed {});
         return 0;
     case WM_TIMER: {
+        if (wparam == frame_due_timer) {
+            if (nested_loops_ > 0 && handler_)
+                handler_(*this, FrameDue {});
+            return 0;
+        }
         auto id = static_cast<std::int32_t>(wparam);
         // One-shot: a timer that was stopped meanwhile never reports.
         KillTimer(window_, wparam);
         if (armed_timers_.erase(id))
-            pending_.push_back(TimerFired {id});
+            report(TimerFired {id});
         return 0;
     }
     case WM_SIZE:
         if (wparam == SIZE_MINIMIZED && !minimised_) {
             minimised_ = true;
-            pending_.push_back(Minimised {});
+            report(Minimised {});
         } else if ((wparam == SIZE_RESTORED || wparam == SIZE_MAXIMIZED) && minimised_) {
             minimised_ = false;
-            pending_.push_back(Restored {});
+            report(Restored {});
         }
         return 0;
     case WM_CLOSE:
         // The UI decides; it destroys the window itself.
-        pending_.push_back(CloseRequested {});
+        report(CloseRequested {});
         return 0;
+    case WM_ENTERSIZEMOVE: // the system's move loop, while the player drags the window
+    case WM_ENTERMENULOOP: // the system menu's loop
+        enter_nested_loop();
+        break;
+    case WM_EXITSIZEMOVE:
+    case WM_EXITMENULOOP:
+        leave_nested_loop();
+        break;
     case WM_DPICHANGED: {
-        // The UI sizes the window for the new scale and places it at the suggested corner.
+        // Answered inside the message: the UI sizes the window for the new scale at the suggested
+        // corner before it returns, so that a window dragged onto another monitor takes its size
+        // there at once.
         scale_ = static_cast<float>(HIWORD(wparam)) / base_dpi;
         const RECT* suggested = reinterpret_cast<const RECT*>(lparam);
-        pending_.push_back(ScaleChanged {scale_, suggested->left, suggested->top});
+        ScaleChanged change {scale_, suggested->left, suggested->top};
+        if (handler_)
+            handler_(*this, change);
+        else
+            pending_.push_back(change);
         return 0;
     }
     case wake_message: {
@@ -392,12 +342,9 @@ LRESULT Win32Window::handle(UINT message, WPARAM wparam, LPARAM lparam)
             std::lock_guard lock(wake_->mutex);
             wake_->posted = false;
         }
-        pending_.push_back(WorkersWoke {});
+        report(WorkersWoke {});
         return 0;
     }
-    case box_closed_message:
-        box_closed();
-        return 0;
     case WM_NCDESTROY:
         SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
         break;
@@ -450,11 +397,12 @@ void Win32Window::destroy()
     }
     if (!window_)
         return;
-    close_boxes();
+    boxes_.close_all();
     if (GetCapture() == window_)
         ReleaseCapture();
     for (std::int32_t id : armed_timers_)
         KillTimer(window_, static_cast<UINT_PTR>(id));
+    KillTimer(window_, frame_due_timer);
     if (win32::launcher_window() == window_)
         win32::set_launcher_window(nullptr);
     HWND window = std::exchange(window_, nullptr);
@@ -467,7 +415,7 @@ void Win32Window::destroy()
 void Win32Window::set_title(std::string_view title)
 {
     if (window_)
-        SetWindowTextW(window_, wide(title).c_str());
+        SetWindowTextW(window_, wide_from_utf8(title).c_str());
 }
 
 void Win32Window::set_cursor(Cursor cursor)
@@ -481,11 +429,11 @@ void Win32Window::set_cursor(Cursor cursor)
         SetCursor(system_cursor(cursor));
 }
 
-void Win32Window::capture_pointer(bool on)
+void Win32Window::capture_pointer(PointerCapture capture)
 {
     if (!window_)
         return;
-    if (on) {
+    if (capture == PointerCapture::Hold) {
         SetCapture(window_);
         return;
     }
@@ -501,7 +449,7 @@ void Win32Window::report_leave_if_outside()
     if (!GetCursorPos(&point) || WindowFromPoint(point) == window_)
         return;
     mouse_tracking_ = false;
-    pending_.push_back(window_event::PointerLeft {});
+    report(window_event::PointerLeft {});
 }
 
 void Win32Window::set_bounds(PixelRect bounds)
@@ -549,89 +497,22 @@ void Win32Window::message_box(std::string_view caption, std::string_view text, M
         show_orphan_message_box(caption, text, icon);
         return;
     }
-    boxes_waiting_.push_back(QueuedBox {wide(caption), wide(text), message_box_type(icon)});
-    open_next_box();
+    boxes_.ask({std::string(caption), std::string(text), icon});
 }
 
-void Win32Window::open_next_box()
+std::optional<BoxEnd> Win32Window::show_box(const OwnedMessageBox& box)
 {
-    if (box_ || !window_)
-        return;
-    if (boxes_waiting_.empty()) {
-        EnableWindow(window_, TRUE);
-        return;
-    }
-    QueuedBox next = std::move(boxes_waiting_.front());
-    boxes_waiting_.pop_front();
-    // Disabled here, before the call returns, so no input slips in before the box shows; the box
-    // finds its owner disabled and leaves enabling it to the window (after the last box).
-    EnableWindow(window_, FALSE);
-    auto box = std::make_unique<OpenBox>();
-    OpenBox* open = box.get();
-    HWND owner = window_;
-    try {
-        box->thread = std::thread([open, owner, next = std::move(next)] {
-            open->thread_id = GetCurrentThreadId();
-            if (!box_shown(MessageBoxW(owner, next.text.c_str(), next.caption.c_str(), next.type)) && !open->closing)
-                message_to_standard_error(win32::narrow(next.caption), win32::narrow(next.text));
-            open->done = true;
-            PostMessageW(owner, box_closed_message, 0, 0);
-        });
-    } catch (const std::system_error&) {
-        // Without a thread the box is shown on this one: the UI waits until it is closed.
-        if (!box_shown(MessageBoxW(owner, next.text.c_str(), next.caption.c_str(), next.type)))
-            message_to_standard_error(win32::narrow(next.caption), win32::narrow(next.text));
-        EnableWindow(owner, TRUE);
-        open_next_box();
-        return;
-    }
-    box_ = std::move(box);
+    // On the UI thread, so that Windows gives the activation back to the window when the box
+    // closes (a box on a thread of its own leaves the front to whichever program is next). The
+    // box's modal loop dispatches this thread's messages: worker wake-ups, timers and paints reach
+    // the window meanwhile, and their events go to the handler.
+    enter_nested_loop();
+    BoxEnd end = message_box_on_this_thread(window_, box);
+    leave_nested_loop();
+    return end;
 }
 
-void Win32Window::box_closed()
-{
-    if (!box_ || !box_->done)
-        return;
-    box_->thread.join();
-    box_.reset();
-    open_next_box();
-}
-
-BOOL CALLBACK close_box_window(HWND window, LPARAM)
-{
-    PostMessageW(window, WM_COMMAND, IDOK, 0);
-    return TRUE;
-}
-
-void Win32Window::close_boxes()
-{
-    boxes_waiting_.clear();
-    if (!box_)
-        return;
-    box_->closing = true;
-    boxes_waiting_.clear();
-    // The box may not exist yet: its thread's windows are asked to close until the thread is done.
-    // Messages keep flowing meanwhile, as the box's thread may be sending to this window.
-    while (box_ && !box_->done) {
-        if (DWORD id = box_->thread_id)
-            EnumThreadWindows(id, close_box_window, 0);
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message == WM_QUIT) {
-                PostQuitMessage(static_cast<int>(message.wParam));
-                break;
-            }
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-        MsgWaitForMultipleObjectsEx(0, nullptr, 10, wake_mask, MWMO_INPUTAVAILABLE);
-    }
-    // Its closing message may have been handled above already.
-    if (box_) {
-        box_->thread.join();
-        box_.reset();
-    }
-}
+void Win32Window::close_open_box() { end_message_boxes_owned_by(window_); }
 
 void Win32Window::wait_for_messages(std::optional<std::chrono::steady_clock::time_point> deadline)
 {
@@ -692,23 +573,7 @@ std::function<void()> Win32Window::waker()
     };
 }
 
-RECT work_area()
-{
-    RECT area {};
-    (void)SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
-    return area;
-}
-
 } // namespace
-
-Result<DisplayInfo> open_display()
-{
-    DisplayInfo info;
-    info.system_scale = static_cast<float>(system_dpi()) / base_dpi;
-    RECT area = work_area();
-    info.usable_bounds = {area.left, area.top, area.right - area.left, area.bottom - area.top};
-    return info;
-}
 
 Result<std::unique_ptr<Window>> create_window(const WindowOptions& options)
 {
@@ -716,12 +581,6 @@ Result<std::unique_ptr<Window>> create_window(const WindowOptions& options)
     if (!created)
         return failure(std::move(created).error());
     return std::unique_ptr<Window>(std::move(*created));
-}
-
-void show_orphan_message_box(std::string_view caption, std::string_view text, MessageIcon icon)
-{
-    if (!box_shown(MessageBoxW(nullptr, wide(text).c_str(), wide(caption).c_str(), message_box_type(icon))))
-        message_to_standard_error(caption, text);
 }
 
 } // namespace torvane::platform

@@ -109,6 +109,45 @@ TEST_F(WindowsToolModes, TheGeneratedManifestIsTheLinuxBuildsDocument)
     EXPECT_EQ(manifest->files->size(), game_files.size() + 1);
 }
 
+TEST_F(WindowsToolModes, AFolderWithTheExtendedPrefixGivesTheSameDocument)
+{
+    const fs::path folder = work_.path() / "files";
+    write_game_files(work_, "files");
+    test::WineLauncher launcher(work_.path() / "windows");
+    ASSERT_EQ(launcher.run({"--gerar-manifesto", test::windows_path(folder), test::windows_path(work_.path() / "plain.json")}), 0)
+        << launcher.output();
+    ASSERT_EQ(launcher.run({"--gerar-manifesto", "\\\\?\\" + test::windows_path(folder),
+                            test::windows_path(work_.path() / "prefixed.json")}),
+              0)
+        << launcher.output();
+    std::string plain_version;
+    std::string prefixed_version;
+    const std::string plain = without_version(work_.read("plain.json"), plain_version);
+    EXPECT_EQ(without_version(work_.read("prefixed.json"), prefixed_version), plain);
+    EXPECT_NE(plain.find("\"Path\": \"Data/Local/Por/Text_Por.bmd\""), std::string::npos) << plain;
+}
+
+// Win32 sees a Unix symbolic link to a folder only as a reparse point of tag 0 (0x410): the
+// Windows build must not enter it any more than the Linux build does.
+TEST_F(WindowsToolModes, AFolderLinkInsideIsNeverEnteredOnEitherBuild)
+{
+    const fs::path folder = work_.path() / "files";
+    write_game_files(work_, "files");
+    work_.write("outside/segredo.txt", "fora da pasta");
+    fs::create_directory_symlink(work_.path() / "outside", folder / "Data" / "linked");
+    test::WineLauncher launcher(work_.path() / "windows");
+
+    EXPECT_EQ(launcher.run({"--gerar-manifesto", test::windows_path(folder), test::windows_path(work_.path() / "windows.json")}), 1)
+        << launcher.output();
+    test::ProgramRun linux_run = test::run_program(
+        {TORVANE_E2E_LAUNCHER, "--gerar-manifesto", folder.string(), (work_.path() / "linux.json").string()},
+        work_.path() / "linux.out");
+    EXPECT_EQ(linux_run.exit_code, 1) << linux_run.output;
+    EXPECT_FALSE(fs::exists(work_.path() / "windows.json"));
+    EXPECT_FALSE(fs::exists(work_.path() / "linux.json"));
+    EXPECT_EQ(work_.read("outside/segredo.txt"), "fora da pasta");
+}
+
 TEST_F(WindowsToolModes, TheHeadlessUpdateBringsAFolderUpToDate)
 {
     write_game_files(work_, "www/files");
@@ -120,13 +159,15 @@ TEST_F(WindowsToolModes, TheHeadlessUpdateBringsAFolderUpToDate)
     auto manifest = parse_update_manifest(work_.read("www/manifest.json"));
     ASSERT_TRUE(manifest && manifest->files);
 
-    test::TestCertificates certificates = test::make_test_certificates();
-    ASSERT_TRUE(test::trust_roots(certificates.ca_pem));
-    auto nginx = test::NginxServer::start({.root = work_.path() / "www",
-                                           .certificate_pem = work_.write("tls/server.pem", certificates.server_certificate_pem),
-                                           .private_key_pem = work_.write("tls/server.key", certificates.server_key_pem)});
+    auto serve = [&](const test::TestCertificates& certificates, int port) {
+        return test::NginxServer::start({.root = work_.path() / "www",
+                                         .certificate_pem = work_.write("tls/server.pem", certificates.server_certificate_pem),
+                                         .private_key_pem = work_.write("tls/server.key", certificates.server_key_pem),
+                                         .port = port});
+    };
+    auto nginx = serve(test::windows_server_certificates(), 0);
     ASSERT_TRUE(nginx);
-    // The names the Windows agent checks against the roots it is given are DNS names.
+    // Wine's chain engine matches host names, not addresses, against a certificate's names.
     const std::string origin = "https://localhost:" + std::to_string(nginx->port());
 
     const fs::path client = work_.path() / "client";
@@ -166,8 +207,11 @@ TEST_F(WindowsToolModes, TheHeadlessUpdateBringsAFolderUpToDate)
     EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 3),
               (std::vector<std::string> {"Buscando atualizações...", "Verificando arquivos...", "Cliente atualizado."}));
 
-    // With another CA trusted instead, the server is not, and the log ends with the error.
-    ASSERT_TRUE(test::trust_roots(test::make_test_certificates().ca_pem));
+    // The same server with a certificate from a CA the launcher does not trust: the log ends with the error.
+    const int port = nginx->port();
+    nginx->stop();
+    nginx = serve(test::make_test_certificates(), port);
+    ASSERT_TRUE(nginx);
     EXPECT_EQ(launcher.run({"--testar-atualizacao"}), 1) << launcher.output();
     lines = log();
     ASSERT_FALSE(lines.empty());

@@ -6,6 +6,7 @@
 #include "core/config_json.hpp"
 #include "core/game_client_files.hpp"
 #include "core/launcher_config_cache.hpp"
+#include "game/server_status.hpp"
 #include "platform/files.hpp"
 #include "platform/registry.hpp"
 #include "release_keys.hpp"
@@ -16,6 +17,7 @@
 #include "support/xvfb_display.hpp"
 #include "ui/frame.hpp"
 #include "ui/layout.hpp"
+#include "ui/main_screen.hpp"
 #include "ui/settings_dialog.hpp"
 #include "ui/settings_overlay.hpp"
 #include "ui/ui_state.hpp"
@@ -25,7 +27,11 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -44,6 +50,46 @@ constexpr float close_y = 28;
 
 // Where a logical point of the window lands on the screen.
 using Placed = test::PlacedWindow;
+
+// A game server that answers the launcher's status probe: a socket listening on the loopback
+// port the probe connects to (connections complete in the backlog; nothing is read).
+class GameServerStandIn {
+public:
+    GameServerStandIn()
+    {
+        socket_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        int reuse = 1;
+        ::setsockopt(socket_, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+        sockaddr_in address {};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(game_server_port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        listening_ = socket_ >= 0 && ::bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0
+            && ::listen(socket_, 64) == 0;
+    }
+    ~GameServerStandIn()
+    {
+        if (socket_ >= 0)
+            ::close(socket_);
+    }
+    GameServerStandIn(const GameServerStandIn&) = delete;
+    GameServerStandIn& operator=(const GameServerStandIn&) = delete;
+    bool listening() const { return listening_; }
+
+private:
+    int socket_ = -1;
+    bool listening_ = false;
+};
+
+// The colour of a screen pixel (0xRRGGBB) is the colour given, give or take a little per channel.
+bool near_colour(std::uint32_t pixel, Color colour)
+{
+    const std::uint32_t want = premultiplied_word(colour);
+    for (int shift : {0, 8, 16})
+        if (std::abs(static_cast<int>((pixel >> shift) & 0xFF) - static_cast<int>((want >> shift) & 0xFF)) > 24)
+            return false;
+    return true;
+}
 
 struct SessionOptions {
     test::XvfbOptions screen;
@@ -114,9 +160,8 @@ protected:
     void start_service()
     {
         service_ = std::make_unique<test::ReleaseService>(test::NginxOptions {.port = test::windows_launcher_build().port},
-            test::loopback_certificate_names);
+                                                          test::windows_server_certificates());
         ASSERT_TRUE(service_->running()) << "nginx did not start on port " << test::windows_launcher_build().port;
-        ASSERT_TRUE(test::trust_roots(service_->ca_pem()));
     }
 
     // Publishes a client whose Main.exe is the recording stand-in (changed by `mark` at its end,
@@ -193,6 +238,18 @@ protected:
             std::this_thread::sleep_for(20ms);
         } while (std::chrono::steady_clock::now() < deadline);
         return std::nullopt;
+    }
+
+    // What Windows says of the launcher's window (build-windows/e2e/window-probe.exe under Wine):
+    // "enabled=<0|1> foreground=<0|1>".
+    std::string probe_window()
+    {
+        fs::path probe = test::windows_launcher_build().launcher.parent_path() / "window-probe.exe";
+        std::string output = test::run_program({"wine", probe.string()}, tools_.path() / "probe.out", 60s).output;
+        std::erase(output, '\r');
+        while (!output.empty() && output.back() == '\n')
+            output.pop_back();
+        return output;
     }
 
     std::string registry_query(const std::string& key)
@@ -433,6 +490,34 @@ TEST_F(WindowsWindowEndToEnd, AMainWhoseSignatureFailsShowsTheErrorBoxAndIsNotSt
     ASSERT_TRUE(before && after);
     EXPECT_TRUE(before->pixels != after->pixels) << "the window stopped painting while its box is open";
 
+    // The box disables the window; worker events reach the window's state while it is open: the
+    // game server comes up and the next status probe turns the badge's dot green.
+    EXPECT_EQ(probe_window().substr(0, 9), "enabled=0") << "the window takes input behind its box";
+    auto dot_at = [&](const std::string& status) {
+        UiState ui = build_ui_state(1, game_.path());
+        refresh_ui_from_config(ui, config);
+        ui.status_text = status;
+        rebuild_ui_model(ui);
+        auto point = placed->at(ui.layout.badge_x + 16.5f, 28.5f);
+        drop_ui_state(ui);
+        return test::WindowGeometry {point.first, point.second, 1, 1};
+    };
+    auto dot_colour = [&](const test::WindowGeometry& dot) -> std::uint32_t {
+        auto image = display_->capture(dot);
+        return image ? image->at(0, 0) : 0;
+    };
+    EXPECT_TRUE(near_colour(dot_colour(dot_at("OFFLINE")), palette::offline)) << std::hex << dot_colour(dot_at("OFFLINE"));
+    GameServerStandIn game_server;
+    if (game_server.listening()) {
+        EXPECT_TRUE(test::wait_until([&] { return near_colour(dot_colour(dot_at("ONLINE")), palette::online); }, 40s))
+            << "the server's status did not reach the window while its box was open: " << std::hex
+            << dot_colour(dot_at("ONLINE"));
+        EXPECT_EQ(named_windows(), 2u) << "the box went away";
+        screenshot("online-behind-the-box");
+    } else {
+        std::fprintf(stderr, "port %d is taken: the status change behind the box is not checked\n", game_server_port);
+    }
+
     // A click on the close button behind the box is dropped, also once the box closes.
     click(*placed, close_x, close_y);
     std::this_thread::sleep_for(1s);
@@ -447,6 +532,8 @@ TEST_F(WindowsWindowEndToEnd, AMainWhoseSignatureFailsShowsTheErrorBoxAndIsNotSt
     }
     EXPECT_TRUE(display_->xdotool({"key", "Return"}));
     EXPECT_TRUE(test::wait_until([&] { return named_windows() == 1u; }, 10s));
+    // The box gave the window back its input and the front.
+    EXPECT_TRUE(test::wait_until([&] { return probe_window() == "enabled=1 foreground=1"; }, 10s)) << probe_window();
     std::this_thread::sleep_for(2s);
     EXPECT_FALSE(fs::exists(started_file())) << read_text(started_file());
     EXPECT_FALSE(exit_within(pid, 0ms)) << "the click behind the box closed the launcher after it";

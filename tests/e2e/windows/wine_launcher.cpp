@@ -31,19 +31,24 @@ LoadedBuild load_build()
     LoadedBuild loaded;
     const char* launcher = std::getenv("TORVANE_WINDOWS_E2E_LAUNCHER");
     const char* ca = std::getenv("TORVANE_WINDOWS_E2E_CA");
+    const char* ca_key = std::getenv("TORVANE_WINDOWS_E2E_CA_KEY");
     const char* port = std::getenv("TORVANE_WINDOWS_E2E_PORT");
-    if (!launcher || !ca || !port) {
-        loaded.error = "TORVANE_WINDOWS_E2E_LAUNCHER, _CA and _PORT are not all set: these tests are run by "
-                       "the Windows build's test list (scripts/test --windows)";
+    if (!launcher || !ca || !ca_key || !port) {
+        loaded.error = "TORVANE_WINDOWS_E2E_LAUNCHER, _CA, _CA_KEY and _PORT are not all set: these tests are run "
+                       "by the Windows build's test list (scripts/test --windows)";
         return loaded;
     }
-    loaded.build = {launcher, ca, std::atoi(port)};
+    loaded.build = {.launcher = launcher, .port = std::atoi(port)};
     if (!fs::is_regular_file(loaded.build.launcher))
         loaded.error = "no Windows launcher at " + loaded.build.launcher.string();
+    else if (!fs::is_regular_file(ca) || !fs::is_regular_file(ca_key))
+        loaded.error = std::string("no test CA at ") + ca + " and " + ca_key;
     else if (loaded.build.port <= 0 || loaded.build.port > 65535)
         loaded.error = std::string("no port in TORVANE_WINDOWS_E2E_PORT: ") + port;
     else if (!std::getenv("WINEPREFIX"))
         loaded.error = "WINEPREFIX is not set: scripts/test-windows makes a Wine prefix for the run";
+    if (loaded.error.empty())
+        loaded.build.ca = read_test_ca(ca, ca_key);
     return loaded;
 }
 
@@ -60,7 +65,10 @@ std::string windows_launcher_build_error() { return loaded_build().error; }
 
 std::string windows_service_origin() { return "https://localhost:" + std::to_string(windows_launcher_build().port); }
 
-bool trust_roots(const std::string& pem) { return platform::write_file(windows_launcher_build().trusted_ca, pem).has_value(); }
+TestCertificates windows_server_certificates(const char* names, CertificateValidity validity)
+{
+    return issue_server_certificate(windows_launcher_build().ca, names, validity);
+}
 
 std::string windows_path(const fs::path& linux_path)
 {

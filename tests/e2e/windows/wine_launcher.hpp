@@ -1,10 +1,12 @@
 // Runs the Windows launcher under Wine from Linux-side end-to-end tests.
 //
 // The launcher is build-windows/e2e/Torvane.exe: the Windows build's main program linked with
-// loopback deployment values (the service at https://localhost:<port>, extra roots read from a
-// PEM file given by its Windows path). The Windows build's test list starts these tests with
-// three variables that name it; the Wine prefix and the display come from scripts/test-windows.
+// loopback deployment values (the service at https://localhost:<port>, the Windows build folder's
+// test CA compiled in as its extra root). The Windows build's test list starts these tests with
+// four variables that name it; the Wine prefix and the display come from scripts/test-windows.
 #pragma once
+
+#include "support/tls_test_server.hpp"
 
 #include <sys/types.h>
 
@@ -16,9 +18,10 @@
 namespace torvane::test {
 
 struct WindowsLauncherBuild {
-    std::filesystem::path launcher;   // the loopback Torvane.exe (TORVANE_WINDOWS_E2E_LAUNCHER)
-    std::filesystem::path trusted_ca; // the PEM file it reads its extra roots from (TORVANE_WINDOWS_E2E_CA)
-    int port = 0;                     // its service's port on localhost (TORVANE_WINDOWS_E2E_PORT)
+    std::filesystem::path launcher; // the loopback Torvane.exe (TORVANE_WINDOWS_E2E_LAUNCHER)
+    // The test CA compiled into it: its certificate and key (TORVANE_WINDOWS_E2E_CA, _CA_KEY).
+    TestCa ca;
+    int port = 0; // its service's port on localhost (TORVANE_WINDOWS_E2E_PORT)
 };
 
 // The build named by the environment. A test that finds a variable missing or wrong fails (the
@@ -29,8 +32,9 @@ std::string windows_launcher_build_error();
 // "https://localhost:<port>", the service the loopback launcher talks to.
 std::string windows_service_origin();
 
-// Writes the roots the loopback launcher trusts besides Windows' own (a PEM text).
-bool trust_roots(const std::string& pem);
+// A server certificate that the loopback launcher trusts, for the names and validity given.
+TestCertificates windows_server_certificates(const char* names = loopback_certificate_names,
+                                            CertificateValidity validity = CertificateValidity::Current);
 
 // The path as a Windows program under Wine sees it: Z: is the Linux root ("Z:\tmp\x\Torvane.exe").
 std::string windows_path(const std::filesystem::path& linux_path);

@@ -1,5 +1,6 @@
 #include "platform/clock.hpp"
 #include "platform/files.hpp"
+#include "platform/path_text.hpp"
 #include "test_folder.hpp"
 
 #include <gtest/gtest.h>
@@ -154,6 +155,19 @@ TEST(WindowsFiles, SymbolicLinksAreReportedAndRemovedThemselvesWithoutFollowing)
     ASSERT_TRUE(remove_file(link));
     EXPECT_EQ(file_info(link, FollowLinks::No)->kind, FileKind::Missing);
     EXPECT_EQ(*read_file(target, platform::document_read_limit), "kept");
+}
+
+// Windows takes names that differ only in letter case for one name; the key says the same.
+TEST(WindowsFiles, NameKeysAreEqualWhereTheFileSystemSeesOneName)
+{
+    test::TestFolder dir;
+    fs::path lower = dir.write("a.bin.part", "one file");
+    fs::path upper = dir.path() / "A.BIN.PART";
+    ASSERT_TRUE(same_file(lower, upper));
+    EXPECT_EQ(file_name_key(lower), file_name_key(upper));
+    EXPECT_EQ(file_name_key(dir.path() / utf8_path("Data/é.txt")), file_name_key(dir.path() / utf8_path("DATA\\É.TXT")));
+    EXPECT_NE(file_name_key(lower), file_name_key(dir.path() / "a.bin"));
+    EXPECT_NE(file_name_key(lower), file_name_key(dir.path() / "a.bin.1.part"));
 }
 
 TEST(WindowsFiles, TheExecutablePathIsThisProgram)

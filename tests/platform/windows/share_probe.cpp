@@ -39,7 +39,7 @@ int wmain(int argc, wchar_t** argv)
         return torvane::platform::UpdateLock::acquire(file) ? 0 : 1;
     if (action == L"error-box") {
         torvane::platform::show_message_box("Torvane", torvane::platform::utf8_from_wide(file),
-                                            torvane::platform::MessageBoxIcon::Error);
+                                            torvane::platform::MessageIcon::Error);
         return 0;
     }
     return 1001;

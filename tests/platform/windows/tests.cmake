@@ -1,8 +1,10 @@
 # The Windows layer's own tests, run under Wine: one program, and the second process that its
 # share-mode and update-lock tests start (found beside the test program).
 file(GLOB windows_platform_test_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*_test.cpp)
-add_executable(torvane_platform_windows_tests ${windows_platform_test_sources})
-target_include_directories(torvane_platform_windows_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR})
+# Unix symbolic links made under Wine, as the portable tests make them (tests/support).
+add_executable(torvane_platform_windows_tests ${windows_platform_test_sources}
+               ${CMAKE_SOURCE_DIR}/tests/support/windows/folder_links.cpp)
+target_include_directories(torvane_platform_windows_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_SOURCE_DIR}/tests)
 target_link_libraries(torvane_platform_windows_tests PRIVATE torvane_platform GTest::gtest GTest::gtest_main)
 target_compile_definitions(torvane_platform_windows_tests PRIVATE TORVANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 # The key and signature fixtures also lie beside the program, for runs from a drive that does not
