@@ -13,7 +13,7 @@ endif()
 
 # With a Windows cross compiler and wine at hand, the game start is also tried with real Windows
 # programs: a verified client and an impostor, built for Windows from one source.
-find_program(TORVANE_MINGW_CXX i686-w64-mingw32-g++)
+find_program(TORVANE_MINGW_CXX x86_64-w64-mingw32-g++)
 find_program(TORVANE_WINE wine)
 if(TORVANE_MINGW_CXX AND TORVANE_WINE)
   set(wine_clients_dir ${CMAKE_BINARY_DIR}/wine-clients)

@@ -223,7 +223,7 @@ TEST_F(WindowsClientDownload, ReplacesItselfWithThePublishedWindowsLauncher)
     publish(client_.path());
     test::WineLauncher launcher(game_.path());
     // Without its debug sections, so that it fits the largest launcher the service may publish.
-    ASSERT_EQ(test::run_program({"i686-w64-mingw32-strip", "--strip-debug", launcher.path().string()},
+    ASSERT_EQ(test::run_program({"x86_64-w64-mingw32-strip", "--strip-debug", launcher.path().string()},
                                 game_.path() / "strip.out").exit_code, 0);
     // The "new" launcher: the same program with a trailing mark, which a PE file ignores. The
     // service publishes a Linux launcher beside it, under its own name and entry.

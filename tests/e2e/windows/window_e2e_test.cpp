@@ -550,7 +550,7 @@ TEST_F(WindowsWindowEndToEnd, ReplacesItselfAndTheNewLauncherTakesOver)
     auto launcher = make_launcher();
     // A build with its debug sections is larger than the largest launcher the service may publish.
     if (fs::file_size(launcher->path()) > launcher_max_size) {
-        ASSERT_EQ(std::system(("i686-w64-mingw32-strip --strip-debug '" + launcher->path().string() + "'").c_str()), 0);
+        ASSERT_EQ(std::system(("x86_64-w64-mingw32-strip --strip-debug '" + launcher->path().string() + "'").c_str()), 0);
     }
     // The published launcher: the same program with a trailing mark, which a Windows program ignores.
     std::string old_bytes = platform::read_file(launcher->path(), launcher_max_size).value();
