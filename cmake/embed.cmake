@@ -5,22 +5,27 @@ function(torvane_embed target symbol file)
   get_filename_component(abs "${file}" ABSOLUTE)
   # One folder per target: two targets may embed different files under the same symbol.
   set(asm "${CMAKE_BINARY_DIR}/embedded/${target}/${symbol}.S")
+  set(label "${symbol}")
   if(WIN32)
-    # PE/COFF: a read-only data section; no ELF stack note.
+    # PE/COFF: a read-only data section; no ELF stack note. 32-bit Windows objects spell a C
+    # name with a leading underscore.
     set(section ".section .rdata,\"dr\"")
     set(stack_note "")
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+      set(label "_${symbol}")
+    endif()
   else()
     set(section ".section .rodata.${symbol},\"a\"")
     set(stack_note "    .section .note.GNU-stack,\"\",@progbits")
   endif()
   file(WRITE "${asm}.in"
 "    ${section}
-    .global ${symbol}
-    .global ${symbol}_end
+    .global ${label}
+    .global ${label}_end
     .balign 16
-${symbol}:
+${label}:
     .incbin \"${abs}\"
-${symbol}_end:
+${label}_end:
     .byte 0
 ${stack_note}
 ")

@@ -1,21 +1,7 @@
-# Cross-building Torvane.exe for 64-bit Windows with MinGW-w64 (posix threads).
-#   cmake -S . -B build-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-#         -DTORVANE_MINGW_PREFIX=$(scripts/windows-prefix)
-set(CMAKE_SYSTEM_NAME Windows)
+# The 64-bit twin of Torvane.exe, from the same sources: what the tests run under Wine, because
+# the kernels they run on here cannot start 32-bit programs (scripts/test-windows).
+#   scripts/configure windows-x64 build-windows-x64
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(TORVANE_MINGW_TRIPLET x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${TORVANE_MINGW_TRIPLET}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${TORVANE_MINGW_TRIPLET}-g++-posix)
-set(CMAKE_RC_COMPILER ${TORVANE_MINGW_TRIPLET}-windres)
-set(CMAKE_ASM_COMPILER ${TORVANE_MINGW_TRIPLET}-gcc-posix)
 
-# The libraries cross-built by scripts/setup --windows.
-set(TORVANE_MINGW_PREFIX "$ENV{TORVANE_MINGW_PREFIX}" CACHE PATH "The cross-built library prefix")
-set(CMAKE_FIND_ROOT_PATH /usr/${TORVANE_MINGW_TRIPLET} ${TORVANE_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# Tests and tools discovered at build time run under Wine.
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)

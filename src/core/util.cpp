@@ -2,9 +2,7 @@
 
 #include "core/utf8.hpp"
 #include "platform/case_mapping.hpp"
-#include "platform/final_path.hpp"
 #include "platform/files.hpp"
-#include "platform/path_text.hpp"
 #include "platform/unicode.hpp"
 
 #include <algorithm>
@@ -33,16 +31,6 @@ fs::path exe_dir_of(const fs::path& exe)
 }
 
 fs::path exe_dir() { return exe_dir_of(current_exe_or_default()); }
-
-std::vector<char16_t> to_wide(std::string_view utf8)
-{
-    std::u16string units = platform::utf16_units(utf8);
-    std::vector<char16_t> wide;
-    wide.reserve(units.size() + 1);
-    wide.assign(units.begin(), units.end());
-    wide.push_back(0);
-    return wide;
-}
 
 namespace {
 
@@ -306,16 +294,6 @@ std::string lowercase_text(std::string_view utf8)
         }
     }
     return out;
-}
-
-std::string canonical_path_key(const fs::path& path)
-{
-    // The final path of the opened file (GetFinalPathNameByHandleW, realpath on Linux); the path
-    // as given when it cannot be opened.
-    auto resolved = platform::final_path(path);
-    std::string text = platform::path_utf8(resolved ? *resolved : path);
-    std::replace(text.begin(), text.end(), '/', '\\');
-    return lowercase_text(text);
 }
 
 } // namespace torvane

@@ -1,6 +1,5 @@
-// Small helpers shared by the subsystems: where the launcher lives, text conversion for wide-text
-// system interfaces, the opening date-time and decimal number readers, the transfer-rate text and
-// path identity keys.
+// Small helpers shared by the subsystems: where the launcher lives, the opening date-time and
+// decimal number readers, the transfer-rate text and full Unicode lower-casing.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +7,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace torvane {
 
@@ -26,10 +24,6 @@ fs::path exe_dir_of(const fs::path& exe);
 
 // BaseDir: exe_dir_of(current_exe_or_default()).
 fs::path exe_dir();
-
-// UTF-16 code units of the text followed by one 0 unit. Characters above U+FFFF become surrogate
-// pairs; malformed UTF-8 becomes U+FFFD.
-std::vector<char16_t> to_wide(std::string_view utf8);
 
 // A two-byte field: "dd" gives 10 x d1 + d2, "+d" gives d, "-d" gives -d; anything else is none.
 std::optional<int> parse_two_digit_field(std::string_view field);
@@ -51,10 +45,5 @@ std::string format_speed(double bytes_per_second);
 
 // Full Unicode lower-casing of UTF-8 text (malformed sequences become U+FFFD).
 std::string lowercase_text(std::string_view utf8);
-
-// Identity key of a path: the final absolute path of the existing file (platform::final_path, on
-// Windows with its "\\?\" prefix; the path unchanged when it cannot be resolved), with "/" turned
-// into "\" and lower-cased. Equal keys mean the same file.
-std::string canonical_path_key(const fs::path& path);
 
 } // namespace torvane

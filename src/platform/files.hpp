@@ -89,7 +89,8 @@ Status write_file(const fs::path& path, std::string_view bytes);
 // target is either the old file or the complete new one. The temporary, "<target>.tmp-<process
 // id>-<counter>", is always created new (never written through a file or link already at its
 // name); after a successful rename the target's temporaries left by processes that no longer run
-// are removed.
+// are removed (the target's name in theirs compared as the file system compares names, see
+// file_name_key; a folder under such a name stays, a link goes itself).
 Status write_file_atomic(const fs::path& path, std::string_view bytes);
 // Flushes a file's contents to disk.
 Status sync_file(const fs::path& path);

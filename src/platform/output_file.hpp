@@ -6,6 +6,7 @@
 #include "platform/file_descriptor.hpp"
 
 #include <filesystem>
+#include <optional>
 #include <string_view>
 #include <utility>
 
@@ -34,6 +35,10 @@ public:
     // dropped without close() or sync_and_close(), the file is closed without flushing (a file
     // abandoned after a failure).
     static Result<OutputFile> create(const std::filesystem::path& path, ExistingFile existing);
+    // The exclusive create of ExistingFile::Refuse, telling a taken name from a failure: none when
+    // anything (a symbolic link included) is at the path already, so that the caller may try
+    // another name. Other failures carry os_error_text.
+    static Result<std::optional<OutputFile>> create_new(const std::filesystem::path& path);
 
     // Writes all bytes, repeating interrupted and partial writes.
     Status write(std::string_view bytes);

@@ -82,21 +82,41 @@ std::string utf8_lossy(std::string_view bytes)
     return out;
 }
 
-std::u16string utf16_units(std::string_view utf8)
+WideString to_wide(std::string_view utf8)
 {
-    std::u16string units;
+    WideString units;
     units.reserve(utf8.size());
     for (std::size_t at = 0; at < utf8.size();) {
         char32_t code = decode_utf8(utf8, at);
         if (code >= 0x10000) {
             code -= 0x10000;
-            units += static_cast<char16_t>(0xD800 + (code >> 10));
-            units += static_cast<char16_t>(0xDC00 + (code & 0x3FF));
+            units += static_cast<WideChar>(0xD800 + (code >> 10));
+            units += static_cast<WideChar>(0xDC00 + (code & 0x3FF));
         } else {
-            units += static_cast<char16_t>(code);
+            units += static_cast<WideChar>(code);
         }
     }
     return units;
+}
+
+std::string utf8_from_wide(std::basic_string_view<WideChar> wide)
+{
+    std::string out;
+    out.reserve(wide.size());
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+        const auto unit = static_cast<char32_t>(static_cast<char16_t>(wide[i]));
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < wide.size()) {
+            const auto low = static_cast<char32_t>(static_cast<char16_t>(wide[i + 1]));
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                append_utf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+                ++i;
+                continue;
+            }
+        }
+        // append_utf8 writes a lone surrogate as U+FFFD.
+        append_utf8(out, unit);
+    }
+    return out;
 }
 
 bool equal_ignoring_ascii_case(std::string_view a, std::string_view b)

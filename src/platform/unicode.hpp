@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 namespace torvane::platform {
 
@@ -17,9 +18,17 @@ char32_t decode_utf8(std::string_view text, std::size_t& at);
 void append_utf8(std::string& out, char32_t code);
 // The bytes as UTF-8 text, each invalid sequence replaced by U+FFFD.
 std::string utf8_lossy(std::string_view bytes);
-// The text as UTF-16 code units, characters above U+FFFF as surrogate pairs and each invalid
-// sequence as U+FFFD; no terminator.
-std::u16string utf16_units(std::string_view utf8);
+// A UTF-16 code unit as the system's wide calls take it: wchar_t where it has 16 bits (Windows),
+// char16_t elsewhere.
+using WideChar = std::conditional_t<sizeof(wchar_t) == 2, wchar_t, char16_t>;
+using WideString = std::basic_string<WideChar>;
+// The text as UTF-16 code units for every Windows call that takes a text (c_str() gives them
+// followed by one 0 unit): characters above U+FFFF as surrogate pairs, each invalid sequence as
+// U+FFFD.
+WideString to_wide(std::string_view utf8);
+// UTF-16 code units (a Windows call's text, a registry string) as UTF-8, each unpaired surrogate
+// as U+FFFD.
+std::string utf8_from_wide(std::basic_string_view<WideChar> wide);
 
 // The text without one leading UTF-8 byte order mark (EF BB BF), when it starts with one.
 constexpr std::string_view without_utf8_bom(std::string_view text)

@@ -1,7 +1,7 @@
 // The row kernels of the integer compositors: source-over with opacity, and the bilinear
 // interpolation of the scaled image draw. Each has a plain per-pixel form and vector forms (SSE2,
-// the x86-64 baseline, and AVX2 where the processor has it, chosen once at run time); every form
-// gives the same pixels, bit for bit.
+// which every x86 build requires, and AVX2 where the processor has it, chosen once at run time);
+// every form gives the same pixels, bit for bit.
 #pragma once
 
 #include <cstddef>

@@ -1,7 +1,5 @@
 #include "core/util.hpp"
 #include "core/utf8.hpp"
-#include "platform/files.hpp"
-#include "support/folder_links.hpp"
 #include "support/temp_dir.hpp"
 
 #include <gtest/gtest.h>
@@ -106,24 +104,6 @@ TEST(FormatSpeed, UsesKilobytesBelowOneMebibyteAndADecimalComma)
         EXPECT_EQ(format_speed(c.rate), c.expected) << c.rate;
 }
 
-TEST(ToWide, EncodesUtf16WithOneTerminatingZero)
-{
-    struct Case {
-        const char* utf8;
-        std::vector<char16_t> expected;
-    };
-    const Case cases[] = {
-        {"", {0}},
-        {"Global\\Lock", {'G', 'l', 'o', 'b', 'a', 'l', '\\', 'L', 'o', 'c', 'k', 0}},
-        {"ação", {'a', 0xE7, 0xE3, 'o', 0}},
-        {"\xE2\x82\xAC", {0x20AC, 0}},
-        {"\xF0\x9F\x8E\xAE", {0xD83C, 0xDFAE, 0}}, // above U+FFFF: a surrogate pair
-        {"a\xFF" "b", {'a', 0xFFFD, 'b', 0}},      // malformed bytes
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(to_wide(c.utf8), c.expected) << c.utf8;
-}
-
 TEST(Utf8Lossy, ReplacesEachMalformedSequence)
 {
     struct Case {
@@ -166,47 +146,6 @@ TEST(LowercaseText, LowerCasesEveryScript)
     };
     for (const Case& c : cases)
         EXPECT_EQ(lowercase_text(c.text), c.expected) << c.text;
-}
-
-TEST(CanonicalPathKey, SameFileGivesEqualKeysWhateverTheSpelling)
-{
-    if (!test::posix_file_system())
-        GTEST_SKIP() << "Linux's file-system rules and error texts";
-    test::TempDir dir;
-    auto file = dir.write("Jogo/Data/Main.exe", "x");
-    std::filesystem::create_directory(dir.path() / "Outra");
-
-    std::string key = canonical_path_key(file);
-    EXPECT_EQ(key.find('/'), std::string::npos);
-    EXPECT_EQ(key, lowercase_text(key));
-    // Through "..", a ".", a link to the folder: the same file, the same key.
-    EXPECT_EQ(canonical_path_key(dir.path() / "Outra/../Jogo/./Data/Main.exe"), key);
-    std::filesystem::create_directory_symlink(dir.path() / "Jogo", dir.path() / "atalho");
-    EXPECT_EQ(canonical_path_key(dir.path() / "atalho/Data/Main.exe"), key);
-
-    // A file that does not exist keeps its spelling, with backslashes and lower case, so forward
-    // slashes and backslashes in other letter case meet.
-    EXPECT_EQ(canonical_path_key("Nada/Pasta/ARQUIVO.Exe"), "nada\\pasta\\arquivo.exe");
-    EXPECT_EQ(canonical_path_key("nada\\PASTA\\arquivo.exe"), canonical_path_key("Nada/Pasta/ARQUIVO.Exe"));
-    EXPECT_NE(canonical_path_key(dir.path() / "Jogo/Data/Outro.exe"), key);
-}
-
-TEST(CanonicalPathKey, OnWindowsTheFinalPathThroughALinkOrTheExtendedPrefix)
-{
-    if (test::posix_file_system())
-        GTEST_SKIP() << "the Windows build's final paths";
-    test::TempDir dir;
-    const std::filesystem::path file = dir.path() / "Jogo" / "Data" / "Main.exe";
-    ASSERT_TRUE(platform::create_folders(file.parent_path()));
-    ASSERT_TRUE(platform::write_file(file, "x"));
-    std::string key = canonical_path_key(file);
-    // GetFinalPathNameByHandleW's form, prefix included.
-    EXPECT_TRUE(key.starts_with("\\\\?\\")) << key;
-    std::filesystem::path prefixed = "\\\\?\\";
-    prefixed += file.native();
-    EXPECT_EQ(canonical_path_key(prefixed), key);
-    ASSERT_TRUE(test::make_folder_link(dir.path() / "Jogo", dir.path() / "atalho"));
-    EXPECT_EQ(canonical_path_key(dir.path() / "atalho" / "Data" / "Main.exe"), key);
 }
 
 TEST(ExeDir, IsTheParentOfTheExecutable)

@@ -73,6 +73,7 @@ TEST(SameFile, ComparesIdentityNotNames)
     auto launcher = dir.write("launcher", "a");
     dir.write("Launcher", "a");
     std::filesystem::create_hard_link(launcher, dir.path() / "hard");
+    std::filesystem::create_directory(dir.path() / "pasta");
     struct Case {
         std::filesystem::path other;
         bool same;
@@ -81,6 +82,7 @@ TEST(SameFile, ComparesIdentityNotNames)
         {launcher, true},
         {dir.path() / "." / "launcher", true},
         {dir.path() / "hard", true},
+        {dir.path() / "pasta" / ".." / "launcher", true},
         {dir.path() / "Launcher", one_name_for_both_cases},
         {dir.path() / "missing", false},
     };

@@ -134,6 +134,39 @@ TEST(OutputFile, RefuseCreatesOnlyWhereNothingIs)
     EXPECT_EQ(dir.read("new"), "new");
 }
 
+// What a retry needs: a taken name (whatever takes it) is none, any other failure its text.
+TEST(OutputFile, CreateNewTellsATakenNameFromAFailure)
+{
+    test::TempDir dir;
+    auto target = dir.write("target", "kept");
+    std::filesystem::create_hard_link(target, dir.path() / "hard");
+    std::filesystem::create_directory(dir.path() / "folder");
+    std::vector<const char*> taken_names = {"target", "hard", "folder"};
+    if (test::symbolic_links_for_anyone()) {
+        std::filesystem::create_symlink(target, dir.path() / "link");
+        std::filesystem::create_symlink(dir.path() / "nowhere", dir.path() / "dangling");
+        taken_names.insert(taken_names.end(), {"link", "dangling"});
+    }
+    for (const char* name : taken_names) {
+        auto taken = OutputFile::create_new(dir.path() / name);
+        ASSERT_TRUE(taken) << name << ": " << taken.error();
+        EXPECT_FALSE(taken->has_value()) << name;
+    }
+    EXPECT_EQ(dir.read("target"), "kept");
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "nowhere"));
+
+    auto missing = OutputFile::create_new(dir.path() / "missing" / "new");
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error(), test::system_error_texts().missing_folder);
+
+    auto file = OutputFile::create_new(dir.path() / "new");
+    ASSERT_TRUE(file && file->has_value());
+    ASSERT_TRUE((*file)->write("new"));
+    ASSERT_TRUE((*file)->sync_and_close());
+    EXPECT_EQ(file_info(dir.path() / "new", FollowLinks::No)->kind, FileKind::Regular);
+    EXPECT_EQ(dir.read("new"), "new");
+}
+
 TEST(OutputFile, NewFilesFoldersAndClosedFiles)
 {
     test::TempDir dir;

@@ -26,6 +26,48 @@ TEST(Utf8Lossy, ReplacesEachInvalidSequence)
         EXPECT_EQ(utf8_lossy(c.bytes), c.text) << c.label;
 }
 
+TEST(ToWide, EncodesUtf16WithOneTerminatingZero)
+{
+    struct Case {
+        const char* utf8;
+        std::u16string expected;
+    };
+    const Case cases[] = {
+        {"", u""},
+        {"Global\\Lock", u"Global\\Lock"},
+        {"ação", {'a', 0xE7, 0xE3, 'o'}},
+        {"\xE2\x82\xAC", {0x20AC}},
+        {"\xF0\x9F\x8E\xAE", {0xD83C, 0xDFAE}}, // above U+FFFF: a surrogate pair
+        {"a\xFF" "b", {'a', 0xFFFD, 'b'}},      // malformed bytes
+    };
+    for (const Case& c : cases) {
+        const WideString wide = to_wide(c.utf8);
+        EXPECT_EQ(std::u16string(wide.begin(), wide.end()), c.expected) << c.utf8;
+        EXPECT_EQ(wide.c_str()[wide.size()], 0) << c.utf8;
+    }
+}
+
+// Back to UTF-8, as the texts of Windows calls and registry strings come: pairs join, a lone
+// surrogate becomes U+FFFD.
+TEST(Utf8FromWide, JoinsPairsAndReplacesLoneSurrogates)
+{
+    struct Case {
+        std::u16string units;
+        const char* utf8;
+    };
+    const Case cases[] = {
+        {u"a\u00E7\u20AC", "a\xC3\xA7\xE2\x82\xAC"},
+        {{0xD83C, 0xDFAE}, "\xF0\x9F\x8E\xAE"},
+        {{'a', 0xD83C}, "a\xEF\xBF\xBD"},           // a high surrogate at the end
+        {{0xD83C, 'b'}, "\xEF\xBF\xBD" "b"},         // followed by no low one
+        {{0xDFAE, 0xD83C}, "\xEF\xBF\xBD\xEF\xBF\xBD"}, // low before high
+    };
+    for (const Case& c : cases) {
+        const WideString units(c.units.begin(), c.units.end());
+        EXPECT_EQ(utf8_from_wide(units), c.utf8) << c.utf8;
+    }
+}
+
 TEST(UnicodeWhiteSpace, TrimsEveryKindAtBothEnds)
 {
     EXPECT_EQ(trim_unicode_white_space(" \t\u00A0\u3000 7 \u2028\r\n"), "7");

@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <netinet/in.h>
+#include <string_view>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
@@ -45,42 +47,40 @@ bool accepts_connections(int port)
     return ok;
 }
 
+// The configuration file, shared with the demos, with its marks filled in.
+const std::filesystem::path configuration_template =
+    std::filesystem::path(TORVANE_SOURCE_DIR) / "tests" / "support" / "nginx.conf.in";
+
+// Replaces every "@name@" in text with value.
+void fill(std::string& text, std::string_view name, const std::string& value)
+{
+    std::string mark = "@" + std::string(name) + "@";
+    for (auto at = text.find(mark); at != std::string::npos; at = text.find(mark, at + value.size()))
+        text.replace(at, mark.size(), value);
+}
+
+// Empty when the template cannot be read.
 std::string configuration(const NginxOptions& options, const std::filesystem::path& work, int port)
 {
-    std::string w = work.string();
-    std::string rate = options.rate_limit > 0 ? "        limit_rate " + std::to_string(options.rate_limit) + ";\n" : "";
-    std::string protocols = options.tls_protocols.empty() ? "" : "        ssl_protocols " + options.tls_protocols + ";\n";
-    std::string files = options.files_upstream_port == 0 ? ""
-                        : "        location /files/ { proxy_pass http://127.0.0.1:" + std::to_string(options.files_upstream_port)
-                              + "; proxy_buffering off; }\n";
-    return "daemon off;\n"
-           "master_process off;\n"
-           "worker_processes 1;\n"
-           "pid " + w + "/nginx.pid;\n"
-           "error_log " + w + "/error.log warn;\n"
-           "events { worker_connections 256; }\n"
-           "http {\n"
-           // nginx's combined format with the TLS version of the connection at the end.
-           "    log_format torvane '$remote_addr - $remote_user [$time_local] \"$request\" $status "
-           "$body_bytes_sent \"$http_referer\" \"$http_user_agent\" $ssl_protocol';\n"
-           "    access_log " + w + "/access.log torvane;\n"
-           "    client_body_temp_path " + w + "/body;\n"
-           "    proxy_temp_path " + w + "/proxy;\n"
-           "    fastcgi_temp_path " + w + "/fastcgi;\n"
-           "    uwsgi_temp_path " + w + "/uwsgi;\n"
-           "    scgi_temp_path " + w + "/scgi;\n"
-           "    types { application/json json; }\n"
-           "    default_type application/octet-stream;\n"
-           "    sendfile on;\n"
-           "    keepalive_requests 10000;\n"
-           "    server {\n"
-           "        listen 127.0.0.1:" + std::to_string(port) + " ssl;\n"
-           "        ssl_certificate " + options.certificate_pem.string() + ";\n"
-           "        ssl_certificate_key " + options.private_key_pem.string() + ";\n"
-           "        root " + options.root.string() + ";\n"
-           + rate + protocols + files +
-           "    }\n"
-           "}\n";
+    std::ifstream in(configuration_template, std::ios::binary);
+    std::string text(std::istreambuf_iterator<char>(in), {});
+    if (text.empty())
+        return text;
+    std::string server;
+    if (options.rate_limit > 0)
+        server += "        limit_rate " + std::to_string(options.rate_limit) + ";\n";
+    if (!options.tls_protocols.empty())
+        server += "        ssl_protocols " + options.tls_protocols + ";\n";
+    if (options.files_upstream_port != 0)
+        server += "        location /files/ { proxy_pass http://127.0.0.1:" + std::to_string(options.files_upstream_port)
+                  + "; proxy_buffering off; }\n";
+    fill(text, "WORK", work.string());
+    fill(text, "PORT", std::to_string(port));
+    fill(text, "CERTIFICATE", options.certificate_pem.string());
+    fill(text, "KEY", options.private_key_pem.string());
+    fill(text, "ROOT", options.root.string());
+    fill(text, "SERVER", server);
+    return text;
 }
 
 } // namespace
@@ -101,7 +101,14 @@ std::unique_ptr<NginxServer> NginxServer::start(const NginxOptions& options)
     for (int attempt = 0; attempt < (options.port != 0 ? 1 : 5); ++attempt) {
         int port = options.port != 0 ? options.port : free_loopback_port();
         std::filesystem::path conf = work / "nginx.conf";
-        std::ofstream(conf) << configuration(options, work, port);
+        std::string text = configuration(options, work, port);
+        if (text.empty()) {
+            std::fprintf(stderr, "nginx_server: cannot read %s\n", configuration_template.c_str());
+            std::error_code ignored;
+            std::filesystem::remove_all(work, ignored);
+            return nullptr;
+        }
+        std::ofstream(conf) << text;
 
         pid_t pid = ::fork();
         if (pid == 0) {

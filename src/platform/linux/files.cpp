@@ -1,16 +1,12 @@
 #include "platform/files.hpp"
 #include "platform/clock.hpp"
 #include "platform/file_descriptor.hpp"
-#include "platform/output_file.hpp"
 #include "platform/linux/descriptor_write.hpp"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <optional>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -78,14 +74,6 @@ Result<FileInfo> file_info(const fs::path& path, FollowLinks follow)
     return info;
 }
 
-bool same_file(const fs::path& a, const fs::path& b)
-{
-    auto first = file_info(a, FollowLinks::Yes);
-    auto second = file_info(b, FollowLinks::Yes);
-    return first && second && first->kind != FileKind::Missing && second->kind != FileKind::Missing
-           && first->device == second->device && first->inode == second->inode;
-}
-
 Result<std::string> read_file(const fs::path& path, std::uint64_t max_size, FollowLinks follow)
 {
     // O_NONBLOCK keeps a FIFO (or a device) planted under the name from blocking the open; the
@@ -122,94 +110,6 @@ Result<std::string> read_file(const fs::path& path, std::uint64_t max_size, Foll
         bytes.append(reinterpret_cast<const char*>(buffer), static_cast<std::size_t>(got));
     }
     return failure(file_too_large_message);
-}
-
-namespace {
-
-// Temporaries of whole-file writes are named "<file name>.tmp-<process id>-<counter>".
-constexpr std::string_view temporary_marker = ".tmp-";
-// Names tried when something is already at a temporary's name.
-constexpr int temporary_attempts = 100;
-
-bool all_digits(std::string_view text)
-{
-    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
-}
-
-// The process that made the temporary, when entry is one of file_name's temporaries.
-std::optional<pid_t> temporary_owner(std::string_view entry, std::string_view file_name)
-{
-    if (!entry.starts_with(file_name) || !entry.substr(file_name.size()).starts_with(temporary_marker))
-        return std::nullopt;
-    std::string_view rest = entry.substr(file_name.size() + temporary_marker.size());
-    std::size_t dash = rest.find('-');
-    if (dash == std::string_view::npos || !all_digits(rest.substr(0, dash)) || !all_digits(rest.substr(dash + 1))
-        || dash > 9)
-        return std::nullopt;
-    pid_t pid = 0;
-    for (char c : rest.substr(0, dash))
-        pid = pid * 10 + (c - '0');
-    return pid;
-}
-
-bool process_running(pid_t pid) { return pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM); }
-
-// Removes the temporaries that earlier writes of the file left behind when their process ended
-// before the rename (a crash, a power cut). Those of running processes, this one included, may
-// still be in use and stay.
-void sweep_stale_temporaries(const fs::path& path)
-{
-    const std::string file_name = path.filename().native();
-    const fs::path folder = path.parent_path().empty() ? fs::path(".") : path.parent_path();
-    const pid_t own = ::getpid();
-    std::error_code error;
-    fs::directory_iterator entries(folder, error);
-    for (auto end = fs::directory_iterator(); !error && entries != end; entries.increment(error)) {
-        const fs::path& entry = entries->path();
-        std::optional<pid_t> owner = temporary_owner(entry.filename().native(), file_name);
-        if (!owner || *owner == own || process_running(*owner))
-            continue;
-        struct stat st {};
-        if (::lstat(entry.c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
-            ::unlink(entry.c_str());
-    }
-}
-
-} // namespace
-
-Status write_file_atomic(const fs::path& path, std::string_view bytes)
-{
-    // The process id keeps other processes apart, the counter this process's own threads.
-    static std::atomic<unsigned> next_temporary = 0;
-    const std::string prefix = path.native() + std::string(temporary_marker) + std::to_string(::getpid()) + "-";
-    // The temporary is always a new file: whatever is already at its name (a file left by a
-    // crash, a hard link or symbolic link planted there) is never written through.
-    fs::path temporary;
-    FileDescriptor fd;
-    for (int attempt = 0; attempt < temporary_attempts && !fd.is_open(); ++attempt) {
-        temporary = prefix + std::to_string(next_temporary++);
-        fd = FileDescriptor(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
-        if (!fd.is_open() && errno != EEXIST)
-            break;
-    }
-    if (!fd.is_open())
-        return failure(last_os_error_text());
-    Status written = write_all(fd.get(), bytes);
-    if (written && ::fsync(fd.get()) != 0)
-        written = failure(last_os_error_text());
-    if (!fd.close() && written)
-        written = failure(last_os_error_text());
-    if (!written) {
-        ::unlink(temporary.c_str());
-        return written;
-    }
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::string message = last_os_error_text();
-        ::unlink(temporary.c_str());
-        return failure(message);
-    }
-    sweep_stale_temporaries(path);
-    return {};
 }
 
 Status sync_file(const fs::path& path) { return flush_through(path.c_str(), 0, ::fsync); }

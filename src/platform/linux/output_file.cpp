@@ -12,6 +12,13 @@ namespace torvane::platform {
 
 namespace {
 
+// The exclusive create that every way of OutputFile::create ends in: a new file, never one that
+// was at the name or that a link there leads to.
+FileDescriptor open_new(const std::filesystem::path& path)
+{
+    return FileDescriptor(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+}
+
 // The file at the path, opened without following a link and emptied, when it is a regular file
 // that no other name leads to and that this user owns; otherwise the error that kept its name.
 Result<FileDescriptor> rewrite_in_place(const std::filesystem::path& path, int removal_error)
@@ -40,10 +47,21 @@ Result<OutputFile> OutputFile::create(const std::filesystem::path& path, Existin
         return OutputFile(TRY(rewrite_in_place(path, removal_error)));
     }
     // Whatever appeared at the name since the removal makes the create fail (EEXIST).
-    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+    FileDescriptor fd = open_new(path);
     if (!fd.is_open())
         return failure(last_os_error_text());
     return OutputFile(std::move(fd));
+}
+
+Result<std::optional<OutputFile>> OutputFile::create_new(const std::filesystem::path& path)
+{
+    FileDescriptor fd = open_new(path);
+    if (!fd.is_open()) {
+        if (errno == EEXIST)
+            return std::optional<OutputFile>();
+        return failure(last_os_error_text());
+    }
+    return std::optional<OutputFile>(OutputFile(std::move(fd)));
 }
 
 Status OutputFile::write(std::string_view bytes)

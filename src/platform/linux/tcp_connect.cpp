@@ -1,10 +1,10 @@
 #include "platform/tcp_connect.hpp"
 #include "platform/file_descriptor.hpp"
 #include "platform/files.hpp"
+#include "platform/socket_addresses.hpp"
 
 #include <arpa/inet.h>
 #include <cerrno>
-#include <cstring>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -12,20 +12,6 @@
 #include <sys/socket.h>
 
 namespace torvane::platform {
-
-namespace {
-
-template <class Address>
-SocketAddress socket_address(const Address& address)
-{
-    static_assert(sizeof(Address) <= sizeof(SocketAddress::storage));
-    SocketAddress out;
-    std::memcpy(out.storage.data(), &address, sizeof address);
-    out.size = sizeof address;
-    return out;
-}
-
-} // namespace
 
 Result<std::vector<SocketAddress>> resolve_tcp_addresses(std::string_view host, std::uint16_t port)
 {
@@ -53,15 +39,7 @@ Result<std::vector<SocketAddress>> resolve_tcp_addresses(std::string_view host, 
     int rc = ::getaddrinfo(name.c_str(), service.c_str(), &hints, &found);
     if (rc != 0)
         return failure(rc == EAI_SYSTEM ? last_os_error_text() : std::string(::gai_strerror(rc)));
-    std::vector<SocketAddress> addresses;
-    for (addrinfo* entry = found; entry; entry = entry->ai_next) {
-        if (entry->ai_addrlen > sizeof(SocketAddress::storage))
-            continue;
-        SocketAddress address;
-        std::memcpy(address.storage.data(), entry->ai_addr, entry->ai_addrlen);
-        address.size = static_cast<std::uint32_t>(entry->ai_addrlen);
-        addresses.push_back(address);
-    }
+    std::vector<SocketAddress> addresses = socket_addresses(found);
     ::freeaddrinfo(found);
     if (addresses.empty())
         return failure(::gai_strerror(EAI_NONAME));

@@ -33,12 +33,12 @@ DesktopWindows::~DesktopWindows() = default;
 
 std::optional<DesktopWindow> DesktopWindows::find_by_class(std::string_view window_class)
 {
-    return found(FindWindowW(win32::wide(window_class).c_str(), nullptr));
+    return found(FindWindowW(to_wide(window_class).c_str(), nullptr));
 }
 
 std::optional<DesktopWindow> DesktopWindows::find_by_title(std::string_view title)
 {
-    return found(FindWindowW(nullptr, win32::wide(title).c_str()));
+    return found(FindWindowW(nullptr, to_wide(title).c_str()));
 }
 
 void DesktopWindows::activate(DesktopWindow window)

@@ -4,32 +4,9 @@
 #include "platform/windows/reparse_points.hpp"
 #include "platform/windows/win32.hpp"
 
-#include <atomic>
 #include <cstring>
-#include <optional>
 
 namespace torvane::platform {
-
-std::wstring wide_from_utf8(std::string_view utf8)
-{
-    std::u16string units = utf16_units(utf8);
-    return std::wstring(units.begin(), units.end());
-}
-
-std::string utf8_from_wide(std::wstring_view wide)
-{
-    std::string out;
-    for (std::size_t i = 0; i < wide.size(); ++i) {
-        auto unit = static_cast<char32_t>(wide[i]);
-        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 && wide[i + 1] <= 0xDFFF) {
-            append_utf8(out, 0x10000 + ((unit - 0xD800) << 10) + (static_cast<char32_t>(wide[i + 1]) - 0xDC00));
-            ++i;
-        } else {
-            append_utf8(out, unit >= 0xD800 && unit <= 0xDFFF ? replacement_character : unit);
-        }
-    }
-    return out;
-}
 
 Status write_all(HANDLE handle, std::string_view bytes)
 {
@@ -147,14 +124,6 @@ Result<FileInfo> file_info(const fs::path& path, FollowLinks follow)
     return info;
 }
 
-bool same_file(const fs::path& a, const fs::path& b)
-{
-    auto first = file_info(a, FollowLinks::Yes);
-    auto second = file_info(b, FollowLinks::Yes);
-    return first && second && first->kind != FileKind::Missing && second->kind != FileKind::Missing
-           && first->device == second->device && first->inode == second->inode;
-}
-
 Result<std::string> read_file(const fs::path& path, std::uint64_t max_size, FollowLinks follow)
 {
     // Shared for reading, writing and deletion like any reader; a link at the path is opened
@@ -198,66 +167,6 @@ Result<std::string> read_file(const fs::path& path, std::uint64_t max_size, Foll
 
 namespace {
 
-// Temporaries of whole-file writes are named "<file name>.tmp-<process id>-<counter>".
-constexpr std::wstring_view temporary_marker = L".tmp-";
-constexpr int temporary_attempts = 100;
-
-bool all_digits(std::wstring_view text)
-{
-    return !text.empty() && text.find_first_not_of(L"0123456789") == std::wstring_view::npos;
-}
-
-// The process that made the temporary, when entry is one of file_name's temporaries.
-std::optional<DWORD> temporary_owner(std::wstring_view entry, std::wstring_view file_name)
-{
-    if (entry.size() <= file_name.size() || ::CompareStringOrdinal(entry.data(), static_cast<int>(file_name.size()),
-                                                                  file_name.data(), static_cast<int>(file_name.size()), TRUE)
-                                                != CSTR_EQUAL)
-        return std::nullopt;
-    std::wstring_view rest = entry.substr(file_name.size());
-    if (!rest.starts_with(temporary_marker))
-        return std::nullopt;
-    rest.remove_prefix(temporary_marker.size());
-    std::size_t dash = rest.find(L'-');
-    if (dash == std::wstring_view::npos || dash > 9 || !all_digits(rest.substr(0, dash)) || !all_digits(rest.substr(dash + 1)))
-        return std::nullopt;
-    DWORD pid = 0;
-    for (wchar_t c : rest.substr(0, dash))
-        pid = pid * 10 + static_cast<DWORD>(c - L'0');
-    return pid;
-}
-
-bool process_running(DWORD pid)
-{
-    HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-    if (!process)
-        return ::GetLastError() == ERROR_ACCESS_DENIED; // someone else's process, still there
-    DWORD code = 0;
-    bool running = ::GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
-    ::CloseHandle(process);
-    return running;
-}
-
-// Removes the temporaries that earlier writes of the file left behind when their process ended
-// before the rename. Those of running processes, this one included, may still be in use.
-void sweep_stale_temporaries(const fs::path& path)
-{
-    const std::wstring file_name = path.filename().native();
-    const fs::path folder = path.parent_path().empty() ? fs::path(".") : path.parent_path();
-    const DWORD own = ::GetCurrentProcessId();
-    std::error_code error;
-    fs::directory_iterator entries(folder, error);
-    for (auto end = fs::directory_iterator(); !error && entries != end; entries.increment(error)) {
-        const fs::path& entry = entries->path();
-        std::optional<DWORD> owner = temporary_owner(entry.filename().native(), file_name);
-        if (!owner || *owner == own || process_running(*owner))
-            continue;
-        auto info = file_info(entry, FollowLinks::No);
-        if (info && info->kind != FileKind::Directory && info->kind != FileKind::Missing)
-            (void)remove_file(entry);
-    }
-}
-
 // Clears the read-only attribute of a file that is in the way of a deletion or a replacing
 // rename, as Linux lets both happen to a file without write permission. True when it was set.
 bool clear_read_only(const fs::path& path)
@@ -277,40 +186,6 @@ void restore_read_only(const fs::path& path)
 }
 
 } // namespace
-
-Status write_file_atomic(const fs::path& path, std::string_view bytes)
-{
-    static std::atomic<unsigned> next_temporary = 0;
-    const std::wstring prefix =
-        path.native() + std::wstring(temporary_marker) + std::to_wstring(::GetCurrentProcessId()) + L"-";
-    // CREATE_NEW on the name itself (never through a link planted there): always a new file.
-    fs::path temporary;
-    UniqueHandle file;
-    for (int attempt = 0; attempt < temporary_attempts && !file.is_open(); ++attempt) {
-        temporary = prefix + std::to_wstring(next_temporary++);
-        file = UniqueHandle(::CreateFileW(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                          CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-        if (!file.is_open() && ::GetLastError() != ERROR_FILE_EXISTS && ::GetLastError() != ERROR_ALREADY_EXISTS)
-            break;
-    }
-    if (!file.is_open())
-        return failure(last_os_error_text());
-    Status written = write_all(file.get(), bytes);
-    if (written && !::FlushFileBuffers(file.get()))
-        written = failure(last_os_error_text());
-    if (!::CloseHandle(file.release()) && written)
-        written = failure(last_os_error_text());
-    if (!written) {
-        ::DeleteFileW(temporary.c_str());
-        return written;
-    }
-    if (Status renamed = replace_rename(temporary, path); !renamed) {
-        ::DeleteFileW(temporary.c_str());
-        return renamed;
-    }
-    sweep_stale_temporaries(path);
-    return {};
-}
 
 Status sync_file(const fs::path& path)
 {

@@ -32,8 +32,8 @@ std::optional<std::string> ini_read_string(const fs::path& file, std::string_vie
     if (!file_exists(file))
         return std::nullopt;
     const std::wstring path = profile_path(file);
-    const std::wstring section_name = wide_from_utf8(section);
-    const std::wstring key_name = wide_from_utf8(key);
+    const std::wstring section_name = to_wide(section);
+    const std::wstring key_name = to_wide(key);
     std::wstring buffer(256, L'\0');
     for (;;) {
         DWORD length = ::GetPrivateProfileStringW(section_name.c_str(), key_name.c_str(), missing_marker, buffer.data(),
@@ -54,7 +54,7 @@ std::int32_t ini_read_int(const fs::path& file, std::string_view section, std::s
                           std::int32_t default_value)
 {
     const std::wstring path = profile_path(file);
-    return static_cast<std::int32_t>(::GetPrivateProfileIntW(wide_from_utf8(section).c_str(), wide_from_utf8(key).c_str(),
+    return static_cast<std::int32_t>(::GetPrivateProfileIntW(to_wide(section).c_str(), to_wide(key).c_str(),
                                                              default_value, path.c_str()));
 }
 
@@ -73,8 +73,8 @@ Status ini_write_string(const fs::path& file, std::string_view section, std::str
             return failure(os_error_text(ERROR_ACCESS_DENIED));
     }
     const std::wstring path = profile_path(file);
-    if (!::WritePrivateProfileStringW(wide_from_utf8(section).c_str(), wide_from_utf8(key).c_str(),
-                                      wide_from_utf8(value).c_str(), path.c_str()))
+    if (!::WritePrivateProfileStringW(to_wide(section).c_str(), to_wide(key).c_str(),
+                                      to_wide(value).c_str(), path.c_str()))
         return failure(last_os_error_text());
     return {};
 }

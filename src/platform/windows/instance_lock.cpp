@@ -35,7 +35,7 @@ InstanceLock create_instance_mutex()
     if (slot.handle.load())
         fatal("o mutex de instância já foi criado");
     SetLastError(ERROR_SUCCESS);
-    HANDLE mutex = CreateMutexW(nullptr, TRUE, win32::wide(instance_mutex_name).c_str());
+    HANDLE mutex = CreateMutexW(nullptr, TRUE, to_wide(instance_mutex_name).c_str());
     DWORD error = GetLastError();
     if (error == ERROR_ALREADY_EXISTS) {
         // Opened, not owned. Without a handle (no right to open it) there is nothing to wait on,

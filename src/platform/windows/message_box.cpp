@@ -14,8 +14,8 @@ bool box_shown(int answer) { return answer > 0; }
 
 int message_box_call(HWND owner, std::string_view caption, std::string_view text, MessageIcon icon)
 {
-    const std::wstring caption_text = wide_from_utf8(caption);
-    const std::wstring body = wide_from_utf8(text);
+    const std::wstring caption_text = to_wide(caption);
+    const std::wstring body = to_wide(text);
     return MessageBoxW(owner, body.c_str(), caption_text.c_str(), message_box_type(icon));
 }
 

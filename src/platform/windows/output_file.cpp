@@ -9,6 +9,14 @@ namespace {
 
 HANDLE handle_of(const FileDescriptor& fd) { return handle_from_descriptor(fd.get()); }
 
+// The exclusive create that every way of OutputFile::create ends in. FILE_FLAG_OPEN_REPARSE_POINT:
+// a link at the name is never followed, and CREATE_NEW fails on it as on anything else there.
+UniqueHandle open_new(const std::filesystem::path& path)
+{
+    return UniqueHandle(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
 // The file at the path, opened itself (never through a link) and emptied, when it is a file on a
 // disk that no other name leads to; otherwise the error that kept its name. Ownership is not
 // compared: on Windows the file's access list, which the open applies, says who may write it.
@@ -46,13 +54,23 @@ Result<OutputFile> OutputFile::create(const std::filesystem::path& path, Existin
             }
         }
     }
-    // FILE_FLAG_OPEN_REPARSE_POINT: a link that appeared at the name since is never followed, and
-    // CREATE_NEW fails on it.
-    UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    // A link that appeared at the name since is never followed: the create fails on it.
+    UniqueHandle file = open_new(path);
     if (!file.is_open())
         return failure(last_os_error_text());
     return OutputFile(FileDescriptor(descriptor_from_handle(file.release())));
+}
+
+Result<std::optional<OutputFile>> OutputFile::create_new(const std::filesystem::path& path)
+{
+    UniqueHandle file = open_new(path);
+    if (!file.is_open()) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
+            return std::optional<OutputFile>();
+        return failure(os_error_text(static_cast<int>(error)));
+    }
+    return std::optional<OutputFile>(OutputFile(FileDescriptor(descriptor_from_handle(file.release()))));
 }
 
 Status OutputFile::write(std::string_view bytes)
@@ -70,15 +88,8 @@ Status OutputFile::copy_permissions_from(const std::filesystem::path& model)
     return {};
 }
 
-Status OutputFile::sync_and_close()
-{
-    if (fd_.is_open() && !::FlushFileBuffers(handle_of(fd_))) {
-        std::string message = last_os_error_text();
-        (void)fd_.close();
-        return failure(message);
-    }
-    return close();
-}
+// close() flushes the file already (see there).
+Status OutputFile::sync_and_close() { return close(); }
 
 Status OutputFile::close()
 {

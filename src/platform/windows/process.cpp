@@ -55,7 +55,7 @@ std::wstring command_line_of(const std::vector<std::string>& arguments)
     for (const std::string& argument : arguments) {
         if (!line.empty())
             line += L' ';
-        append_quoted(line, win32::wide(argument));
+        append_quoted(line, to_wide(argument));
     }
     return line;
 }
@@ -85,7 +85,7 @@ Status start_detached(const ProgramLaunch& launch)
     // The user said no to the elevation prompt: nothing to report.
     if (error == ERROR_CANCELLED)
         return failure(cancelled_text);
-    return failure(win32::error_text(error));
+    return failure(os_error_text(static_cast<int>(error)));
 }
 
 Result<ExecutableKind> executable_kind(const fs::path& file)
@@ -95,7 +95,7 @@ Result<ExecutableKind> executable_kind(const fs::path& file)
     HANDLE handle = CreateFileW(file.wstring().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
-        return failure(win32::error_text(GetLastError()));
+        return failure(last_os_error_text());
     CloseHandle(handle);
     return ExecutableKind::Native;
 }
@@ -103,7 +103,7 @@ Result<ExecutableKind> executable_kind(const fs::path& file)
 Result<ExecutableKind> executable_kind(const FileHandle& file)
 {
     if (!file.is_open())
-        return failure(win32::error_text(ERROR_INVALID_HANDLE));
+        return failure(os_error_text(ERROR_INVALID_HANDLE));
     return ExecutableKind::Native;
 }
 
@@ -133,14 +133,14 @@ fs::path inherited_descriptor_path(int descriptor)
 Status open_url(std::string_view url)
 {
     prepare_shell_for_this_thread();
-    std::wstring address = win32::wide(trim_unicode_white_space(url));
+    std::wstring address = to_wide(trim_unicode_white_space(url));
     SetLastError(ERROR_SUCCESS);
     auto result = reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
     if (result > 32)
         return {};
     // Values up to 32 are the shell's error codes; the thread's last error is the system's reason.
     DWORD error = GetLastError();
-    return failure(win32::error_text(error != ERROR_SUCCESS ? error : static_cast<DWORD>(result)));
+    return failure(os_error_text(static_cast<int>(error != ERROR_SUCCESS ? error : static_cast<DWORD>(result))));
 }
 
 } // namespace torvane::platform

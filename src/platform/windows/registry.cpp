@@ -29,7 +29,7 @@ Result<std::wstring> registry_sub_key(std::string_view sub_key, const fs::path& 
             break;
         start = end + 1;
     }
-    std::wstring key = wide_from_utf8(sub_key);
+    std::wstring key = to_wide(sub_key);
     if (root.empty())
         return key;
     // Key names may hold any character but the backslash.
@@ -87,10 +87,10 @@ Result<RegistryKey> RegistryKey::create_current_user(std::string_view sub_key)
 Result<RegistryData> RegistryKey::query(std::string_view name) const
 {
     OpenKey key;
-    const std::wstring key_path = wide_from_utf8(name_);
+    const std::wstring key_path = to_wide(name_);
     if (LSTATUS rc = ::RegOpenKeyExW(HKEY_CURRENT_USER, key_path.c_str(), 0, KEY_QUERY_VALUE, key.out()); rc != ERROR_SUCCESS)
         return failure(os_error_text(rc));
-    const std::wstring value_name = wide_from_utf8(name);
+    const std::wstring value_name = to_wide(name);
     // First the type and size, then the data; a value that grew in between is read again.
     for (;;) {
         DWORD type = REG_NONE;
@@ -112,9 +112,9 @@ Result<RegistryData> RegistryKey::query(std::string_view name) const
 Status RegistryKey::write_value(std::string_view name, RegistryType type, std::string_view bytes)
 {
     OpenKey key;
-    if (LSTATUS rc = create_key(wide_from_utf8(name_), KEY_SET_VALUE, key); rc != ERROR_SUCCESS)
+    if (LSTATUS rc = create_key(to_wide(name_), KEY_SET_VALUE, key); rc != ERROR_SUCCESS)
         return failure(os_error_text(rc));
-    const std::wstring value_name = wide_from_utf8(name);
+    const std::wstring value_name = to_wide(name);
     LSTATUS rc = ::RegSetValueExW(key.get(), value_name.c_str(), 0, static_cast<DWORD>(type),
                                   reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()));
     if (rc != ERROR_SUCCESS)

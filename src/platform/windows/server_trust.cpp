@@ -171,7 +171,7 @@ public:
         Certificate leaf(added);
         for (const std::string& certificate : chain.subspan(1))
             (void)add_certificate(sent.get(), certificate); // one the system cannot read is of no help to a chain
-        const std::wstring host = wide_from_utf8(host_name);
+        const std::wstring host = to_wide(host_name);
         ChainVerdict system = judge_on(HCCE_CURRENT_USER, leaf.get(), sent.get(), host);
         if (!is_anchor_failure(system) || !extra_engine_)
             return system;

@@ -1,12 +1,12 @@
 #include "platform/tcp_connect.hpp"
 #include "platform/files.hpp"
+#include "platform/socket_addresses.hpp"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
 #include "platform/windows/win32.hpp"
 
-#include <cstring>
 #include <string>
 
 namespace torvane::platform {
@@ -23,16 +23,6 @@ Status start_winsock()
     if (started != 0)
         return failure(os_error_text(started));
     return {};
-}
-
-template <class Address>
-SocketAddress socket_address(const Address& address)
-{
-    static_assert(sizeof(Address) <= sizeof(SocketAddress::storage));
-    SocketAddress out;
-    std::memcpy(out.storage.data(), &address, sizeof address);
-    out.size = sizeof address;
-    return out;
 }
 
 class UniqueSocket {
@@ -74,7 +64,7 @@ Result<std::vector<SocketAddress>> resolve_tcp_addresses(std::string_view host, 
         return std::vector {socket_address(v6)};
     }
 
-    const std::wstring wide_name = wide_from_utf8(host);
+    const std::wstring wide_name = to_wide(host);
     const std::wstring service = std::to_wstring(port);
     ADDRINFOW hints {};
     hints.ai_family = AF_UNSPEC;
@@ -83,15 +73,7 @@ Result<std::vector<SocketAddress>> resolve_tcp_addresses(std::string_view host, 
     // The resolver's result is a Winsock error code, whose system message is its text.
     if (int rc = ::GetAddrInfoW(wide_name.c_str(), service.c_str(), &hints, &found); rc != 0)
         return failure(os_error_text(rc));
-    std::vector<SocketAddress> addresses;
-    for (ADDRINFOW* entry = found; entry; entry = entry->ai_next) {
-        if (entry->ai_addrlen > sizeof(SocketAddress::storage))
-            continue;
-        SocketAddress address;
-        std::memcpy(address.storage.data(), entry->ai_addr, entry->ai_addrlen);
-        address.size = static_cast<std::uint32_t>(entry->ai_addrlen);
-        addresses.push_back(address);
-    }
+    std::vector<SocketAddress> addresses = socket_addresses(found);
     ::FreeAddrInfoW(found);
     if (addresses.empty())
         return failure(os_error_text(WSAHOST_NOT_FOUND));

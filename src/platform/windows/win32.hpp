@@ -1,8 +1,10 @@
-// Small pieces shared by the Windows implementations: text conversion for the W functions, an
-// owner for kernel handles, file times, and whole writes through a handle.
+// Small pieces shared by the Windows implementations: the texts of the W functions (to_wide and
+// utf8_from_wide of unicode.hpp), an owner for kernel handles, file times, and whole writes
+// through a handle.
 #pragma once
 
 #include "platform/result.hpp"
+#include "platform/unicode.hpp"
 
 #ifndef NOMINMAX
 #define NOMINMAX // std::min and std::max, not the macros
@@ -25,11 +27,6 @@ inline std::int64_t ticks_from_file_time(const FILETIME& time)
     auto intervals = static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
     return file_time_epoch_ticks + intervals;
 }
-
-// UTF-8 as UTF-16 for the W functions (invalid sequences become U+FFFD).
-std::wstring wide_from_utf8(std::string_view utf8);
-// UTF-16 from the W functions as UTF-8 (unpaired surrogates become U+FFFD).
-std::string utf8_from_wide(std::wstring_view wide);
 
 // A kernel handle as FileDescriptor holds it. Handles carry 32 significant bits, so the
 // conversion keeps them whole; INVALID_HANDLE_VALUE becomes -1, which owns nothing.

@@ -149,13 +149,13 @@ Result<std::unique_ptr<Win32Window>> Win32Window::create(const WindowOptions& op
     std::int32_t height = std::max(options.bounds.h, 1);
     // The buffer exists before the window, so the first WM_PAINT already has something to copy.
     self->buffer_ = BackBuffer::create(width, height);
-    HWND window = CreateWindowExW(WS_EX_APPWINDOW, window_class_name, wide_from_utf8(options.title).c_str(),
+    HWND window = CreateWindowExW(WS_EX_APPWINDOW, window_class_name, to_wide(options.title).c_str(),
         WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX, options.bounds.x, options.bounds.y, width, height, nullptr, nullptr,
         this_module(), self.get());
     if (!window) {
         DWORD error = GetLastError();
         self->window_ = nullptr; // WM_NCCREATE may have seen a window that creation then dropped
-        return failure("Não foi possível criar a janela: " + win32::error_text(error));
+        return failure("Não foi possível criar a janela: " + os_error_text(static_cast<int>(error)));
     }
     // WM_NCCREATE stored the window already; the procedure may have run with it since.
     self->window_ = window;
@@ -415,7 +415,7 @@ void Win32Window::destroy()
 void Win32Window::set_title(std::string_view title)
 {
     if (window_)
-        SetWindowTextW(window_, wide_from_utf8(title).c_str());
+        SetWindowTextW(window_, to_wide(title).c_str());
 }
 
 void Win32Window::set_cursor(Cursor cursor)

@@ -6,11 +6,72 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <functional>
 #include <thread>
 
+#include <fcntl.h>
+#include <sys/syscall.h>
+#include <time.h>
+#include <unistd.h>
+
 namespace torvane::platform {
 namespace {
+
+// Counts the child processes of a thread of this process, with system calls only: it may run
+// while another thread forks, and AddressSanitizer's allocator does not reset its locks in a
+// forked child, so a child forked while this thread allocates can wait forever on a lock.
+class ChildCount {
+public:
+    explicit ChildCount(pid_t thread)
+    {
+        std::snprintf(path_, sizeof path_, "/proc/self/task/%d/children", static_cast<int>(thread));
+    }
+
+    int now() const
+    {
+        int fd = ::open(path_, O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return -1;
+        char text[4096];
+        ssize_t got = ::read(fd, text, sizeof text);
+        ::close(fd);
+        int count = 0;
+        for (ssize_t i = 0; i < got; ++i)
+            count += text[i] == ' '; // each pid is followed by a space
+        return count;
+    }
+
+    // Waits, up to 10 s, until the thread has more children than `known`.
+    void wait_for_more_than(int known) const
+    {
+        for (int i = 0; i < 1000 && known >= 0 && now() <= known; ++i) {
+            struct timespec pause {0, 10'000'000};
+            ::nanosleep(&pause, nullptr);
+        }
+    }
+
+private:
+    char path_[64];
+};
+
+// Shows an orphan box on this thread and runs `close` on another, which starts its work once the
+// box's process exists.
+void show_box_closed_by(const std::string& title, const std::string& text, const std::function<void()>& close)
+{
+    const ChildCount children(static_cast<pid_t>(::syscall(SYS_gettid)));
+    const int known = children.now(); // a display server started here is one
+    std::atomic<bool> waiting{false};
+    std::thread closer([&] {
+        waiting = true;
+        children.wait_for_more_than(known);
+        close();
+    });
+    while (!waiting) // past the thread's own start, which allocates
+        std::this_thread::yield();
+    show_orphan_message_box(title, text, MessageIcon::Error);
+    closer.join();
+}
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -536,7 +597,7 @@ TEST_F(WindowHostTest, MessageBoxShowsItsWholeTextUnderAnyLocale)
     auto box_width = [&](const std::string& text, const std::string& shot) -> int {
         const std::string title = "Caixa " + shot;
         std::optional<test::WindowGeometry> geometry;
-        std::thread closer([&] {
+        show_box_closed_by(title, text, [&] {
             std::vector<unsigned long> boxes;
             bool shown = test::wait_until([&] {
                 boxes = display_->windows_titled(title);
@@ -549,8 +610,6 @@ TEST_F(WindowHostTest, MessageBoxShowsItsWholeTextUnderAnyLocale)
             geometry = display_->geometry(boxes[0]);
             display_->request_close(boxes[0]);
         });
-        show_orphan_message_box(title, text, MessageIcon::Error);
-        closer.join();
         return geometry ? geometry->width : -1;
     };
     int index = 0;
@@ -574,7 +633,8 @@ TEST_F(WindowHostTest, OrphanMessageBoxOnTheDisplay)
 {
     ASSERT_TRUE(start_display());
     bool seen = false;
-    std::thread closer([&] {
+    testing::internal::CaptureStderr();
+    show_box_closed_by("Torvane", "Falha ao iniciar", [&] {
         std::vector<unsigned long> boxes;
         test::wait_until([&] {
             boxes = display_->windows_titled("Torvane");
@@ -586,9 +646,6 @@ TEST_F(WindowHostTest, OrphanMessageBoxOnTheDisplay)
         display_->xdotool({"windowfocus", "--sync", std::to_string(boxes[0])});
         display_->xdotool({"key", "Return"});
     });
-    testing::internal::CaptureStderr();
-    show_orphan_message_box("Torvane", "Falha ao iniciar", MessageIcon::Error);
-    closer.join();
     EXPECT_TRUE(seen);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "with a display the text goes to the box only";
 }

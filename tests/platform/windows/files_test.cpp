@@ -1,6 +1,7 @@
-// The file cases of Windows' own: the system's message table, the temporaries named after Windows
-// process ids, and symbolic links made through Win32.
+// The file cases of Windows' own: the system's message table, paths in Windows' spellings, the
+// temporaries named after Windows process ids, and symbolic links made through Win32.
 #include "platform/files.hpp"
+#include "support/folder_links.hpp"
 #include "support/temp_dir.hpp"
 
 #include <gtest/gtest.h>
@@ -34,6 +35,22 @@ TEST(WindowsFiles, ErrorTextsAreTheSystemMessageAndTheCode)
     EXPECT_EQ(last_os_error_text(), os_error_text(ERROR_PATH_NOT_FOUND));
 }
 
+// One file whatever the path's spelling: the extended-length prefix, "..", a link to a folder on
+// the way.
+TEST(WindowsFiles, SameFileWhateverThePathsSpelling)
+{
+    test::TempDir dir;
+    ASSERT_TRUE(create_folders(dir.path() / "Jogo" / "Data"));
+    fs::path file = dir.write("Jogo\\Data\\Main.exe", "x");
+    fs::path prefixed = L"\\\\?\\";
+    prefixed += file.native();
+    EXPECT_TRUE(same_file(prefixed, file)) << prefixed;
+    EXPECT_TRUE(same_file(dir.path() / "Jogo" / "Outra" / ".." / "Data" / "Main.exe", file));
+    ASSERT_TRUE(test::make_folder_link(dir.path() / "Jogo", dir.path() / "atalho"));
+    EXPECT_TRUE(same_file(dir.path() / "atalho" / "Data" / "Main.exe", file));
+    EXPECT_FALSE(same_file(dir.write("Jogo\\Data\\Outro.exe", "x"), file));
+}
+
 TEST(WindowsFiles, AtomicWritesReplaceWholeAndSweepOnlyDeadProcessesTemporaries)
 {
     test::TempDir dir;
@@ -41,11 +58,14 @@ TEST(WindowsFiles, AtomicWritesReplaceWholeAndSweepOnlyDeadProcessesTemporaries)
     std::string own = "list.json.tmp-" + std::to_string(::GetCurrentProcessId()) + "-77";
     // 999999 is no process: Windows process ids are multiples of four.
     fs::path stale = dir.write("list.json.tmp-999999-3", "left by a crash");
+    // Windows takes the name in capitals for the same name.
+    fs::path stale_in_capitals = dir.write("LIST.JSON.tmp-999999-4", "left by a crash");
     fs::path mine = dir.write(own, "in use");
     fs::path unrelated = dir.write("other.json.tmp-999999-3", "another file's");
     ASSERT_TRUE(write_file_atomic(target, "new contents"));
     EXPECT_EQ(*read_file(target, platform::document_read_limit), "new contents");
     EXPECT_EQ(file_info(stale, FollowLinks::No)->kind, FileKind::Missing);
+    EXPECT_EQ(file_info(stale_in_capitals, FollowLinks::No)->kind, FileKind::Missing);
     EXPECT_EQ(file_info(mine, FollowLinks::No)->kind, FileKind::Regular);
     EXPECT_EQ(file_info(unrelated, FollowLinks::No)->kind, FileKind::Regular);
     std::size_t entries = 0;

@@ -230,8 +230,7 @@ TEST_F(WindowHostTest, DisplayScaleWorkAreaAndTheLauncherWindow)
 
     for (const char* title : {"Outro título", "Servidor \xE2\x98\x85 2", ""}) {
         window->set_title(title);
-        std::u16string expected = utf16_units(title);
-        EXPECT_EQ(title_of(hwnd_), std::wstring(expected.begin(), expected.end())) << title;
+        EXPECT_EQ(title_of(hwnd_), to_wide(title)) << title;
     }
 
     window->set_bounds({50, 40, 320, 200});
