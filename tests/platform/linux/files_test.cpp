@@ -52,7 +52,9 @@ TEST(SameFile, ASymbolicLinkLeadsToItsTarget)
     test::TempDir dir;
     auto launcher = dir.write("launcher", "a");
     std::filesystem::create_symlink(launcher, dir.path() / "soft");
+    std::filesystem::create_directory_symlink(dir.path(), dir.path() / "atalho");
     EXPECT_TRUE(same_file(dir.path() / "soft", launcher));
+    EXPECT_TRUE(same_file(dir.path() / "atalho" / "launcher", launcher)) << "through a link to its folder";
 }
 
 TEST(WholeFiles, ReadFileRefusesAFifoWithoutAWriterAtOnce)
@@ -155,6 +157,7 @@ TEST(WholeFiles, AtomicWriteRemovesStaleTemporariesOfItsFileOnly)
         {"doc.txt.tmp-1-0", false},          // a running process's
         {"doc.txt.tmp-" + own + "-99999", false}, // this process's own threads may be writing it
         {"other.txt.tmp-999999999-0", false}, // another file's
+        {"DOC.TXT.tmp-999999999-0", false},   // so is this one: Linux names differ in letter case
         {"doc.txt.tmp-999999999-", false},   // not of the launcher's naming
         {"doc.txt.tmp-abc-0", false},
         {"doc.txt.bak", false},
