@@ -1,51 +1,51 @@
-# The tests of the Windows build, run under Wine (scripts/test --windows). The portable tests of
-# every layer run as they do on Linux; tests about Linux itself (descriptors, fork, X11, nginx
-# started in-process) stay with the Linux build, and tests/platform/windows/ holds the Windows
-# layer's own tests.
-find_package(GTest REQUIRED)
-include(GoogleTest)
+# The tests of the Windows build, run under Wine (scripts/test --windows): the same layer test
+# programs as the Linux build's (tests/CMakeLists.txt), less the sources listed here, which do not
+# apply to it; tests/<layer>/windows/ holds the Windows build's own cases.
 
-# cpp-httplib, cross-built with its TLS, for the in-process HTTPS server of the agent's tests.
-pkg_check_modules(HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
-
-file(GLOB support_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/support/temp_dir.cpp
-     ${CMAKE_CURRENT_SOURCE_DIR}/support/sample_client.cpp ${CMAKE_CURRENT_SOURCE_DIR}/support/tls_test_server.cpp
-     ${CMAKE_CURRENT_SOURCE_DIR}/support/windows/folder_links.cpp)
-add_library(torvane_test_support STATIC ${support_sources})
-target_include_directories(torvane_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(torvane_test_support PUBLIC torvane_core GTest::gtest PkgConfig::HTTPLIB OpenSSL::SSL OpenSSL::Crypto)
-target_compile_definitions(torvane_test_support PUBLIC
-  TORVANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}" TORVANE_BINARY_DIR="${CMAKE_BINARY_DIR}")
-
-set(torvane_windows_tests
-  core     "config_json,http_agent_trust,json_text,receive_rate,service_endpoints,ui_message,update_manifest,util"
-  update   "asset_index,digest,release_list,sha256,sizes,path_safety"
-  render   "blur,color,compositing,font,icons,path,picture,primitives_picture,shapes,shaping,window_icons"
-  ui       "backdrop,countdown,frame,layout,main_screen,motion,settings_dialog,settings_overlay,stage,ui_state,widgets"
-  app      "launch_mode,capture_mode"
+set(torvane_tests_left_out
+  # Linux's own fixtures: nginx and Xvfb started in-process, FIFOs and links to /dev/zero planted
+  # under a file's name, a TLS server on POSIX sockets.
+  support/nginx_server.cpp
+  support/xvfb_display.cpp
+  support/file_shapes.cpp
+  support/raw_tls_server.cpp
+  # The agent against in-process servers on POSIX sockets, and the configuration cache and game
+  # option lists against planted FIFOs.
+  core/http_agent_test.cpp
+  core/launcher_config_cache_test.cpp
+  core/threads_test.cpp
+  # Releases served by nginx, files pinned and planted with Linux calls, the lock holder started
+  # with posix_spawn.
+  update/asset_workers_test.cpp
+  update/client_update_test.cpp
+  update/config_fetch_test.cpp
+  update/download_workers_test.cpp
+  update/file_check_test.cpp
+  update/hash_cache_test.cpp
+  update/install_folders_test.cpp
+  update/install_record_test.cpp
+  update/manifest_update_test.cpp
+  update/publish_batch_test.cpp
+  update/publisher_test.cpp
+  update/self_update_test.cpp
+  update/signatures_test.cpp
+  update/update_lock_test.cpp
+  render/glyph_raster_test.cpp
+  render/images_test.cpp
+  ui/app_state_test.cpp
+  ui/window_proc_test.cpp
+  app/bench_mode_test.cpp
+  app/client_test_mode_test.cpp
+  app/instance_activation_test.cpp
+  app/manifest_generator_test.cpp
+  app/single_instance_test.cpp
+  app/tool_message_box_test.cpp
+  app/update_test_mode_test.cpp
+  game/game_settings_test.cpp
+  game/option_lists_test.cpp
+  game/server_status_test.cpp
 )
-set(torvane_test_library_core torvane_core)
-set(torvane_test_library_update torvane_update)
-set(torvane_test_library_render torvane_render)
-set(torvane_test_library_ui torvane_ui)
-set(torvane_test_library_app torvane_app)
-
-while(torvane_windows_tests)
-  list(POP_FRONT torvane_windows_tests layer names)
-  string(REPLACE "," ";" names "${names}")
-  set(sources "")
-  foreach(name ${names})
-    list(APPEND sources ${CMAKE_CURRENT_SOURCE_DIR}/${layer}/${name}_test.cpp)
-  endforeach()
-  add_executable(torvane_${layer}_tests ${sources})
-  target_link_libraries(torvane_${layer}_tests PRIVATE ${torvane_test_library_${layer}} torvane_test_support
-                        GTest::gmock GTest::gtest_main)
-  # Discovery runs the program, under Wine: at test time, when the Wine prefix exists.
-  gtest_discover_tests(torvane_${layer}_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 PROPERTIES TIMEOUT 300)
-endwhile()
-
-# The agent against Windows' own root store, which only the Windows build has.
-target_sources(torvane_core_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/core/windows/root_store_trust_test.cpp)
+torvane_all_layer_tests()
 
 # The release list tests sign their own lists with the release publisher's signer.
 target_sources(torvane_update_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/update/release_keys.cpp)

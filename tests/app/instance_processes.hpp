@@ -1,169 +1,36 @@
-// What the single-instance tests share: programs in processes of their own (the instance probe,
-// the launcher, the X server and its window manager) and a fixture with a game folder holding
-// copies of the probe and the launcher, and a runtime folder for the lock file.
+// What the single-instance tests share: the environment their processes (the instance probe, the
+// launcher, the X server and its window manager) start with, and a fixture with a game folder
+// holding copies of the probe and the launcher, and a runtime folder for the lock file.
 #pragma once
 
 #include "platform/instance_lock.hpp"
 #include "platform/linux/lock_folder.hpp"
+#include "support/linux/child_process.hpp"
 #include "support/temp_dir.hpp"
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
 #include <chrono>
-#include <csignal>
 #include <filesystem>
 #include <functional>
-#include <map>
-#include <optional>
-#include <stdexcept>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
 
 namespace torvane::test {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-using Environment = std::map<std::string, std::string>;
-
 // The test's own environment without the variables that choose the lock folder and the display.
 inline Environment clean_environment()
 {
-    Environment environment;
-    for (char** entry = environ; *entry; ++entry) {
-        std::string text = *entry;
-        auto equals = text.find('=');
-        if (equals == std::string::npos)
-            continue;
-        std::string name = text.substr(0, equals);
-        if (name != "XDG_RUNTIME_DIR" && name != "TMPDIR" && name != "DISPLAY")
-            environment[name] = text.substr(equals + 1);
-    }
+    Environment environment = current_environment();
+    for (const char* name : {"XDG_RUNTIME_DIR", "TMPDIR", "DISPLAY"})
+        environment.erase(name);
     return environment;
 }
-
-// A program in a process of its own, with pipes on its standard input and output.
-class Child {
-public:
-    Child(const fs::path& program, const std::vector<std::string>& arguments, const Environment& environment,
-          std::optional<int> output_fd = std::nullopt)
-    {
-        int input[2], output[2];
-        if (::pipe2(input, O_CLOEXEC) != 0 || ::pipe2(output, O_CLOEXEC) != 0)
-            throw std::runtime_error("pipe");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, input[0], 0);
-        posix_spawn_file_actions_adddup2(&actions, output[1], 1);
-        if (output_fd)
-            posix_spawn_file_actions_adddup2(&actions, output[1], *output_fd);
-        std::vector<std::string> words {program.string()};
-        words.insert(words.end(), arguments.begin(), arguments.end());
-        std::vector<char*> argv;
-        for (auto& word : words)
-            argv.push_back(word.data());
-        argv.push_back(nullptr);
-        std::vector<std::string> pairs;
-        for (const auto& [name, value] : environment)
-            pairs.push_back(name + "=" + value);
-        std::vector<char*> envp;
-        for (auto& pair : pairs)
-            envp.push_back(pair.data());
-        envp.push_back(nullptr);
-        int rc = ::posix_spawnp(&pid_, words[0].c_str(), &actions, nullptr, argv.data(), envp.data());
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(input[0]);
-        ::close(output[1]);
-        to_child_ = input[1];
-        from_child_ = output[0];
-        if (rc != 0)
-            throw std::runtime_error("posix_spawn " + program.string());
-    }
-    ~Child()
-    {
-        close_input();
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            wait();
-        }
-        ::close(from_child_);
-    }
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-
-    // The next line the program writes; none when it writes none within the time given.
-    std::optional<std::string> line(std::chrono::milliseconds within = 15s)
-    {
-        std::string text;
-        const auto deadline = std::chrono::steady_clock::now() + within;
-        for (;;) {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-            pollfd ready {from_child_, POLLIN, 0};
-            char c;
-            if (left.count() <= 0 || ::poll(&ready, 1, static_cast<int>(left.count())) != 1
-                || ::read(from_child_, &c, 1) != 1)
-                return std::nullopt;
-            if (c == '\n')
-                return text;
-            text += c;
-        }
-    }
-    // Closing its input tells a probe to let the lock go and end.
-    void close_input()
-    {
-        if (to_child_ >= 0)
-            ::close(to_child_);
-        to_child_ = -1;
-    }
-    void kill() { ::kill(pid_, SIGKILL); }
-    // Asks the program to end (SIGTERM) and waits for it.
-    void terminate()
-    {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            wait();
-        }
-    }
-    // The exit code, or -1 when the program was killed by a signal.
-    int wait()
-    {
-        if (pid_ > 0) {
-            ::waitpid(pid_, &status_, 0);
-            pid_ = -1;
-        }
-        return WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
-    }
-    // The exit code when the program ends within the time given; none while it still runs.
-    std::optional<int> ended_within(std::chrono::milliseconds within)
-    {
-        const auto deadline = std::chrono::steady_clock::now() + within;
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (::waitpid(pid_, &status_, WNOHANG) == pid_) {
-                pid_ = -1;
-                return WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
-            }
-            std::this_thread::sleep_for(10ms);
-        }
-        return std::nullopt;
-    }
-
-private:
-    pid_t pid_ = -1;
-    int status_ = 0;
-    int to_child_ = -1;
-    int from_child_ = -1;
-};
 
 inline bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds within = 10s)
 {

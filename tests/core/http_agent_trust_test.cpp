@@ -2,6 +2,7 @@
 // certificates of test CAs. The system checks the chain as it checks it for any program (on Linux
 // OpenSSL with the CA bundle and the extra roots, on Windows its chain engine), and the refusals
 // read as the TLS library words its own checks.
+#include "agent_fetch.hpp"
 #include "core/http_agent.hpp"
 #include "support/tls_test_server.hpp"
 
@@ -10,17 +11,7 @@
 namespace torvane {
 namespace {
 
-std::string fetch(const std::string& extra_roots, const std::string& url)
-{
-    auto agent = http_agent(10, 10, extra_roots);
-    if (!agent)
-        return "agente: " + agent.error();
-    auto response = agent->get(url);
-    if (!response)
-        return "erro: " + response.error().text;
-    auto body = response->read_up_to(1000);
-    return body ? *body : "erro: " + body.error();
-}
+using test::fetch_with_agent;
 
 void serve_ok(test::TlsTestServer& server)
 {
@@ -47,7 +38,7 @@ TEST(HttpAgentTrust, AcceptsAServerThatTheExtraRootsAnchor)
         SCOPED_TRACE(c.name);
         test::TlsTestServer server(test::issue_server_certificate(ca), c.sent);
         serve_ok(server);
-        EXPECT_EQ(fetch(c.extra_roots, server.localhost_url("/ok")), "olá");
+        EXPECT_EQ(fetch_with_agent(c.extra_roots, server.localhost_url("/ok")), "olá");
     }
 }
 
@@ -82,7 +73,7 @@ TEST(HttpAgentTrust, RefusesAServerWithTheTlsLibrarysReason)
         test::TlsTestServer server(c.certificates, c.sent);
         serve_ok(server);
         const std::string url = server.localhost_url("/ok");
-        EXPECT_EQ(fetch(c.extra_roots, url), "erro: " + url + ": Connection Failed: " + c.reason);
+        EXPECT_EQ(fetch_with_agent(c.extra_roots, url), "erro: " + url + ": Connection Failed: " + c.reason);
     }
 }
 

@@ -4,6 +4,7 @@
 #include "release_keys.hpp"
 #include "release_service.hpp"
 #include "test_launcher.hpp"
+#include "support/linux/program_run.hpp"
 #include "support/plain_http_server.hpp"
 #include "support/sample_client.hpp"
 #include "update/asset_workers.hpp"
@@ -46,39 +47,15 @@ public:
     // Starts it with the arguments; its output goes to a file beside it.
     pid_t start(const std::vector<std::string>& arguments) const
     {
-        pid_t pid = ::fork();
-        if (pid == 0) {
-            int out = ::open((path_.string() + ".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            ::dup2(out, 1);
-            ::dup2(out, 2);
-            std::vector<char*> argv {const_cast<char*>(path_.c_str())};
-            for (const std::string& argument : arguments)
-                argv.push_back(const_cast<char*>(argument.c_str()));
-            argv.push_back(nullptr);
-            ::execv(path_.c_str(), argv.data());
-            ::_exit(127);
-        }
-        return pid;
+        std::vector<std::string> command {path_.string()};
+        command.insert(command.end(), arguments.begin(), arguments.end());
+        return test::start_program(command, path_.string() + ".out");
     }
 
     // Runs it to its end (killed after two minutes); the exit code, or -1 when it did not exit.
     int run(const std::vector<std::string>& arguments) const { return wait(start(arguments), 120s); }
 
-    static int wait(pid_t pid, std::chrono::seconds limit)
-    {
-        auto deadline = std::chrono::steady_clock::now() + limit;
-        int status = 0;
-        while (::waitpid(pid, &status, WNOHANG) == 0) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                ::kill(pid, SIGKILL);
-                ::waitpid(pid, &status, 0);
-                ADD_FAILURE() << "the launcher did not finish in time";
-                return -1;
-            }
-            std::this_thread::sleep_for(20ms);
-        }
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
+    static int wait(pid_t pid, std::chrono::seconds limit) { return test::wait_program(pid, limit); }
 
 private:
     fs::path path_;
@@ -89,11 +66,7 @@ std::vector<std::string> log_lines(const fs::path& game_folder)
     std::ifstream in(client_test_log_path(game_folder), std::ios::binary);
     std::string text((std::istreambuf_iterator<char>(in)), {});
     EXPECT_TRUE(text.ends_with("\r\n")) << text;
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
-        lines.push_back(text.substr(start, end - start));
-    return lines;
+    return test::crlf_lines(text);
 }
 
 // Below a folder: the download temporaries, and the files of the list that are present but wrong.

@@ -3,7 +3,9 @@
 // content.
 #include "core/update_manifest.hpp"
 #include "digest.hpp"
+#include "game_folder.hpp"
 #include "platform/files.hpp"
+#include "support/linux/program_run.hpp"
 #include "support/nginx_server.hpp"
 #include "support/plain_http_server.hpp"
 #include "support/temp_dir.hpp"
@@ -13,94 +15,24 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <chrono>
 #include <regex>
 #include <thread>
-
-extern char** environ;
 
 namespace torvane {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct ProgramRun {
-    int exit_code = -1;
-    std::string output; // standard output and standard error
-};
-
-// Runs a program; killed when it takes longer than two minutes.
-ProgramRun run_program(const std::vector<std::string>& arguments, const fs::path& output_file)
-{
-    std::vector<char*> argv;
-    for (const std::string& a : arguments)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, output_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    pid_t pid = -1;
-    int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ProgramRun run;
-    if (spawned != 0)
-        return run;
-    int status = 0;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
-    while (::waitpid(pid, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, &status, 0);
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.output = platform::read_file(output_file, platform::document_read_limit).value_or("");
-    return run;
-}
-
-std::string patterned(std::size_t size, unsigned seed)
-{
-    std::string bytes(size, '\0');
-    for (std::size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>((i * 2654435761u + seed) >> 13);
-    return bytes;
-}
-
-std::vector<std::string> log_lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
-        lines.push_back(text.substr(start, end - start));
-    EXPECT_EQ(start, text.size()) << "the log ends with a line break";
-    return lines;
-}
+using test::ProgramRun;
+using test::run_program;
 
 TEST(ManifestEndToEnd, GeneratedManifestBringsAnEmptyFolderToTheSameContent)
 {
     test::TempDir work;
     const fs::path published = work.path() / "www" / "files";
-    const std::vector<std::pair<std::string, std::string>> files = {
-        {"Main.exe", patterned(3 * 1048576 + 11, 1)},
-        {"Data/Local/Por/Text_Por.bmd", patterned(70000, 2)},
-        {"Data/Macro.txt", "macro do jogador"},
-        {"Data/Custom/config.ini", "[FPS]\r\nLimit=1\r\n"},
-        {"dir with space/é.txt", "acentuação"},
-        {"Data-b.txt", "hífen"},
-    };
-    for (const auto& [path, bytes] : files)
-        work.write(fs::path("www/files") / path, bytes);
-    work.write("www/files/Logs/today.txt", "left out");
-    work.write("www/files/Data/Launcher/launcher.json", "{}");
+    const auto& files = test::game_files();
+    test::write_game_files(work, "www/files");
 
     // The launcher built to trust the build's test CA.
     const fs::path program = TORVANE_E2E_LAUNCHER;
@@ -114,12 +46,7 @@ TEST(ManifestEndToEnd, GeneratedManifestBringsAnEmptyFolderToTheSameContent)
     ASSERT_TRUE(manifest->files);
     ASSERT_EQ(manifest->files->size(), files.size());
 
-    auto serve = [&](const test::TestCertificates& certificates, int port) {
-        return test::NginxServer::start({.root = work.path() / "www",
-                                         .certificate_pem = work.write("tls/server.pem", certificates.server_certificate_pem),
-                                         .private_key_pem = work.write("tls/server.key", certificates.server_key_pem),
-                                         .port = port});
-    };
+    auto serve = [&](const test::TestCertificates& certificates, int port) { return test::serve_www(work, certificates, port); };
     auto nginx = serve(test::e2e_server_certificates(), 0);
     ASSERT_TRUE(nginx);
 
@@ -142,7 +69,7 @@ TEST(ManifestEndToEnd, GeneratedManifestBringsAnEmptyFolderToTheSameContent)
     for (const auto& [path, bytes] : files)
         EXPECT_EQ(sha256_file(client / path), sha256_file(published / path)) << path;
     EXPECT_FALSE(fs::exists(client / "Logs"));
-    std::vector<std::string> lines = log_lines(first_log);
+    std::vector<std::string> lines = test::crlf_lines(first_log);
     std::vector<std::string> expected = {"Buscando atualizações...", "Verificando arquivos..."};
     for (const ManifestFile& file : *manifest->files)
         expected.push_back("Baixando atualização... " + *file.path);
@@ -155,7 +82,7 @@ TEST(ManifestEndToEnd, GeneratedManifestBringsAnEmptyFolderToTheSameContent)
     ProgramRun second = update();
     std::string second_log = platform::read_file(log_path, platform::document_read_limit).value_or("");
     ASSERT_EQ(second.exit_code, 0) << second.output << second_log;
-    lines = log_lines(second_log);
+    lines = test::crlf_lines(second_log);
     ASSERT_EQ(lines.size(), 4u) << second_log;
     EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 3),
               (std::vector<std::string> {"Buscando atualizações...", "Verificando arquivos...", "Cliente atualizado."}));
@@ -168,7 +95,7 @@ TEST(ManifestEndToEnd, GeneratedManifestBringsAnEmptyFolderToTheSameContent)
     ASSERT_TRUE(nginx);
     ProgramRun untrusted = run_program({(client / "torvane").string(), "--testar-atualizacao"}, work.path() / "untrusted.out");
     EXPECT_EQ(untrusted.exit_code, 1);
-    lines = log_lines(platform::read_file(log_path, platform::document_read_limit).value_or(""));
+    lines = test::crlf_lines(platform::read_file(log_path, platform::document_read_limit).value_or(""));
     ASSERT_FALSE(lines.empty());
     EXPECT_TRUE(lines.back().starts_with("ERRO: " + nginx->origin() + "/manifest.json?t=")) << lines.back();
 }
@@ -230,7 +157,7 @@ TEST(ManifestEndToEnd, ARedirectToPlainHttpReplacesNothing)
         EXPECT_EQ(sha256_file(client / "torvane"), before);
         EXPECT_FALSE(fs::exists(client / "torvane.old"));
         std::vector<std::string> lines =
-            log_lines(platform::read_file(client / "Data" / "Launcher" / "atualizacao_teste.log", platform::document_read_limit).value_or(""));
+            test::crlf_lines(platform::read_file(client / "Data" / "Launcher" / "atualizacao_teste.log", platform::document_read_limit).value_or(""));
         ASSERT_FALSE(lines.empty());
         EXPECT_TRUE(lines.back().starts_with("ERRO: " + c.refused)) << lines.back();
         EXPECT_TRUE(lines.back().ends_with(": Insecure request attempted with https_only set")) << lines.back();
@@ -287,7 +214,7 @@ TEST(ManifestEndToEnd, LinksPlantedAtTheRunsNamesAreNeverWrittenThrough)
             EXPECT_FALSE(fs::is_symlink(planted));
             EXPECT_EQ(platform::read_file(client / "a.txt", platform::document_read_limit).value_or(""), content);
             EXPECT_FALSE(fs::exists(client / "a.txt.part"));
-            std::vector<std::string> lines = log_lines(log_text);
+            std::vector<std::string> lines = test::crlf_lines(log_text);
             ASSERT_FALSE(lines.empty());
             EXPECT_TRUE(std::regex_match(lines.back(), std::regex("OK em [0-9]+,[0-9] s"))) << lines.back();
         }

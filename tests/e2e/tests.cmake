@@ -6,26 +6,13 @@
 # this build folder (build/e2e/test-ca.pem, made when the folder is first configured), which
 # issues every test server's certificate. Nothing else is compiled twice, and the shipped
 # executable trusts no test CA and reads no address from its surroundings.
-set(TORVANE_E2E_PORT 0 CACHE STRING
-    "Loopback port of the service that build/e2e/torvane talks to (0: chosen when first configured)")
-if(TORVANE_E2E_PORT EQUAL 0)
-  # Below the kernel's ephemeral range (32768 and up), so no other test's connection takes it.
-  string(RANDOM LENGTH 4 ALPHABET 0123456789 torvane_e2e_digits)
-  math(EXPR torvane_e2e_port "20000 + 1${torvane_e2e_digits} - 10000")
-  set(TORVANE_E2E_PORT ${torvane_e2e_port} CACHE STRING
-      "Loopback port of the service that build/e2e/torvane talks to (0: chosen when first configured)" FORCE)
-endif()
+include(${CMAKE_CURRENT_LIST_DIR}/loopback_service.cmake)
+torvane_choose_e2e_port(build/e2e/torvane)
 
 set(torvane_e2e_dir ${CMAKE_BINARY_DIR}/e2e)
-include(${CMAKE_CURRENT_LIST_DIR}/test_ca.cmake)
 torvane_make_test_ca(${torvane_e2e_dir})
 
-function(torvane_e2e_build_values output)
-  set(TORVANE_SERVICE_ORIGIN "https://127.0.0.1:${TORVANE_E2E_PORT}")
-  set(TORVANE_WEB_ORIGIN "https://127.0.0.1:${TORVANE_E2E_PORT}")
-  torvane_write_build_values(${output})
-endfunction()
-torvane_e2e_build_values(${CMAKE_BINARY_DIR}/generated/e2e_build_config.cpp)
+torvane_write_e2e_build_values(${CMAKE_BINARY_DIR}/generated/e2e_build_config.cpp 127.0.0.1)
 
 add_executable(torvane_e2e_launcher ${CMAKE_SOURCE_DIR}/src/app/main.cpp
                ${CMAKE_BINARY_DIR}/generated/e2e_build_config.cpp)

@@ -5,7 +5,9 @@
 #include "platform/files.hpp"
 #include "release_keys.hpp"
 #include "release_service.hpp"
+#include "support/linux/program_run.hpp"
 #include "test_launcher.hpp"
+#include "window_session.hpp"
 #include "support/sample_client.hpp"
 #include "support/temp_dir.hpp"
 #include "support/window_clicks.hpp"
@@ -49,22 +51,9 @@ public:
     RunningLauncher(const fs::path& program, const std::vector<std::string>& arguments,
         const std::vector<std::string>& environment, const fs::path& output)
     {
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            int out = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            ::dup2(out, 1);
-            ::dup2(out, 2);
-            std::vector<char*> argv{const_cast<char*>(program.c_str())};
-            for (const std::string& argument : arguments)
-                argv.push_back(const_cast<char*>(argument.c_str()));
-            argv.push_back(nullptr);
-            std::vector<char*> envp;
-            for (const std::string& entry : environment)
-                envp.push_back(const_cast<char*>(entry.c_str()));
-            envp.push_back(nullptr);
-            ::execve(program.c_str(), argv.data(), envp.data());
-            ::_exit(127);
-        }
+        std::vector<std::string> command {program.string()};
+        command.insert(command.end(), arguments.begin(), arguments.end());
+        pid_ = test::start_program(command, output, &environment);
     }
     ~RunningLauncher()
     {
@@ -77,18 +66,9 @@ public:
     // The exit code once the process has ended within the time; none while it runs.
     std::optional<int> wait(std::chrono::milliseconds limit)
     {
-        if (exit_code_)
-            return exit_code_;
-        auto deadline = std::chrono::steady_clock::now() + limit;
-        do {
-            int status = 0;
-            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-                exit_code_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-                return exit_code_;
-            }
-            std::this_thread::sleep_for(20ms);
-        } while (std::chrono::steady_clock::now() < deadline);
-        return std::nullopt;
+        if (!exit_code_)
+            exit_code_ = test::exit_within(pid_, limit);
+        return exit_code_;
     }
 
 private:
@@ -96,8 +76,11 @@ private:
     std::optional<int> exit_code_;
 };
 
-class WindowEndToEnd : public ::testing::Test {
+class WindowEndToEnd : public test::WindowSession {
 protected:
+    // A click is given 1.5 s to have its effect before click_until clicks again.
+    WindowEndToEnd() : WindowSession({50ms, 1500ms}) {}
+
     void SetUp() override
     {
         SKIP_UNLESS_BUILT_WITH_DEV_KEY();
@@ -106,11 +89,7 @@ protected:
         fs::create_directories(game_.path() / "runtime");
         fs::permissions(game_.path() / "runtime", fs::perms::owner_all, fs::perm_options::replace);
         test::copy_test_launcher(launcher_path());
-        // A stand-in browser opener that records its arguments, found first on PATH.
-        fs::create_directories(tools_.path() / "bin");
-        auto opener = tools_.write("bin/xdg-open",
-            "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done >> '" + (tools_.path() / "opened.txt").string() + "'\n");
-        fs::permissions(opener, fs::perms::owner_all);
+        install_url_handler();
     }
 
     fs::path launcher_path() const { return game_.path() / "torvane"; }
@@ -121,28 +100,12 @@ protected:
         return display_ != nullptr;
     }
 
-    void start_service()
-    {
-        service_ = std::make_unique<test::ReleaseService>(test::NginxOptions {.port = TORVANE_E2E_PORT},
-                                                          test::e2e_server_certificates());
-        ASSERT_TRUE(service_->running()) << "nginx did not start on port " << TORVANE_E2E_PORT;
-    }
+    void start_service() { WindowSession::start_service(TORVANE_E2E_PORT, test::e2e_server_certificates()); }
 
     // Publishes a client whose Main.exe records its folder and arguments in started.txt.
     publisher::PublishedRelease publish_recording_client()
     {
-        std::string main_exe = "#!/bin/sh\nprintf '%s|%s\\n' \"$PWD\" \"$*\" >> '" + started_file().string() + "'\n";
-        test::write_sample_client(client_.path(), {.asset_blobs = 2, .main_exe = main_exe});
-        auto published = service_->publish(client_.path());
-        EXPECT_TRUE(published) << published.error();
-        return published.value_or(publisher::PublishedRelease{});
-    }
-
-    fs::path started_file() const { return tools_.path() / "started.txt"; }
-
-    void write_cached_config(const LauncherConfig& config)
-    {
-        ASSERT_TRUE(save_launcher_config(config, launcher_json_cache_path(game_.path())));
+        return publish_client("#!/bin/sh\nprintf '%s|%s\\n' \"$PWD\" \"$*\" >> '" + started_file().string() + "'\n");
     }
 
     // The session's LANG; none: LANG unset (LC_ALL is never set).
@@ -171,38 +134,8 @@ protected:
     // Waits for the launcher's window and returns where it lies.
     std::optional<Placed> wait_for_window(float scale = 1)
     {
-        std::optional<unsigned long> window = display_->wait_for_window(window_class, 20s);
-        if (!window)
-            return std::nullopt;
-        window_ = *window;
-        auto geometry = display_->geometry(window_);
-        if (!geometry)
-            return std::nullopt;
-        return Placed{geometry->x, geometry->y, scale};
+        return place_window(display_->wait_for_window(window_class, 20s), scale);
     }
-
-    // A click is given 1.5 s to have its effect before click_until clicks again.
-    static constexpr test::ClickPacing pacing {50ms, 1500ms};
-
-    void click(const Placed& placed, float lx, float ly) { test::click_window(*display_, placed, lx, ly, pacing); }
-
-    bool click_until(const Placed& placed, float lx, float ly, const std::function<bool()>& condition,
-        std::chrono::seconds limit)
-    {
-        return test::click_window_until(*display_, placed, lx, ly, condition, limit, pacing);
-    }
-
-    void screenshot(const std::string& name) { test::save_test_screenshot(*display_, shots_, name); }
-
-    std::string read_text(const fs::path& file) const { return platform::read_file(file, platform::document_read_limit).value_or(""); }
-
-    test::TempDir game_;
-    test::TempDir tools_;
-    test::TempDir client_;
-    fs::path shots_;
-    std::unique_ptr<test::XvfbDisplay> display_;
-    std::unique_ptr<test::ReleaseService> service_;
-    unsigned long window_ = 0;
 };
 
 constexpr float play_x = 945;
@@ -213,10 +146,7 @@ TEST_F(WindowEndToEnd, InstallsTheClientAndPlayStartsItThenClosesAfterTheStart)
     ASSERT_TRUE(start_display({.window_manager = true}));
     start_service();
     auto published = publish_recording_client();
-    LauncherConfig config = default_launcher_config();
-    config.server_name = "Vale Torvane";
-    config.close_after_start = true;
-    write_cached_config(config);
+    cache_named_config("Vale Torvane", AfterStart::Close);
 
     auto launcher = start_launcher();
     auto placed = wait_for_window();
@@ -267,18 +197,7 @@ TEST_F(WindowEndToEnd, CentredAndTwiceTheSizeOnA192DpiServer)
 TEST_F(WindowEndToEnd, ALinkOpensInTheBrowserWithItsAddressAsOneArgument)
 {
     ASSERT_TRUE(start_display());
-    LauncherConfig config = default_launcher_config();
-    config.links = std::vector<LauncherLink>{{.text = "Fórum", .url = " https://127.0.0.1/forum?a=1&b=2 "}};
-    write_cached_config(config);
-
-    // Where the first link button lies, from the same layout the window uses.
-    UiState ui = build_ui_state(1, game_.path());
-    refresh_ui_from_config(ui, config);
-    HitRegion link{};
-    for (const HitRegion& r : ui.main_hits)
-        if (r.id == hit_id::link && r.data == 0)
-            link = r;
-    drop_ui_state(ui);
+    const HitRegion link = cache_config_with_link(" https://127.0.0.1/forum?a=1&b=2 ");
     ASSERT_GT(link.x1, link.x0);
 
     auto launcher = start_launcher();
@@ -409,13 +328,7 @@ TEST_F(WindowEndToEnd, BehindAMessageBoxTheWindowGoesOnTakesNoInputAndTheBoxShow
     EXPECT_GT(first_text_line_width(*box_image), 120);
 
     // The main screen goes on animating behind the box.
-    auto [stage_x, stage_y] = placed->at(40, 80);
-    test::WindowGeometry stage{stage_x, stage_y, 260, 180};
-    auto before = display_->capture(stage);
-    std::this_thread::sleep_for(500ms);
-    auto after = display_->capture(stage);
-    ASSERT_TRUE(before && after);
-    EXPECT_TRUE(before->pixels != after->pixels) << "the window stopped painting while its box is open";
+    EXPECT_TRUE(stage_changes_within(*placed, 500ms)) << "the window stopped painting while its box is open";
 
     // A click on the title bar's close button behind the box is dropped, also once the box closes.
     click(*placed, 1073, 28);
@@ -436,25 +349,7 @@ TEST_F(WindowEndToEnd, BehindAMessageBoxTheWindowGoesOnTakesNoInputAndTheBoxShow
 TEST_F(WindowEndToEnd, SettingsDialogChangesTheFrameRateLimit)
 {
     ASSERT_TRUE(start_display());
-    // Where the dialog's elements lie, from the same painter the window uses.
-    platform::set_registry_root(tools_.path() / "registry");
-    UiState ui = build_ui_state(1, game_.path());
-    open_settings(ui, game_.path(), true);
-    (void)render_frame(ui);
-    auto centre = [&](std::int32_t id, std::int32_t data) {
-        for (const HitRegion& r : ui.dialog_hits)
-            if (r.id == id && r.data == data)
-                return std::pair{(r.x0 + r.x1) / 2, (r.y0 + r.y1) / 2};
-        ADD_FAILURE() << "no dialog region " << id;
-        return std::pair{0.0f, 0.0f};
-    };
-    auto fps_field = centre(hit_id::dialog_list_header, 2);
-    auto save = centre(hit_id::dialog_save, 0);
-    auto cancel = centre(hit_id::dialog_cancel, 0);
-    DropDownGeometry list = drop_down_geometry(settings_field_top(false, 2), static_cast<std::int32_t>(FPS_LIMITS.size()));
-    auto row_y = [&](int row) { return list.top + 1 + 24 * row + 12; };
-    drop_ui_state(ui);
-    platform::set_registry_root({});
+    const test::SettingsDialogPoints dialog = settings_dialog_points();
 
     auto launcher = start_launcher();
     auto placed = wait_for_window();
@@ -467,28 +362,28 @@ TEST_F(WindowEndToEnd, SettingsDialogChangesTheFrameRateLimit)
         std::this_thread::sleep_for(300ms);
         click(*placed, 718, 607); // "Configurações"
         std::this_thread::sleep_for(600ms);
-        click(*placed, fps_field.first, fps_field.second);
+        click(*placed, dialog.fps_field.first, dialog.fps_field.second);
         std::this_thread::sleep_for(400ms);
         screenshot("list-" + std::to_string(row));
-        click(*placed, 620, row_y(row));
+        click(*placed, 620, dialog.row_y(row));
         std::this_thread::sleep_for(300ms);
     };
 
     open_dialog_and_pick(1); // 60
     screenshot("dialog");
-    click(*placed, save.first, save.second);
+    click(*placed, dialog.save.first, dialog.save.second);
     ASSERT_TRUE(test::wait_until([&] { return limit_is("60"); }, 10s)) << read_text(ini);
 
     open_dialog_and_pick(3); // 144, then Escape
     EXPECT_TRUE(display_->xdotool({"key", "Escape"}));
     std::this_thread::sleep_for(500ms);
-    click(*placed, save.first, save.second); // had Escape left the dialog open, this would save 144
+    click(*placed, dialog.save.first, dialog.save.second); // had Escape left the dialog open, this would save 144
     std::this_thread::sleep_for(500ms);
     EXPECT_TRUE(limit_is("60")) << read_text(ini);
     open_dialog_and_pick(4); // 240, then Cancel
-    click(*placed, cancel.first, cancel.second);
+    click(*placed, dialog.cancel.first, dialog.cancel.second);
     std::this_thread::sleep_for(500ms);
-    click(*placed, save.first, save.second);
+    click(*placed, dialog.save.first, dialog.save.second);
     std::this_thread::sleep_for(500ms);
     EXPECT_TRUE(limit_is("60")) << read_text(ini);
     screenshot("closed");
@@ -503,16 +398,7 @@ TEST_F(WindowEndToEnd, SettingsDialogChangesTheFrameRateLimit)
 TEST_F(WindowEndToEnd, TheSettingsDialogFinishesItsOpeningAfterAPause)
 {
     ASSERT_TRUE(start_display());
-    platform::set_registry_root(tools_.path() / "registry");
-    UiState ui = build_ui_state(1, game_.path());
-    open_settings(ui, game_.path(), true);
-    (void)render_frame(ui);
-    std::pair<float, float> cancel{0, 0};
-    for (const HitRegion& r : ui.dialog_hits)
-        if (r.id == hit_id::dialog_cancel)
-            cancel = {(r.x0 + r.x1) / 2, (r.y0 + r.y1) / 2};
-    drop_ui_state(ui);
-    platform::set_registry_root({});
+    const std::pair<float, float> cancel = settings_dialog_points().cancel;
     ASSERT_GT(cancel.first, 0);
 
     auto launcher = start_launcher();

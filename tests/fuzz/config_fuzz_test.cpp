@@ -27,7 +27,7 @@ struct Seed {
 std::vector<Seed> load_seeds()
 {
     std::vector<Seed> seeds;
-    for (const auto& entry : std::filesystem::directory_iterator(test::source_dir() / "tests/fuzz/corpus")) {
+    for (const auto& entry : std::filesystem::directory_iterator(test::source_dir() / "tests/fuzz/corpus/config")) {
         std::ifstream in(entry.path(), std::ios::binary);
         std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         seeds.push_back({entry.path().filename().string(), std::move(bytes)});

@@ -1,6 +1,6 @@
 # torvane_config_fuzz: the libFuzzer target (clang only). The readers are compiled into it with
 # coverage instrumentation rather than linked from torvane_core, so the fuzzer sees their branches.
-#   build/torvane_config_fuzz -dict=tests/fuzz/config.dict -max_total_time=300 <new-corpus-dir> tests/fuzz/corpus
+#   build/torvane_config_fuzz -dict=tests/fuzz/config.dict -max_total_time=300 <new-corpus-dir> tests/fuzz/corpus/config
 get_filename_component(torvane_fuzz_root ${CMAKE_CURRENT_LIST_DIR}/../.. ABSOLUTE)
 add_executable(torvane_config_fuzz
   ${CMAKE_CURRENT_LIST_DIR}/config_fuzz.cpp

@@ -1,6 +1,7 @@
 #include "game/game_settings.hpp"
 #include "platform/files.hpp"
 #include "platform/registry.hpp"
+#include "support/registry_store.hpp"
 #include "support/temp_dir.hpp"
 
 #include <gtest/gtest.h>
@@ -41,21 +42,9 @@ RawValue text(std::string name, std::string_view utf8, RegistryType type = Regis
 
 std::string ini_limit(std::string_view value) { return "[FPS]\r\nLimit=" + std::string(value) + "\r\n"; }
 
-class GameSettingsStore : public ::testing::Test {
+class GameSettingsStore : public test::RegistryStoreTest {
 protected:
-    void SetUp() override { platform::set_registry_root(dir.path() / "store"); }
-    void TearDown() override
-    {
-        platform::clear_registry_refusals();
-        platform::set_registry_root({});
-    }
-    platform::RegistryKey key() const
-    {
-        auto opened = platform::RegistryKey::create_current_user(game_registry_key);
-        if (!opened)
-            ADD_FAILURE() << opened.error();
-        return std::move(*opened);
-    }
+    platform::RegistryKey key() const { return open_key(game_registry_key); }
     void store(const std::vector<RawValue>& values) const
     {
         platform::RegistryKey k = key();
@@ -68,7 +57,6 @@ protected:
         return data ? std::optional(*data) : std::nullopt;
     }
 
-    test::TempDir dir;
     fs::path game = dir.path() / "game";
 };
 

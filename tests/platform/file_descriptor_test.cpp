@@ -1,43 +1,37 @@
 #include "platform/file_descriptor.hpp"
-#include "file_descriptor_cases.hpp"
+#include "descriptors.hpp"
 
 #include <gtest/gtest.h>
-
-#include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace torvane::platform {
 namespace {
 
-bool is_open_descriptor(int fd) { return ::fcntl(fd, F_GETFD) != -1; }
-
-int open_null() { return ::open("/dev/null", O_RDONLY | O_CLOEXEC); }
-
+// Moves, assignments and the end of scope close each descriptor once, and only the one the
+// assigned-to owner held.
 TEST(FileDescriptor, ClosesExactlyOnceWhateverHappensToTheOwner)
 {
-    test::expect_each_descriptor_closed_once(open_null, is_open_descriptor);
-}
+    const int first = test::open_descriptor();
+    const int second = test::open_descriptor();
+    ASSERT_GE(first, 0);
+    ASSERT_GE(second, 0);
+    {
+        FileDescriptor a(first);
+        FileDescriptor b(std::move(a));
+        EXPECT_FALSE(a.is_open());
+        EXPECT_EQ(b.get(), first);
 
-TEST(FileDescriptor, CloseReportsOnlyARealFailure)
-{
-    FileDescriptor none;
-    EXPECT_TRUE(none.close());
+        FileDescriptor c(second);
+        c = std::move(b); // the descriptor c held is closed, first moves on
+        EXPECT_FALSE(test::is_open_descriptor(second));
+        EXPECT_TRUE(test::is_open_descriptor(first));
+        EXPECT_EQ(c.get(), first);
 
-    int fd = open_null();
-    ASSERT_GE(fd, 0);
-    FileDescriptor owner(fd);
-    EXPECT_TRUE(owner.close());
-    EXPECT_FALSE(owner.is_open());
-    EXPECT_FALSE(is_open_descriptor(fd));
-    EXPECT_TRUE(owner.close()); // nothing left to close
-
-    // A number that names no open descriptor fails with EBADF and is released all the same.
-    FileDescriptor stale(fd);
-    errno = 0;
-    EXPECT_FALSE(stale.close());
-    EXPECT_EQ(errno, EBADF);
-    EXPECT_FALSE(stale.is_open());
+        FileDescriptor& same = c;
+        c = std::move(same); // an owner assigned to itself keeps its descriptor
+        EXPECT_TRUE(test::is_open_descriptor(first));
+        EXPECT_EQ(c.get(), first);
+    }
+    EXPECT_FALSE(test::is_open_descriptor(first));
 }
 
 } // namespace

@@ -1,61 +1,29 @@
 #include "platform/clock.hpp"
 #include "platform/files.hpp"
 #include "platform/path_text.hpp"
-#include "support/file_shapes.hpp"
+#include "support/system_error_texts.hpp"
 #include "support/temp_dir.hpp"
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <atomic>
 #include <cerrno>
+#include <cstdlib>
+#include <ctime>
 #include <future>
-#include <thread>
 #include <vector>
 
 namespace torvane::platform {
 namespace {
 
-TEST(OsErrorText, HasTheOsErrorSuffix)
-{
-    EXPECT_EQ(os_error_text(ENOENT), "No such file or directory (os error 2)");
-    EXPECT_EQ(os_error_text(EACCES), "Permission denied (os error 13)");
-}
-
 TEST(OsErrorText, ErrorCodesAreReadInTheirOwnDomain)
 {
     EXPECT_EQ(c_library_error_text(EACCES), "Permission denied (os error 13)");
     EXPECT_EQ(error_code_text(std::make_error_code(std::errc::permission_denied)), "Permission denied (os error 13)");
-    EXPECT_EQ(error_code_text(std::error_code(ENOENT, std::system_category())), "No such file or directory (os error 2)");
+    // Code 2 of the system's own domain: ENOENT on Linux, ERROR_FILE_NOT_FOUND on Windows.
+    EXPECT_EQ(error_code_text(std::error_code(ENOENT, std::system_category())), test::system_error_texts().missing_file);
     // Another category's code is no system code: its own message.
     const std::error_code future = std::make_error_code(std::future_errc::no_state);
     EXPECT_EQ(error_code_text(future), future.message() + " (os error " + std::to_string(future.value()) + ")");
-}
-
-TEST(FileInfo, TellsLinksFromTheirTargets)
-{
-    test::TempDir dir;
-    auto target = dir.write("target.bin", "12345");
-    std::filesystem::create_symlink(target, dir.path() / "link");
-
-    auto followed = file_info(dir.path() / "link", FollowLinks::Yes);
-    ASSERT_TRUE(followed);
-    EXPECT_EQ(followed->kind, FileKind::Regular);
-    EXPECT_EQ(followed->size, 5u);
-
-    EXPECT_FALSE(followed->reparse_point);
-    auto itself = file_info(dir.path() / "link", FollowLinks::No);
-    ASSERT_TRUE(itself);
-    EXPECT_EQ(itself->kind, FileKind::SymbolicLink);
-    EXPECT_TRUE(itself->reparse_point) << "a link is Linux's only redirecting entry";
-    EXPECT_EQ(itself->reparse_tag, 0u);
-    EXPECT_FALSE(file_info(target, FollowLinks::No)->reparse_point);
-
-    auto missing = file_info(dir.path() / "nothing", FollowLinks::No);
-    ASSERT_TRUE(missing);
-    EXPECT_EQ(missing->kind, FileKind::Missing);
 }
 
 TEST(FileInfo, ModificationTimeIsInTicksSinceYearOne)
@@ -70,15 +38,42 @@ TEST(FileInfo, ModificationTimeIsInTicksSinceYearOne)
     EXPECT_GT(info->modified_ticks, now - 600LL * 10000000); // within ten minutes
 }
 
+TEST(FileInfo, MetadataOfFilesFoldersAndMissingPaths)
+{
+    test::TempDir dir;
+    fs::path file = dir.write("Main.exe", "12345");
+    auto info = file_info(file, FollowLinks::No);
+    ASSERT_TRUE(info) << info.error();
+    EXPECT_EQ(info->kind, FileKind::Regular);
+    EXPECT_EQ(info->size, 5u);
+    EXPECT_EQ(info->link_count, 1u);
+    EXPECT_FALSE(info->read_only);
+    // Written just now: the modification time is within a minute of the clock's.
+    std::int64_t now = ticks_from_unix(std::time(nullptr), 0);
+    EXPECT_LT(std::abs(info->modified_ticks - now), 60LL * 10000000) << info->modified_ticks;
+
+    ASSERT_TRUE(set_read_only(file, true));
+    EXPECT_TRUE(file_info(file, FollowLinks::Yes)->read_only);
+    ASSERT_TRUE(set_read_only(file, false));
+    EXPECT_FALSE(file_info(file, FollowLinks::Yes)->read_only);
+
+    EXPECT_EQ(file_info(dir.path(), FollowLinks::No)->kind, FileKind::Directory);
+    for (const fs::path& missing : {dir.path() / "missing", dir.path() / "missing" / "below", file / "below"}) {
+        auto none = file_info(missing, FollowLinks::No);
+        ASSERT_TRUE(none) << missing << ": " << none.error();
+        EXPECT_EQ(none->kind, FileKind::Missing) << missing;
+    }
+}
+
+// Names that differ only in letter case are two files on Linux and one on Windows.
 TEST(SameFile, ComparesIdentityNotNames)
 {
+    const bool one_name_for_both_cases = !test::posix_file_system();
     test::TempDir dir;
     auto launcher = dir.write("launcher", "a");
     dir.write("Launcher", "a");
     std::filesystem::create_hard_link(launcher, dir.path() / "hard");
-    std::filesystem::create_symlink(launcher, dir.path() / "soft");
     std::filesystem::create_directory(dir.path() / "pasta");
-    std::filesystem::create_directory_symlink(dir.path(), dir.path() / "atalho");
     struct Case {
         std::filesystem::path other;
         bool same;
@@ -87,10 +82,8 @@ TEST(SameFile, ComparesIdentityNotNames)
         {launcher, true},
         {dir.path() / "." / "launcher", true},
         {dir.path() / "hard", true},
-        {dir.path() / "soft", true},
         {dir.path() / "pasta" / ".." / "launcher", true},
-        {dir.path() / "atalho" / "launcher", true}, // through a link to its folder
-        {dir.path() / "Launcher", false},
+        {dir.path() / "Launcher", one_name_for_both_cases},
         {dir.path() / "missing", false},
     };
     for (const Case& c : cases)
@@ -98,20 +91,46 @@ TEST(SameFile, ComparesIdentityNotNames)
     EXPECT_FALSE(same_file(dir.path() / "missing", dir.path() / "missing"));
 }
 
-// Linux names are bytes: names that differ in letter case are two files, and two keys.
-TEST(FileNameKey, EqualOnlyWhereTheFileSystemSeesOneName)
+TEST(SameFile, HardLinksShareOneIdentityAndCount)
 {
     test::TempDir dir;
+    fs::path file = dir.write("a.dll", "shared bytes");
+    fs::path link = dir.path() / "b.dll";
+    fs::create_hard_link(file, link);
+    EXPECT_EQ(file_info(file, FollowLinks::No)->link_count, 2u);
+    EXPECT_TRUE(same_file(file, link));
+    fs::path other = dir.write("c.dll", "shared bytes");
+    EXPECT_FALSE(same_file(file, other));
+    EXPECT_FALSE(same_file(file, dir.path() / "missing"));
+    ASSERT_TRUE(remove_file(link));
+    EXPECT_EQ(file_info(file, FollowLinks::No)->link_count, 1u);
+}
+
+// Linux names are bytes: names that differ in letter case are two files, and two keys. Windows
+// takes them for one name; the key says the same.
+TEST(FileNameKey, EqualOnlyWhereTheFileSystemSeesOneName)
+{
+    const bool one_name_for_both_cases = !test::posix_file_system();
+    test::TempDir dir;
     auto lower = dir.write("a.bin.part", "a");
-    auto upper = dir.write("A.BIN.PART", "b");
-    EXPECT_FALSE(same_file(lower, upper));
-    EXPECT_NE(file_name_key(lower), file_name_key(upper));
+    auto upper = dir.path() / "A.BIN.PART";
+    if (!one_name_for_both_cases)
+        dir.write("A.BIN.PART", "b");
+    EXPECT_EQ(same_file(lower, upper), one_name_for_both_cases);
+    EXPECT_EQ(file_name_key(lower) == file_name_key(upper), one_name_for_both_cases);
     EXPECT_EQ(file_name_key(lower), file_name_key(dir.path() / "a.bin.part"));
+    EXPECT_EQ(file_name_key(dir.path() / utf8_path("Data/é.txt")) == file_name_key(dir.path() / utf8_path("DATA\\É.TXT")),
+              one_name_for_both_cases);
+    EXPECT_NE(file_name_key(lower), file_name_key(dir.path() / "a.bin"));
+    EXPECT_NE(file_name_key(lower), file_name_key(dir.path() / "a.bin.1.part"));
 }
 
 TEST(WholeFiles, WriteFileNeverWritesThroughALinkAtItsName)
 {
-    for (bool hard : {true, false}) {
+    std::vector<bool> hard_links = {true};
+    if (test::symbolic_links_for_anyone())
+        hard_links.push_back(false);
+    for (bool hard : hard_links) {
         SCOPED_TRACE(hard ? "hard link" : "symbolic link");
         test::TempDir dir;
         auto outside = dir.write("outside", "kept");
@@ -144,10 +163,10 @@ TEST(WholeFiles, WriteReadAndReplace)
 
     auto failed = read_file(dir.path() / "missing", document_read_limit);
     ASSERT_FALSE(failed);
-    EXPECT_EQ(failed.error(), "No such file or directory (os error 2)");
+    EXPECT_EQ(failed.error(), test::system_error_texts().missing_file);
 }
 
-TEST(WholeFiles, ReadFileOfWhatIsNoPlainFile)
+TEST(WholeFiles, ReadFileJoinsThePiecesOfALargeFileAndRefusesAFolder)
 {
     test::TempDir dir;
     // Longer than one read, so the pieces must join up.
@@ -157,126 +176,7 @@ TEST(WholeFiles, ReadFileOfWhatIsNoPlainFile)
     auto path = dir.write("large", large);
     EXPECT_EQ(*read_file(path, document_read_limit), large);
 
-    EXPECT_EQ(read_file(dir.path(), document_read_limit).error(), "Is a directory (os error 21)");
-    // A FIFO without a writer is refused at once instead of blocking the read.
-    auto fifo = dir.path() / "fifo";
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    EXPECT_EQ(read_file(fifo, document_read_limit).error(), not_regular_file_message);
-}
-
-// Whatever lies under the name, a whole-file read neither blocks nor reads past its limit.
-TEST(WholeFiles, ReadFileReadsOnlyRegularFilesWithinTheLimit)
-{
-    test::TempDir dir;
-    const std::string content = "[FPS]\nLimit=144\n";
-    const std::uint64_t limit = 4096;
-    for (test::FileShape shape : test::all_file_shapes) {
-        SCOPED_TRACE(test::file_shape_name(shape));
-        const std::filesystem::path path = dir.path() / "arquivo";
-        test::PlantedFile planted(path, shape, content, limit, '\n');
-        auto bytes = read_file(path, limit);
-        switch (shape) {
-        case test::FileShape::Regular:
-            EXPECT_EQ(bytes.value_or("?"), content);
-            break;
-        case test::FileShape::LinkToDevZero:
-        case test::FileShape::EndlessFifo:
-            EXPECT_EQ(bytes.error(), not_regular_file_message);
-            break;
-        case test::FileShape::OverLimit:
-            EXPECT_EQ(bytes.error(), file_too_large_message);
-            break;
-        }
-    }
-
-    // Exactly at the limit is still whole; without following links a link is refused.
-    auto at_limit = dir.write("no-limite", std::string(limit, 'x'));
-    EXPECT_EQ(read_file(at_limit, limit).value_or("").size(), limit);
-    std::filesystem::create_symlink(at_limit, dir.path() / "link");
-    EXPECT_EQ(read_file(dir.path() / "link", limit).value_or("").size(), limit);
-    EXPECT_EQ(read_file(dir.path() / "link", limit, FollowLinks::No).error(), "Too many levels of symbolic links (os error 40)");
-}
-
-TEST(WholeFiles, AtomicWritesFromSeveralThreadsLeaveOneWholeFile)
-{
-    test::TempDir dir;
-    auto path = dir.path() / "alvo";
-    std::atomic<int> failures = 0;
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 8; ++t)
-        threads.emplace_back([&, t] {
-            std::string content(4096 + t, static_cast<char>('a' + t));
-            for (int i = 0; i < 50; ++i)
-                if (!write_file_atomic(path, content))
-                    ++failures;
-        });
-    for (auto& thread : threads)
-        thread.join();
-    EXPECT_EQ(failures, 0);
-    std::string final_content = *read_file(path, document_read_limit);
-    ASSERT_GE(final_content.size(), 4096u);
-    int t = static_cast<int>(final_content.size()) - 4096;
-    EXPECT_EQ(final_content, std::string(4096 + t, static_cast<char>('a' + t)));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
-}
-
-TEST(WholeFiles, AtomicWriteNeverWritesThroughWhatIsAtItsTemporaryName)
-{
-    test::TempDir dir;
-    auto outside = dir.write("outside.txt", "fora");
-    auto path = dir.path() / "doc.txt";
-    // Hard links and symbolic links at the names this process's next temporaries take (CTest runs
-    // each test in a process of its own, where the counter starts at 0).
-    const std::string prefix = path.string() + ".tmp-" + std::to_string(::getpid()) + "-";
-    for (int n = 0; n < 40; ++n) {
-        if (n % 2 == 0)
-            std::filesystem::create_hard_link(outside, prefix + std::to_string(n));
-        else
-            std::filesystem::create_symlink(outside, prefix + std::to_string(n));
-    }
-    ASSERT_TRUE(write_file_atomic(path, "novo"));
-    EXPECT_EQ(*read_file(path, document_read_limit), "novo");
-    EXPECT_EQ(*read_file(outside, document_read_limit), "fora");
-}
-
-TEST(WholeFiles, AtomicWriteRemovesStaleTemporariesOfItsFileOnly)
-{
-    test::TempDir dir;
-    const std::string own = std::to_string(::getpid());
-    struct Case {
-        std::string name;
-        bool removed;
-    };
-    const Case cases[] = {
-        {"doc.txt.tmp-999999999-0", true},   // its process no longer runs
-        {"doc.txt.tmp-999999998-17", true},
-        {"doc.txt.tmp-1-0", false},          // a running process's
-        {"doc.txt.tmp-" + own + "-99999", false}, // this process's own threads may be writing it
-        {"other.txt.tmp-999999999-0", false}, // another file's
-        {"DOC.TXT.tmp-999999999-0", false},   // so is this one: Linux names differ in letter case
-        {"doc.txt.tmp-999999999-", false},   // not of the launcher's naming
-        {"doc.txt.tmp-abc-0", false},
-        {"doc.txt.bak", false},
-    };
-    for (const Case& c : cases)
-        dir.write(c.name, "resto");
-    auto outside = dir.write("outside.txt", "fora");
-    std::filesystem::create_symlink(outside, dir.path() / "doc.txt.tmp-999999997-3");
-    std::filesystem::create_directory(dir.path() / "doc.txt.tmp-999999996-1");
-
-    // A write that fails (a folder where the file goes) removes nothing.
-    std::filesystem::create_directory(dir.path() / "doc.txt");
-    ASSERT_FALSE(write_file_atomic(dir.path() / "doc.txt", "x"));
-    for (const Case& c : cases)
-        EXPECT_TRUE(std::filesystem::exists(dir.path() / c.name)) << c.name;
-    std::filesystem::remove(dir.path() / "doc.txt");
-
-    ASSERT_TRUE(write_file_atomic(dir.path() / "doc.txt", "novo"));
-    for (const Case& c : cases)
-        EXPECT_EQ(std::filesystem::exists(dir.path() / c.name), !c.removed) << c.name;
-    EXPECT_FALSE(std::filesystem::is_symlink(dir.path() / "doc.txt.tmp-999999997-3"));
-    EXPECT_EQ(*read_file(outside, document_read_limit), "fora");
-    EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "doc.txt.tmp-999999996-1"));
+    EXPECT_EQ(read_file(dir.path(), document_read_limit).error(), test::system_error_texts().folder_opened);
 }
 
 TEST(WholeFiles, ReadOnlyBitRoundTrips)
@@ -289,10 +189,50 @@ TEST(WholeFiles, ReadOnlyBitRoundTrips)
     EXPECT_FALSE(file_info(path, FollowLinks::No)->read_only);
 }
 
-TEST(Clock, TicksFromUnixEpoch)
+TEST(WholeFiles, ReplacingRenameAndRemovalAlsoOverReadOnlyFiles)
 {
-    EXPECT_EQ(ticks_from_unix(0, 0), 621355968000000000);
-    EXPECT_EQ(ticks_from_unix(1, 500), 621355968010000005);
+    test::TempDir dir;
+    fs::path from = dir.write("new.dll", "new");
+    fs::path to = dir.write("game.dll", "old");
+    ASSERT_TRUE(set_read_only(to, true));
+    Status renamed = replace_rename(from, to);
+    ASSERT_TRUE(renamed) << renamed.error();
+    EXPECT_EQ(*read_file(to, platform::document_read_limit), "new");
+    EXPECT_EQ(file_info(from, FollowLinks::No)->kind, FileKind::Missing);
+
+    ASSERT_TRUE(set_read_only(to, true));
+    Status removed = remove_file(to);
+    ASSERT_TRUE(removed) << removed.error();
+    EXPECT_EQ(file_info(to, FollowLinks::No)->kind, FileKind::Missing);
+    EXPECT_TRUE(remove_file(to)) << "a missing file is success";
+    EXPECT_TRUE(remove_file(dir.path() / "missing" / "x")) << "a missing folder too";
+
+    Status onto_folder = replace_rename(dir.write("x", "x"), dir.path());
+    EXPECT_FALSE(onto_folder) << "renames replace files only";
+    EXPECT_FALSE(replace_rename(dir.path() / "missing", to));
+}
+
+TEST(Folders, AreCreatedWithTheirParentsAndAFileInTheWayFails)
+{
+    test::TempDir dir;
+    fs::path deep = dir.path() / "Data" / "Launcher" / "releases";
+    ASSERT_TRUE(create_folders(deep));
+    EXPECT_EQ(file_info(deep, FollowLinks::No)->kind, FileKind::Directory);
+    EXPECT_TRUE(create_folders(deep)) << "an existing folder is success";
+    fs::path blocker = dir.write("blocker", "x");
+    Status blocked = create_folders(blocker / "below");
+    ASSERT_FALSE(blocked);
+    EXPECT_EQ(blocked.error(), test::system_error_texts().file_in_the_way);
+    EXPECT_TRUE(sync_file(dir.write("synced", "bytes")));
+    EXPECT_TRUE(set_executable(dir.path() / "synced"));
+    EXPECT_FALSE(set_executable(dir.path() / "missing"));
+}
+
+TEST(ExecutablePath, IsThisProgram)
+{
+    fs::path path = executable_path();
+    EXPECT_EQ(path.filename(), fs::path(test::posix_file_system() ? "torvane_platform_tests" : "torvane_platform_tests.exe"));
+    EXPECT_EQ(file_info(path, FollowLinks::No)->kind, FileKind::Regular);
 }
 
 } // namespace

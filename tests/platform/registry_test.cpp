@@ -1,56 +1,21 @@
 #include "platform/files.hpp"
 #include "platform/registry.hpp"
-#include "support/file_shapes.hpp"
+#include "support/registry_store.hpp"
+#include "support/system_error_texts.hpp"
 #include "support/temp_dir.hpp"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <optional>
-
 namespace torvane::platform {
 namespace {
 
-constexpr const char game_key[] = "SOFTWARE\\Quenby\\Ornhald2\\Config";
+constexpr char game_key[] = "SOFTWARE\\Quenby\\Ornhald2\\Config";
+constexpr char test_key[] = "SOFTWARE\\Torvane\\Tests\\Registry";
 
-class RegistryStore : public ::testing::Test {
+class RegistryStore : public test::RegistryStoreTest {
 protected:
-    void SetUp() override { set_registry_root(dir.path() / "registry"); }
-    void TearDown() override
-    {
-        clear_registry_refusals();
-        set_registry_root({});
-    }
-    fs::path key_file() const { return dir.path() / "registry" / "software" / "quenby" / "ornhald2" / "config.key"; }
-    RegistryKey open_key() const
-    {
-        auto key = RegistryKey::create_current_user(game_key);
-        if (!key)
-            ADD_FAILURE() << key.error();
-        return std::move(*key);
-    }
-
-    test::TempDir dir;
+    RegistryKey open_key() const { return RegistryStoreTest::open_key(game_key); }
 };
-
-TEST_F(RegistryStore, OpeningCreatesTheKeyFileAndLeavesAnExistingOneAlone)
-{
-    EXPECT_FALSE(fs::exists(key_file()));
-    RegistryKey key = open_key();
-    EXPECT_EQ(key.file(), key_file());
-    ASSERT_TRUE(fs::exists(key_file()));
-    auto missing = key.query("WindowMode");
-    ASSERT_FALSE(missing);
-    EXPECT_EQ(missing.error(), "No such file or directory (os error 2)");
-
-    ASSERT_TRUE(key.set_dword("WindowMode", 2));
-    std::string stored = *read_file(key_file(), document_read_limit);
-    // Key paths compare without case: another spelling opens the same key and rewrites nothing.
-    auto again = RegistryKey::create_current_user("software\\QUENBY\\ornhald2\\config");
-    ASSERT_TRUE(again);
-    EXPECT_EQ(*read_file(key_file(), document_read_limit), stored);
-    EXPECT_EQ(again->query("windowmode")->bytes, std::string("\x02\0\0\0", 4));
-}
 
 TEST_F(RegistryStore, ValuesKeepTheirTypeAndBytesAcrossKeys)
 {
@@ -88,7 +53,6 @@ TEST_F(RegistryStore, ValuesKeepTheirTypeAndBytesAcrossKeys)
         }
     }
     EXPECT_EQ(key.query("WindowMode")->bytes, std::string("\x02\0\0\0", 4));
-    EXPECT_EQ(std::distance(fs::directory_iterator(key_file().parent_path()), {}), 1) << "temporary left behind";
 }
 
 TEST_F(RegistryStore, StringsAreUtf16WithTheirTerminator)
@@ -126,54 +90,43 @@ TEST(RegistryStrings, DecodeAsTheSystemStoresThem)
     EXPECT_EQ(registry_string_bytes("a\xff"), std::string("a\0\xfd\xff\0\0", 6)) << "invalid UTF-8 becomes U+FFFD";
 }
 
-// A key file that is endless, blocks or is oversized is unreadable: its values cannot be had, and
-// asking for them ends at once.
-TEST_F(RegistryStore, AKeyFileThatIsNoPlainFileOrTooLargeIsUnreadable)
+TEST_F(RegistryStore, NamesCompareWithoutCaseAndAWriteReplacesOnlyItsValue)
 {
-    RegistryKey key = open_key();
-    ASSERT_TRUE(key.set_dword("WindowMode", 2));
-    const std::string complete = *read_file(key_file(), document_read_limit);
-    for (test::FileShape shape : test::all_file_shapes) {
-        SCOPED_TRACE(test::file_shape_name(shape));
-        test::PlantedFile planted(key_file(), shape, complete, document_read_limit, '\n');
-        auto value = key.query("WindowMode");
-        EXPECT_EQ(value.has_value(), shape == test::FileShape::Regular);
-    }
+    auto key = RegistryKey::create_current_user(test_key);
+    ASSERT_TRUE(key);
+    ASSERT_TRUE(key->set_dword("RenderState", 1));
+    ASSERT_TRUE(key->set_dword("SoundOnOff", 1));
+    ASSERT_TRUE(key->set_dword("renderstate", 0xFFFFFFFF));
+    EXPECT_EQ(key->query("RENDERSTATE")->bytes, std::string("\xFF\xFF\xFF\xFF", 4));
+    EXPECT_EQ(key->query("SoundOnOff")->bytes, std::string("\x01\x00\x00\x00", 4));
+    // A second open of the same key, spelled in another case, sees the same values.
+    auto again = RegistryKey::create_current_user("software\\torvane\\TESTS\\registry");
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->query("SoundOnOff")->type, RegistryType::Dword);
+    ASSERT_TRUE(again->set_string("LangSelection", "Eng"));
+    EXPECT_EQ(key->query("LangSelection")->bytes, std::string("E\0n\0g\0\0\0", 8));
 }
 
-TEST_F(RegistryStore, DamagedFileReadsEmptyAndSurvivesUntilAWriteSucceeds)
+TEST_F(RegistryStore, MissingValuesRefusedWritesAndBadKeyNamesFail)
 {
-    RegistryKey key = open_key();
-    ASSERT_TRUE(key.set_dword("WindowMode", 2));
-    ASSERT_TRUE(key.set_dword("Resolution", 4));
-    std::string complete = *read_file(key_file(), document_read_limit);
+    auto key = RegistryKey::create_current_user(test_key);
+    ASSERT_TRUE(key);
+    auto missing = key->query("Resolution");
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error(), test::system_error_texts().missing_file);
 
-    struct Case {
-        const char* label;
-        std::string bytes;
-    };
-    const Case cases[] = {
-        {"garbage", "\x01\x02 not a key file"},
-        {"cut before its end line", complete.substr(0, complete.rfind("end "))},
-        {"cut inside a line", complete.substr(0, complete.size() - 1)},
-        {"count disagrees", complete.substr(0, complete.rfind("end ")) + "end 3\n"},
-        {"bad hex", "torvane-registry 1\nkey k\nvalue 4 WindowMode 0x\nend 1\n"},
-        {"empty", ""},
-    };
-    for (const auto& c : cases) {
-        ASSERT_TRUE(write_file(key_file(), c.bytes));
-        auto reopened = RegistryKey::create_current_user(game_key);
-        ASSERT_TRUE(reopened) << c.label;
-        EXPECT_FALSE(reopened->query("WindowMode")) << c.label;
-        refuse_registry_write("RenderState");
-        EXPECT_FALSE(reopened->set_dword("RenderState", 1));
-        clear_registry_refusals();
-        EXPECT_EQ(*read_file(key_file(), document_read_limit), c.bytes) << c.label << ": the damaged file must stay until a save";
+    ASSERT_TRUE(key->set_dword("RenderState", 1));
+    refuse_registry_write("renderstate");
+    Status refused = key->set_dword("RenderState", 2);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error(), test::system_error_texts().access_denied);
+    EXPECT_EQ(key->query("RenderState")->bytes, std::string("\x01\x00\x00\x00", 4));
+    EXPECT_TRUE(key->set_dword("VolumeLevel", 5)) << "other values are still written";
+    clear_registry_refusals();
+    EXPECT_TRUE(key->set_dword("RenderState", 2));
 
-        ASSERT_TRUE(reopened->set_dword("RenderState", 1)) << c.label;
-        EXPECT_EQ(reopened->query("RenderState")->bytes, std::string("\x01\0\0\0", 4)) << c.label;
-        EXPECT_FALSE(reopened->query("Resolution")) << c.label;
-    }
+    for (const char* bad : {"", "SOFTWARE\\\\Torvane", "SOFTWARE\\Torvane\\"})
+        EXPECT_FALSE(RegistryKey::create_current_user(bad)) << bad;
 }
 
 TEST_F(RegistryStore, RefusedWritesFailLikeADeniedWrite)
@@ -183,7 +136,7 @@ TEST_F(RegistryStore, RefusedWritesFailLikeADeniedWrite)
     refuse_registry_write("renderstate");
     auto refused = key.set_dword("RenderState", 1);
     ASSERT_FALSE(refused);
-    EXPECT_EQ(refused.error(), "Permission denied (os error 13)");
+    EXPECT_EQ(refused.error(), test::system_error_texts().access_denied);
     EXPECT_EQ(key.query("RenderState")->bytes, std::string("\0\0\0\0", 4));
     EXPECT_TRUE(key.set_dword("SoundOnOff", 1)) << "only the named value is refused";
     clear_registry_refusals();
@@ -196,39 +149,23 @@ TEST_F(RegistryStore, OpenFailsWhenTheStoreCannotBeMade)
     set_registry_root(blocker / "registry");
     auto key = RegistryKey::create_current_user(game_key);
     ASSERT_FALSE(key);
-    EXPECT_NE(key.error().find("(os error 20)"), std::string::npos) << key.error();
+    EXPECT_NE(key.error().find(test::system_error_texts().file_in_the_way), std::string::npos) << key.error();
 
-    set_registry_root(dir.path() / "registry");
-    for (const char* bad : {"", "a\\\\b", "a\\..\\b", "a/b", "a\\."})
+    set_registry_root(dir.path() / "store");
+    for (const char* bad : {"", "a\\\\b"})
         EXPECT_FALSE(RegistryKey::create_current_user(bad)) << bad;
 }
 
-TEST_F(RegistryStore, DefaultLocationFollowsTheConfigurationFolder)
+TEST_F(RegistryStore, AnotherFolderIsAnotherStore)
 {
-    struct Saved {
-        const char* name;
-        std::optional<std::string> value;
-    };
-    Saved saved[] = {{"XDG_CONFIG_HOME", std::nullopt}, {"HOME", std::nullopt}};
-    for (auto& s : saved)
-        if (const char* v = std::getenv(s.name))
-            s.value = v;
+    auto moved = RegistryKey::create_current_user(test_key);
+    ASSERT_TRUE(moved) << moved.error();
+    ASSERT_TRUE(moved->set_dword("WindowMode", 2));
 
-    set_registry_root({});
-    ::setenv("HOME", "/home/jogador", 1);
-    ::setenv("XDG_CONFIG_HOME", "/tmp/cfg", 1);
-    EXPECT_EQ(registry_root(), fs::path("/tmp/cfg/torvane/registry"));
-    ::setenv("XDG_CONFIG_HOME", "relative/cfg", 1);
-    EXPECT_EQ(registry_root(), fs::path("/home/jogador/.config/torvane/registry"));
-    ::unsetenv("XDG_CONFIG_HOME");
-    EXPECT_EQ(registry_root(), fs::path("/home/jogador/.config/torvane/registry"));
-
-    for (const auto& s : saved) {
-        if (s.value)
-            ::setenv(s.name, s.value->c_str(), 1);
-        else
-            ::unsetenv(s.name);
-    }
+    set_registry_root(dir.path() / "other store");
+    auto other = RegistryKey::create_current_user(test_key);
+    ASSERT_TRUE(other);
+    EXPECT_FALSE(other->query("WindowMode")) << "another folder is another store";
 }
 
 } // namespace

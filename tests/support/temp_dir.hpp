@@ -26,6 +26,9 @@ private:
 // Whether the file system follows Linux's rules (case-sensitive names, "/" as the root, symbolic
 // links for anyone, strerror texts): false in the Windows build's run under Wine.
 inline bool posix_file_system() { return std::filesystem::path::preferred_separator == '/'; }
+// Whether any user's test can make symbolic links (Linux); Windows asks for a privilege, and Wine
+// reports success and makes none.
+inline bool symbolic_links_for_anyone() { return posix_file_system(); }
 
 // The project's source folder and the build folder, for fixtures and built programs.
 std::filesystem::path source_dir();

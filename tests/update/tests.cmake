@@ -1,7 +1,5 @@
 # The update tests sign and publish their own releases with the release publisher.
-target_sources(torvane_update_tests PRIVATE
-  ${CMAKE_CURRENT_LIST_DIR}/release_keys.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/fuzz/release_list_input_check.cpp)
+target_sources(torvane_update_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/release_keys.cpp)
 target_include_directories(torvane_update_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(torvane_update_tests PRIVATE torvane_publisher)
 
@@ -20,20 +18,6 @@ if(benchmark_FOUND)
     ${CMAKE_CURRENT_LIST_DIR}/release_list_benchmark.cpp ${CMAKE_CURRENT_LIST_DIR}/release_keys.cpp)
   target_include_directories(torvane_release_list_benchmark PRIVATE ${CMAKE_CURRENT_LIST_DIR})
   target_link_libraries(torvane_release_list_benchmark PRIVATE torvane_publisher torvane_test_support benchmark::benchmark)
-endif()
-
-# libFuzzer harness of the release-list parser (clang only). The parser's sources are compiled
-# into the harness so that libFuzzer sees their coverage.
-if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
-  add_executable(torvane_release_list_fuzzer
-    ${CMAKE_CURRENT_LIST_DIR}/fuzz/release_list_fuzzer.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/fuzz/release_list_input_check.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/release_keys.cpp
-    ${CMAKE_SOURCE_DIR}/src/update/release_list.cpp)
-  target_include_directories(torvane_release_list_fuzzer PRIVATE ${CMAKE_CURRENT_LIST_DIR})
-  target_compile_options(torvane_release_list_fuzzer PRIVATE -fsanitize=fuzzer,address,undefined)
-  target_link_options(torvane_release_list_fuzzer PRIVATE -fsanitize=fuzzer,address,undefined)
-  target_link_libraries(torvane_release_list_fuzzer PRIVATE torvane_publisher torvane_test_support)
 endif()
 
 # The check phase's benchmark: a program that reports figures, not a test (CTest does not run it).

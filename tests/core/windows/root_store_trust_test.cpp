@@ -1,5 +1,6 @@
 // Windows' own roots under Wine: a CA that only the user's ROOT store holds (the test prefix's,
 // added here and removed at the end) anchors the server's chain for an agent without extra roots.
+#include "../agent_fetch.hpp"
 #include "core/http_agent.hpp"
 #include "support/tls_test_server.hpp"
 
@@ -71,17 +72,8 @@ private:
     bool added_ = false;
 };
 
-std::string fetch(const std::string& url)
-{
-    auto agent = http_agent(10, 10, "");
-    if (!agent)
-        return "agente: " + agent.error();
-    auto response = agent->get(url);
-    if (!response)
-        return "erro: " + response.error().text;
-    auto body = response->read_up_to(1000);
-    return body ? *body : "erro: " + body.error();
-}
+// Through the system's roots alone: no extra roots.
+std::string fetch(const std::string& url) { return test::fetch_with_agent("", url); }
 
 TEST(HttpAgentWindowsRoots, ACaInTheUsersRootStoreAloneIsTrusted)
 {

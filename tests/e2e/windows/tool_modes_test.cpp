@@ -2,6 +2,7 @@
 // the manifest generator writes the same document, the headless update brings a folder up to date
 // from a manifest served by nginx, and the capture draws the same picture.
 #include "core/update_manifest.hpp"
+#include "e2e/game_folder.hpp"
 #include "platform/files.hpp"
 #include "render/font.hpp"
 #include "render/images.hpp"
@@ -23,31 +24,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string patterned(std::size_t size, unsigned seed)
-{
-    std::string bytes(size, '\0');
-    for (std::size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>((i * 2654435761u + seed) >> 13);
-    return bytes;
-}
-
-// A game folder's files: nested folders, a large file, names with spaces and accents, and the
-// files a manifest leaves out.
-const std::vector<std::pair<std::string, std::string>> game_files = {
-    {"Main.exe", patterned(3 * 1048576 + 11, 1)},
-    {"Data/Local/Por/Text_Por.bmd", patterned(70000, 2)},
-    {"Data/Macro.txt", "macro do jogador"},
-    {"Data/Custom/config.ini", "[FPS]\r\nLimit=1\r\n"},
-    {"dir with space/é.txt", "acentuação"},
-    {"Data-b.txt", "hífen"},
-};
-void write_game_files(const test::TempDir& dir, const fs::path& under)
-{
-    for (const auto& [path, bytes] : game_files)
-        dir.write(under / path, bytes);
-    dir.write(under / "Logs/today.txt", "left out");
-    dir.write(under / "Data/Launcher/launcher.json", "{}");
-}
+using test::game_files;
+using test::write_game_files;
 
 class WindowsToolModes : public ::testing::Test {
 protected:
@@ -106,7 +84,7 @@ TEST_F(WindowsToolModes, TheGeneratedManifestIsTheLinuxBuildsDocument)
     auto manifest = parse_update_manifest(work_.read("windows.json"));
     ASSERT_TRUE(manifest) << manifest.error();
     ASSERT_TRUE(manifest->files);
-    EXPECT_EQ(manifest->files->size(), game_files.size() + 1);
+    EXPECT_EQ(manifest->files->size(), game_files().size() + 1);
 }
 
 TEST_F(WindowsToolModes, AFolderWithTheExtendedPrefixGivesTheSameDocument)
@@ -159,12 +137,7 @@ TEST_F(WindowsToolModes, TheHeadlessUpdateBringsAFolderUpToDate)
     auto manifest = parse_update_manifest(work_.read("www/manifest.json"));
     ASSERT_TRUE(manifest && manifest->files);
 
-    auto serve = [&](const test::TestCertificates& certificates, int port) {
-        return test::NginxServer::start({.root = work_.path() / "www",
-                                         .certificate_pem = work_.write("tls/server.pem", certificates.server_certificate_pem),
-                                         .private_key_pem = work_.write("tls/server.key", certificates.server_key_pem),
-                                         .port = port});
-    };
+    auto serve = [&](const test::TestCertificates& certificates, int port) { return test::serve_www(work_, certificates, port); };
     auto nginx = serve(test::windows_server_certificates(), 0);
     ASSERT_TRUE(nginx);
     // Wine's chain engine matches host names, not addresses, against a certificate's names.
@@ -182,7 +155,7 @@ TEST_F(WindowsToolModes, TheHeadlessUpdateBringsAFolderUpToDate)
     const std::regex ok_line("OK em [0-9]+,[0-9] s");
 
     ASSERT_EQ(launcher.run({"--testar-atualizacao"}), 0) << launcher.output() << work_.read("client/Data/Launcher/atualizacao_teste.log");
-    for (const auto& [path, bytes] : game_files) {
+    for (const auto& [path, bytes] : game_files()) {
         if (path == "Data/Macro.txt")
             EXPECT_EQ(work_.read("client/" + path), "the player's own macro");
         else

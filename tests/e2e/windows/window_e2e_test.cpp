@@ -23,6 +23,7 @@
 #include "ui/ui_state.hpp"
 #include "update/digest.hpp"
 #include "update/self_update.hpp"
+#include "e2e/window_session.hpp"
 #include "wine_launcher.hpp"
 
 #include <gtest/gtest.h>
@@ -96,8 +97,11 @@ struct SessionOptions {
     int dpi = 96; // Wine's LogPixels in the test's prefix
 };
 
-class WindowsWindowEndToEnd : public ::testing::Test {
+class WindowsWindowEndToEnd : public test::WindowSession {
 protected:
+    // A click is given 2 s to have its effect before click_until clicks again.
+    WindowsWindowEndToEnd() : WindowSession({100ms, 2s}) {}
+
     void SetUp() override
     {
         ASSERT_EQ(test::windows_launcher_build_error(), "");
@@ -106,11 +110,8 @@ protected:
         ASSERT_TRUE(fs::is_regular_file(recorder_)) << recorder_;
         shots_ = test::windows_launcher_build().launcher.parent_path().parent_path() / "screenshots" / "windows-e2e";
         fs::create_directories(shots_);
-        // The stand-in URL handler, found first on PATH by Wine's browser hand-off.
-        fs::create_directories(tools_.path() / "bin");
-        auto opener = tools_.write("bin/xdg-open",
-            "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done >> '" + opened_file().string() + "'\n");
-        fs::permissions(opener, fs::perms::owner_all);
+        // Found first on PATH by Wine's browser hand-off.
+        install_url_handler();
     }
 
     void TearDown() override { end_session(); }
@@ -159,9 +160,7 @@ protected:
 
     void start_service()
     {
-        service_ = std::make_unique<test::ReleaseService>(test::NginxOptions {.port = test::windows_launcher_build().port},
-                                                          test::windows_server_certificates());
-        ASSERT_TRUE(service_->running()) << "nginx did not start on port " << test::windows_launcher_build().port;
+        WindowSession::start_service(test::windows_launcher_build().port, test::windows_server_certificates());
     }
 
     // Publishes a client whose Main.exe is the recording stand-in (changed by `mark` at its end,
@@ -170,18 +169,7 @@ protected:
     {
         std::string main_exe = platform::read_file(recorder_, 64 << 20).value_or("");
         EXPECT_FALSE(main_exe.empty());
-        test::write_sample_client(client_.path(), {.asset_blobs = 2, .main_exe = main_exe + mark});
-        auto published = service_->publish(client_.path());
-        EXPECT_TRUE(published) << published.error();
-        return published.value_or(publisher::PublishedRelease {});
-    }
-
-    fs::path started_file() const { return tools_.path() / "started.txt"; }
-    fs::path opened_file() const { return tools_.path() / "opened.txt"; }
-
-    void write_cached_config(const LauncherConfig& config)
-    {
-        ASSERT_TRUE(save_launcher_config(config, launcher_json_cache_path(game_.path())));
+        return publish_client(main_exe + mark);
     }
 
     std::unique_ptr<test::WineLauncher> make_launcher(const std::string& name = "Torvane.exe")
@@ -200,44 +188,7 @@ protected:
                 found = windows.front();
             return found.has_value();
         }, limit);
-        if (!found)
-            return std::nullopt;
-        window_ = *found;
-        auto geometry = display_->geometry(window_);
-        if (!geometry)
-            return std::nullopt;
-        return Placed {geometry->x, geometry->y, scale};
-    }
-
-    // A click is given 2 s to have its effect before click_until clicks again.
-    static constexpr test::ClickPacing pacing {100ms, 2s};
-
-    void click(const Placed& placed, float lx, float ly) { test::click_window(*display_, placed, lx, ly, pacing); }
-
-    bool click_until(const Placed& placed, float lx, float ly, const std::function<bool()>& condition,
-        std::chrono::seconds limit)
-    {
-        return test::click_window_until(*display_, placed, lx, ly, condition, limit, pacing);
-    }
-
-    void screenshot(const std::string& name) { test::save_test_screenshot(*display_, shots_, name); }
-
-    std::string read_text(const fs::path& file) const
-    {
-        return platform::read_file(file, platform::document_read_limit).value_or("");
-    }
-
-    // The exit code of a started launcher once it ends within the limit; none while it runs.
-    static std::optional<int> exit_within(pid_t pid, std::chrono::milliseconds limit)
-    {
-        auto deadline = std::chrono::steady_clock::now() + limit;
-        do {
-            int status = 0;
-            if (::waitpid(pid, &status, WNOHANG) == pid)
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            std::this_thread::sleep_for(20ms);
-        } while (std::chrono::steady_clock::now() < deadline);
-        return std::nullopt;
+        return place_window(found, scale);
     }
 
     // What Windows says of the launcher's window (build-windows/e2e/window-probe.exe under Wine):
@@ -258,14 +209,7 @@ protected:
     }
 
     fs::path recorder_;
-    fs::path shots_;
-    test::TempDir game_;
-    test::TempDir tools_;
-    test::TempDir client_;
     std::unique_ptr<test::TempDir> prefix_;
-    std::unique_ptr<test::XvfbDisplay> display_;
-    std::unique_ptr<test::ReleaseService> service_;
-    unsigned long window_ = 0;
 };
 
 TEST_F(WindowsWindowEndToEnd, InstallsTheClientAndPlayStartsMainThenClosesAfterTheStart)
@@ -273,10 +217,7 @@ TEST_F(WindowsWindowEndToEnd, InstallsTheClientAndPlayStartsMainThenClosesAfterT
     ASSERT_TRUE(start_session({.screen = {.window_manager = true}}));
     start_service();
     auto published = publish_recording_client();
-    LauncherConfig config = default_launcher_config();
-    config.server_name = "Vale Torvane";
-    config.close_after_start = true;
-    write_cached_config(config);
+    cache_named_config("Vale Torvane", AfterStart::Close);
 
     auto launcher = make_launcher();
     pid_t pid = launcher->start({});
@@ -302,8 +243,8 @@ TEST_F(WindowsWindowEndToEnd, InstallsTheClientAndPlayStartsMainThenClosesAfterT
     screenshot("2-started");
 
     // Fifteen seconds after the start the launcher closes itself.
-    EXPECT_FALSE(exit_within(pid, 10s)) << "the launcher closed long before its 15 s";
-    EXPECT_EQ(exit_within(pid, 40s), 0) << launcher->output();
+    EXPECT_FALSE(test::exit_within(pid, 10s)) << "the launcher closed long before its 15 s";
+    EXPECT_EQ(test::exit_within(pid, 40s), 0) << launcher->output();
 }
 
 // The window opens centred on the screen at the desktop's scale (Wine's LogPixels), and the
@@ -329,7 +270,7 @@ TEST_F(WindowsWindowEndToEnd, CentredAtTheDesktopsScaleAndTheCloseButtonExits)
         std::this_thread::sleep_for(1500ms);
         screenshot(std::to_string(c.dpi) + "dpi");
         click(*placed, close_x, close_y);
-        EXPECT_EQ(exit_within(pid, 20s), 0) << launcher->output();
+        EXPECT_EQ(test::exit_within(pid, 20s), 0) << launcher->output();
         end_session();
     }
 }
@@ -337,18 +278,7 @@ TEST_F(WindowsWindowEndToEnd, CentredAtTheDesktopsScaleAndTheCloseButtonExits)
 TEST_F(WindowsWindowEndToEnd, ALinkReachesTheUrlHandlerWithItsAddressAsOneArgument)
 {
     ASSERT_TRUE(start_session());
-    LauncherConfig config = default_launcher_config();
-    config.links = std::vector<LauncherLink> {{.text = "Fórum", .url = " https://localhost/forum?a=1&b=2 "}};
-    write_cached_config(config);
-
-    // Where the first link button lies, from the same layout the window uses.
-    UiState ui = build_ui_state(1, game_.path());
-    refresh_ui_from_config(ui, config);
-    HitRegion link {};
-    for (const HitRegion& r : ui.main_hits)
-        if (r.id == hit_id::link && r.data == 0)
-            link = r;
-    drop_ui_state(ui);
+    const HitRegion link = cache_config_with_link(" https://localhost/forum?a=1&b=2 ");
     ASSERT_GT(link.x1, link.x0);
 
     auto launcher = make_launcher();
@@ -361,33 +291,15 @@ TEST_F(WindowsWindowEndToEnd, ALinkReachesTheUrlHandlerWithItsAddressAsOneArgume
     EXPECT_TRUE(test::wait_until([&] { return read_text(opened_file()) == "https://localhost/forum?a=1&b=2\n"; }))
         << read_text(opened_file());
     screenshot("after-link");
-    EXPECT_FALSE(exit_within(pid, 0ms)); // the window stays
+    EXPECT_FALSE(test::exit_within(pid, 0ms)); // the window stays
     click(*placed, close_x, close_y);
-    EXPECT_EQ(exit_within(pid, 20s), 0) << launcher->output();
+    EXPECT_EQ(test::exit_within(pid, 20s), 0) << launcher->output();
 }
 
 TEST_F(WindowsWindowEndToEnd, TheSettingsDialogWritesConfigIniAndTheGamesRegistryKey)
 {
     ASSERT_TRUE(start_session());
-    // Where the dialog's elements lie, from the same painter the window uses.
-    test::TempDir registry;
-    platform::set_registry_root(registry.path());
-    UiState ui = build_ui_state(1, game_.path());
-    open_settings(ui, game_.path(), true);
-    (void)render_frame(ui);
-    auto centre = [&](std::int32_t id, std::int32_t data) {
-        for (const HitRegion& r : ui.dialog_hits)
-            if (r.id == id && r.data == data)
-                return std::pair {(r.x0 + r.x1) / 2, (r.y0 + r.y1) / 2};
-        ADD_FAILURE() << "no dialog region " << id;
-        return std::pair {0.0f, 0.0f};
-    };
-    auto fps_field = centre(hit_id::dialog_list_header, 2);
-    auto save = centre(hit_id::dialog_save, 0);
-    DropDownGeometry list = drop_down_geometry(settings_field_top(false, 2), static_cast<std::int32_t>(FPS_LIMITS.size()));
-    auto row_y = [&](int row) { return list.top + 1 + 24 * row + 12; };
-    drop_ui_state(ui);
-    platform::set_registry_root({});
+    const test::SettingsDialogPoints dialog = settings_dialog_points();
 
     auto launcher = make_launcher();
     pid_t pid = launcher->start({"--teste"});
@@ -396,13 +308,13 @@ TEST_F(WindowsWindowEndToEnd, TheSettingsDialogWritesConfigIniAndTheGamesRegistr
     std::this_thread::sleep_for(1s);
     click(*placed, 718, 607); // "Configurações"
     std::this_thread::sleep_for(1s);
-    click(*placed, fps_field.first, fps_field.second);
+    click(*placed, dialog.fps_field.first, dialog.fps_field.second);
     std::this_thread::sleep_for(700ms);
     screenshot("list");
-    click(*placed, 620, row_y(1)); // 60
+    click(*placed, 620, dialog.row_y(1)); // 60
     std::this_thread::sleep_for(500ms);
     screenshot("dialog");
-    click(*placed, save.first, save.second);
+    click(*placed, dialog.save.first, dialog.save.second);
     std::this_thread::sleep_for(1s);
     screenshot("after-save");
 
@@ -413,7 +325,7 @@ TEST_F(WindowsWindowEndToEnd, TheSettingsDialogWritesConfigIniAndTheGamesRegistr
     std::this_thread::sleep_for(500ms);
     screenshot("saved");
     click(*placed, close_x, close_y);
-    EXPECT_EQ(exit_within(pid, 20s), 0) << launcher->output();
+    EXPECT_EQ(test::exit_within(pid, 20s), 0) << launcher->output();
 
     // The game reads its settings from the current user's key, as the dialog wrote them.
     std::string key = registry_query(std::string("HKCU\\") + game_client::registry_key);
@@ -444,9 +356,9 @@ TEST_F(WindowsWindowEndToEnd, ASecondLauncherBringsTheFirstForwardAndExits)
     EXPECT_EQ(display_->windows_titled("Torvane").size(), 1u);
     std::this_thread::sleep_for(500ms);
     screenshot("restored");
-    EXPECT_FALSE(exit_within(pid, 0ms));
+    EXPECT_FALSE(test::exit_within(pid, 0ms));
     click(*placed, close_x, close_y);
-    EXPECT_EQ(exit_within(pid, 20s), 0) << launcher->output();
+    EXPECT_EQ(test::exit_within(pid, 20s), 0) << launcher->output();
 }
 
 TEST_F(WindowsWindowEndToEnd, AMainWhoseSignatureFailsShowsTheErrorBoxAndIsNotStarted)
@@ -454,9 +366,7 @@ TEST_F(WindowsWindowEndToEnd, AMainWhoseSignatureFailsShowsTheErrorBoxAndIsNotSt
     ASSERT_TRUE(start_session({.screen = {.window_manager = true}}));
     start_service();
     auto published = publish_recording_client();
-    LauncherConfig config = default_launcher_config();
-    config.server_name = "Vale Torvane";
-    write_cached_config(config);
+    const LauncherConfig config = cache_named_config("Vale Torvane");
     auto launcher = make_launcher();
     pid_t pid = launcher->start({});
     auto placed = wait_for_window("Vale Torvane");
@@ -482,13 +392,7 @@ TEST_F(WindowsWindowEndToEnd, AMainWhoseSignatureFailsShowsTheErrorBoxAndIsNotSt
     ASSERT_TRUE(shown) << launcher->output();
 
     // The main screen goes on animating behind the box.
-    auto [stage_x, stage_y] = placed->at(40, 80);
-    test::WindowGeometry stage {stage_x, stage_y, 260, 180};
-    auto before = display_->capture(stage);
-    std::this_thread::sleep_for(700ms);
-    auto after = display_->capture(stage);
-    ASSERT_TRUE(before && after);
-    EXPECT_TRUE(before->pixels != after->pixels) << "the window stopped painting while its box is open";
+    EXPECT_TRUE(stage_changes_within(*placed, 700ms)) << "the window stopped painting while its box is open";
 
     // The box disables the window; worker events reach the window's state while it is open: the
     // game server comes up and the next status probe turns the badge's dot green.
@@ -521,7 +425,7 @@ TEST_F(WindowsWindowEndToEnd, AMainWhoseSignatureFailsShowsTheErrorBoxAndIsNotSt
     // A click on the close button behind the box is dropped, also once the box closes.
     click(*placed, close_x, close_y);
     std::this_thread::sleep_for(1s);
-    EXPECT_FALSE(exit_within(pid, 0ms)) << "a click behind the box closed the launcher";
+    EXPECT_FALSE(test::exit_within(pid, 0ms)) << "a click behind the box closed the launcher";
     EXPECT_EQ(named_windows(), 2u) << "the box went away";
 
     // The box closes with Return; the game was not started.
@@ -536,10 +440,10 @@ TEST_F(WindowsWindowEndToEnd, AMainWhoseSignatureFailsShowsTheErrorBoxAndIsNotSt
     EXPECT_TRUE(test::wait_until([&] { return probe_window() == "enabled=1 foreground=1"; }, 10s)) << probe_window();
     std::this_thread::sleep_for(2s);
     EXPECT_FALSE(fs::exists(started_file())) << read_text(started_file());
-    EXPECT_FALSE(exit_within(pid, 0ms)) << "the click behind the box closed the launcher after it";
+    EXPECT_FALSE(test::exit_within(pid, 0ms)) << "the click behind the box closed the launcher after it";
     screenshot("after-box");
     click(*placed, close_x, close_y);
-    EXPECT_EQ(exit_within(pid, 20s), 0) << launcher->output();
+    EXPECT_EQ(test::exit_within(pid, 20s), 0) << launcher->output();
 }
 
 TEST_F(WindowsWindowEndToEnd, ReplacesItselfAndTheNewLauncherTakesOver)
@@ -566,7 +470,7 @@ TEST_F(WindowsWindowEndToEnd, ReplacesItselfAndTheNewLauncherTakesOver)
     pid_t old_pid = launcher->start({});
     ASSERT_TRUE(wait_for_window("Vale Torvane")) << launcher->output();
     // The old launcher downloads its successor, starts it and closes.
-    EXPECT_EQ(exit_within(old_pid, 90s), 0) << launcher->output();
+    EXPECT_EQ(test::exit_within(old_pid, 90s), 0) << launcher->output();
     // The successor is a Wine process of its own (not a child of the test): its window shows, it
     // deleted the old executable, and the file is the new one.
     ASSERT_TRUE(wait_for_window("Vale Torvane", 1, 60s)) << launcher->output();

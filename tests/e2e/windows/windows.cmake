@@ -8,28 +8,15 @@
 # the tests. The tests themselves are the Linux build's torvane_windows_e2e_tests
 # (tests/e2e/windows/tests.cmake): nginx, the publisher and the comparisons with the Linux build
 # run on Linux, the launcher under Wine. They are listed when ctest runs, from that program.
-set(TORVANE_E2E_PORT 0 CACHE STRING
-    "Loopback port of the service that build-windows/e2e/Torvane.exe talks to (0: chosen when first configured)")
-if(TORVANE_E2E_PORT EQUAL 0)
-  # Below the kernel's ephemeral range (32768 and up), so no other test's connection takes it.
-  string(RANDOM LENGTH 4 ALPHABET 0123456789 torvane_e2e_digits)
-  math(EXPR torvane_e2e_port "20000 + 1${torvane_e2e_digits} - 10000")
-  set(TORVANE_E2E_PORT ${torvane_e2e_port} CACHE STRING
-      "Loopback port of the service that build-windows/e2e/Torvane.exe talks to (0: chosen when first configured)" FORCE)
-endif()
+include(${CMAKE_CURRENT_LIST_DIR}/../loopback_service.cmake)
+torvane_choose_e2e_port(build-windows/e2e/Torvane.exe)
 set(TORVANE_WINDOWS_E2E_DRIVER "" CACHE FILEPATH
     "The Linux build's e2e/torvane_windows_e2e_tests, which runs build-windows/e2e/Torvane.exe under Wine")
 
 set(torvane_windows_e2e_dir ${CMAKE_BINARY_DIR}/e2e)
-include(${CMAKE_CURRENT_LIST_DIR}/../test_ca.cmake)
 torvane_make_test_ca(${torvane_windows_e2e_dir})
 
-function(torvane_windows_e2e_build_values output)
-  set(TORVANE_SERVICE_ORIGIN "https://localhost:${TORVANE_E2E_PORT}")
-  set(TORVANE_WEB_ORIGIN "https://localhost:${TORVANE_E2E_PORT}")
-  torvane_write_build_values(${output})
-endfunction()
-torvane_windows_e2e_build_values(${CMAKE_BINARY_DIR}/generated/e2e_build_config.cpp)
+torvane_write_e2e_build_values(${CMAKE_BINARY_DIR}/generated/e2e_build_config.cpp localhost)
 
 add_executable(torvane_windows_e2e_launcher WIN32 ${CMAKE_SOURCE_DIR}/src/app/main.cpp
                ${CMAKE_BINARY_DIR}/generated/e2e_build_config.cpp ${CMAKE_SOURCE_DIR}/src/app/windows/torvane.rc)

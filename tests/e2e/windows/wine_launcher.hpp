@@ -6,6 +6,7 @@
 // four variables that name it; the Wine prefix and the display come from scripts/test-windows.
 #pragma once
 
+#include "support/linux/program_run.hpp"
 #include "support/tls_test_server.hpp"
 
 #include <sys/types.h>
@@ -39,18 +40,6 @@ TestCertificates windows_server_certificates(const char* names = loopback_certif
 // The path as a Windows program under Wine sees it: Z: is the Linux root ("Z:\tmp\x\Torvane.exe").
 std::string windows_path(const std::filesystem::path& linux_path);
 
-struct ProgramRun {
-    int exit_code = -1; // -1: it did not exit by itself in time (then killed) or could not start
-    std::string output; // standard output and standard error
-};
-
-// Starts a program (argv[0] searched on PATH); its output goes to the file.
-pid_t start_program(const std::vector<std::string>& arguments, const std::filesystem::path& output_file);
-// Waits for a started program; kills it (and fails the test) after the limit. Its exit code, or -1.
-int wait_program(pid_t pid, std::chrono::seconds limit);
-ProgramRun run_program(const std::vector<std::string>& arguments, const std::filesystem::path& output_file,
-                       std::chrono::seconds limit = std::chrono::seconds(120));
-
 // The loopback Torvane.exe copied into a folder (a game folder: the launcher's folder is its base),
 // run there under Wine.
 class WineLauncher {
@@ -68,8 +57,5 @@ public:
 private:
     std::filesystem::path path_;
 };
-
-// The lines of a test log (each ended by "\r\n"); a log not ended so fails the test.
-std::vector<std::string> crlf_lines(const std::string& text);
 
 } // namespace torvane::test

@@ -5,7 +5,7 @@
 #include "platform/folder_walk.hpp"
 #include "platform/windows/reparse_points.hpp"
 #include "support/folder_links.hpp"
-#include "test_folder.hpp"
+#include "support/temp_dir.hpp"
 
 #include <gtest/gtest.h>
 
@@ -150,7 +150,7 @@ protected:
             GTEST_SKIP() << "no Unix symbolic link can be made here (not Wine)";
     }
 
-    test::TestFolder dir;
+    test::TempDir dir;
     fs::path tree;
     fs::path outside;
 };

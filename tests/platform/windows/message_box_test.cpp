@@ -1,6 +1,6 @@
 #include "platform/files.hpp"
 #include "share_probe.hpp"
-#include "test_folder.hpp"
+#include "support/temp_dir.hpp"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +21,7 @@ TEST(WindowsMessageBox, WithoutADisplayTheTextGoesToStandardError)
 {
     if (!headless_wine())
         GTEST_SKIP() << "a box would be shown and wait for a click";
-    test::TestFolder dir;
+    test::TempDir dir;
     fs::path captured = dir.path() / "stderr.txt";
     SECURITY_ATTRIBUTES inherit {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE output = ::CreateFileW(captured.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);

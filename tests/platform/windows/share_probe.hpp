@@ -1,4 +1,4 @@
-// Runs the share probe (share_probe.cpp), a second process, and yields its exit code.
+// Runs the share probe (share_probe/share_probe.cpp), a second process, and yields its exit code.
 #pragma once
 
 #include "platform/files.hpp"

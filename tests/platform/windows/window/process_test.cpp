@@ -1,4 +1,5 @@
 #include "platform/process.hpp"
+#include "support/temp_dir.hpp"
 #include "windows_test_support.hpp"
 
 #include <gtest/gtest.h>
@@ -34,21 +35,9 @@ std::string read_text(const fs::path& file)
 
 class ProcessTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        // A folder of each test's own: a started program may hold its files for a moment after.
-        std::string test = testing::UnitTest::GetInstance()->current_test_info()->name();
-        root_ = fs::path(temp) / ("torvane-process-" + std::to_string(GetCurrentProcessId()) + "-" + test);
-        fs::create_directories(root_);
-    }
-    void TearDown() override
-    {
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
-    }
-    fs::path root_;
+    // A folder of each test's own: a started program may hold its files for a moment after.
+    test::TempDir dir_;
+    const fs::path root_ = dir_.path();
 };
 
 // The game's start: the program in its folder with its arguments, read back by the started

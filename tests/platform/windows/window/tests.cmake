@@ -7,7 +7,7 @@ add_executable(torvane_platform_windows_window_tests ${torvane_windows_window_te
 # The resource script takes the launcher's manifest and icon from beside torvane.rc.
 target_include_directories(torvane_platform_windows_window_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}
                            ${CMAKE_SOURCE_DIR}/src/app/windows)
-target_link_libraries(torvane_platform_windows_window_tests PRIVATE torvane_platform GTest::gtest
+target_link_libraries(torvane_platform_windows_window_tests PRIVATE torvane_platform torvane_test_support GTest::gtest
                       user32 gdi32 shell32 ole32 version)
 target_link_options(torvane_platform_windows_window_tests PRIVATE -static)
 

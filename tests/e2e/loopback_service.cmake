@@ -1,3 +1,28 @@
+# What the end-to-end builds of both systems share: the loopback port of their launcher's service,
+# its deployment values and the certificate authority that launcher trusts.
+
+# torvane_choose_e2e_port(<launcher>): the cache variable TORVANE_E2E_PORT, the loopback port of the
+# service that <launcher> talks to. 0 (the default) chooses one when the build folder is first
+# configured, below the kernel's ephemeral range (32768 and up), so no other test's connection takes
+# it.
+function(torvane_choose_e2e_port launcher)
+  set(description "Loopback port of the service that ${launcher} talks to (0: chosen when first configured)")
+  set(TORVANE_E2E_PORT 0 CACHE STRING "${description}")
+  if(TORVANE_E2E_PORT EQUAL 0)
+    string(RANDOM LENGTH 4 ALPHABET 0123456789 digits)
+    math(EXPR port "20000 + 1${digits} - 10000")
+    set(TORVANE_E2E_PORT ${port} CACHE STRING "${description}" FORCE)
+  endif()
+endfunction()
+
+# torvane_write_e2e_build_values(<output> <host>): the loopback launcher's deployment values
+# (cmake/build_config.cpp.in), its service and web origins at https://<host>:<TORVANE_E2E_PORT>.
+function(torvane_write_e2e_build_values output host)
+  set(TORVANE_SERVICE_ORIGIN "https://${host}:${TORVANE_E2E_PORT}")
+  set(TORVANE_WEB_ORIGIN "https://${host}:${TORVANE_E2E_PORT}")
+  torvane_write_build_values(${output})
+endfunction()
+
 # torvane_make_test_ca(<folder>): the certificate authority of the end-to-end tests, made with
 # openssl when a build folder is first configured: <folder>/test-ca.pem, compiled into the
 # loopback launcher as its extra root, and <folder>/test-ca.key, with which each test issues its

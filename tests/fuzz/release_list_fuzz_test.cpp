@@ -1,4 +1,4 @@
-// A bounded, randomised corpus through the parser's properties (the libFuzzer harness in fuzz/
+// A bounded, randomised corpus through the parser's properties (the libFuzzer harness beside it
 // explores further when built with clang).
 #include "fuzz/release_list_input_check.hpp"
 #include "release_keys.hpp"

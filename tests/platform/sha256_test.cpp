@@ -18,7 +18,7 @@ std::string hex(const std::array<std::uint8_t, 32>& digest)
     return out;
 }
 
-TEST(WindowsSha256, StandardVectorsInOnePieceAndInMany)
+TEST(Sha256, StandardVectorsInOnePieceAndInMany)
 {
     struct Case {
         std::string input;

@@ -1,5 +1,5 @@
 // libFuzzer harness of the release-list parser: build with clang, then
-//   build/torvane_release_list_fuzzer tests/update/fuzz/corpus
+//   build/torvane_release_list_fuzzer <new-corpus-dir> tests/fuzz/corpus/release_list
 #include "fuzz/release_list_input_check.hpp"
 
 #include <cstdint>
