@@ -61,11 +61,12 @@ std::optional<std::uint32_t> temporary_owner(const fs::path& entry, const fs::pa
 {
     const auto& entry_text = entry.native();
     const std::size_t name_length = file_name.native().size();
-    if (entry_text.size() <= name_length || file_name_key(entry_text.substr(0, name_length)) != file_key)
+    if (entry_text.size() <= name_length)
         return std::nullopt;
+    // The cheap marker test first: most entries of the folder are not temporaries at all.
     const std::string after_name = path_utf8(entry_text.substr(name_length));
     std::string_view rest = after_name;
-    if (!rest.starts_with(temporary_marker))
+    if (!rest.starts_with(temporary_marker) || file_name_key(entry_text.substr(0, name_length)) != file_key)
         return std::nullopt;
     rest.remove_prefix(temporary_marker.size());
     const std::size_t dash = rest.find('-');

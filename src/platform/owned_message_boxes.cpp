@@ -51,10 +51,8 @@ void OwnedMessageBoxes::close_all()
     closing_ = true;
     screen_.close_open_box();
     // A box shown on this thread ends when its show_box returns, in show_waiting.
-    if (!inside_show_) {
-        open_.reset();
-        closing_ = false;
-    }
+    if (!inside_show_)
+        finish(BoxEnd::Closed);
 }
 
 } // namespace torvane::platform

@@ -2,6 +2,7 @@
 #include "platform/clock.hpp"
 #include "platform/file_descriptor.hpp"
 #include "platform/linux/descriptor_write.hpp"
+#include "platform/linux/file_kind.hpp"
 
 #include <algorithm>
 #include <cerrno>
@@ -56,14 +57,7 @@ Result<FileInfo> file_info(const fs::path& path, FollowLinks follow)
             return info;
         return failure(last_os_error_text());
     }
-    if (S_ISREG(st.st_mode))
-        info.kind = FileKind::Regular;
-    else if (S_ISDIR(st.st_mode))
-        info.kind = FileKind::Directory;
-    else if (S_ISLNK(st.st_mode))
-        info.kind = FileKind::SymbolicLink;
-    else
-        info.kind = FileKind::Other;
+    info.kind = kind_of_mode(st.st_mode);
     info.size = static_cast<std::uint64_t>(st.st_size);
     info.modified_ticks = ticks_from_unix(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
     info.read_only = (st.st_mode & S_IWUSR) == 0;

@@ -1,4 +1,5 @@
 #include "platform/folder_listing.hpp"
+#include "platform/linux/file_kind.hpp"
 
 #include <cerrno>
 #include <dirent.h>
@@ -15,17 +16,6 @@ namespace {
 struct DirectoryCloser {
     void operator()(DIR* directory) const { ::closedir(directory); }
 };
-
-FileKind kind_of_mode(mode_t mode)
-{
-    if (S_ISREG(mode))
-        return FileKind::Regular;
-    if (S_ISDIR(mode))
-        return FileKind::Directory;
-    if (S_ISLNK(mode))
-        return FileKind::SymbolicLink;
-    return FileKind::Other;
-}
 
 } // namespace
 
@@ -47,19 +37,14 @@ Result<std::vector<FolderEntry>> list_folder(const fs::path& folder)
         if (name == "." || name == "..")
             continue;
         FolderEntry entry {.name = fs::path(std::string(name))};
-        switch (found->d_type) {
-        case DT_REG: entry.kind = FileKind::Regular; break;
-        case DT_DIR: entry.kind = FileKind::Directory; break;
-        case DT_LNK: entry.kind = FileKind::SymbolicLink; break;
-        case DT_UNKNOWN: {
+        if (found->d_type == DT_UNKNOWN) {
             // Some file systems leave the type to a stat of the entry itself.
             struct stat st {};
             if (::fstatat(::dirfd(directory.get()), found->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
                 continue;
             entry.kind = kind_of_mode(st.st_mode);
-            break;
-        }
-        default: entry.kind = FileKind::Other; break;
+        } else {
+            entry.kind = kind_of_mode(DTTOIF(found->d_type));
         }
         // A symbolic link is Linux's only entry that redirects elsewhere.
         entry.reparse_point = entry.kind == FileKind::SymbolicLink;

@@ -56,7 +56,7 @@ DWORD listed_reparse_tag(const fs::path& path)
     if (find == INVALID_HANDLE_VALUE)
         return 0;
     ::FindClose(find);
-    return (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? data.dwReserved0 : 0;
+    return folder_entry_from_find_data(data).reparse_tag;
 }
 
 } // namespace
