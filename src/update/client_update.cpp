@@ -63,11 +63,10 @@ Result<std::string> fetch_release_list_once(const HttpAgent& agent, const std::s
 Status publish_file(const fs::path& game_folder, const fs::path& target, std::string_view bytes)
 {
     fs::path temporary = with_suffix(target, replace_temporary_suffix);
+    // The target's folders, which are the temporary's, must lead nowhere else; what stands at the
+    // temporary's own name (a file left by a crash, a link planted there) is removed without being
+    // followed, never written through, and does not fail the run.
     TRY(ensure_inside_base(game_folder, target));
-    // The temporary's folders must lead nowhere else; what stands at its own name (a file left by
-    // a crash, a link planted there) is removed without being followed, never written through,
-    // and does not fail the run.
-    TRY(ensure_inside_base(game_folder, temporary.parent_path()));
     platform::OutputFile file = TRY(platform::OutputFile::create(temporary, platform::ExistingFile::Replace));
     TRY(file.write(bytes));
     TRY(file.sync_and_close());
@@ -159,10 +158,19 @@ Result<fs::path> update_client(const UpdateService& service, const fs::path& gam
     // A new release folder's record is written below; only the installed release's is read.
     InstallRecord record = same_release ? read_install_record(release_folder, list.release_id) : InstallRecord {};
     std::vector<const ReleaseEntry*> to_process;
-    for (const ReleaseEntry& entry : list.entries)
-        if (!same_release || next_entry_to_recheck(entry, installed_map)
-            || !file_unchanged_since_verified(record, entry, metadata_of(release_folder, entry)))
-            to_process.push_back(&entry);
+    // What each file the run leaves alone showed here, which its line in the new record repeats.
+    std::vector<std::optional<platform::FileInfo>> unchanged(list.entries.size());
+    for (std::size_t i = 0; i < list.entries.size(); ++i) {
+        const ReleaseEntry& entry = list.entries[i];
+        if (same_release && !next_entry_to_recheck(entry, installed_map)) {
+            platform::FileInfo info = metadata_of(release_folder, entry);
+            if (file_unchanged_since_verified(record, entry, info)) {
+                unchanged[i] = info;
+                continue;
+            }
+        }
+        to_process.push_back(&entry);
+    }
     bool fresh_install = !installed && !metadata_exists(installed_folder / "Main.exe");
 
     report(sink, 0, fresh_install ? "Preparando o download..." : "Verificando arquivos...");
@@ -220,7 +228,7 @@ Result<fs::path> update_client(const UpdateService& service, const fs::path& gam
     // Every file is in place and verified now, or was found unchanged since it was: recorded before
     // the list names the release, and only when the record differs (a start that changed nothing
     // writes nothing).
-    std::string record_text = install_record_text(release_folder, list.release_id, list.entries);
+    std::string record_text = install_record_text(release_folder, list.release_id, list.entries, unchanged);
     if (record.state != InstallRecord::State::Read || record_text != record.text)
         TRY(publish_file(game_folder, release_folder / install_record_file_name, record_text));
     TRY(publish_file(game_folder, release_folder / installed_list_file_name, list_bytes));

@@ -27,6 +27,12 @@ std::optional<Number> whole_number(std::string_view field)
 
 InstallRecord damaged() { return InstallRecord {.state = InstallRecord::State::Damaged}; }
 
+// What a verified file of the entry is at the least: a regular file of the entry's size.
+bool regular_of_entry_size(const platform::FileInfo& info, const ReleaseEntry& entry)
+{
+    return info.kind == platform::FileKind::Regular && info.size == entry.size;
+}
+
 } // namespace
 
 InstallRecord parse_install_record(std::string_view bytes, std::string_view release_id)
@@ -80,7 +86,7 @@ InstallRecord read_install_record(const std::filesystem::path& release_folder, s
 bool file_unchanged_since_verified(const InstallRecord& record, const ReleaseEntry& entry,
                                    const platform::FileInfo& info)
 {
-    if (info.kind != platform::FileKind::Regular || info.size != entry.size)
+    if (!regular_of_entry_size(info, entry))
         return false;
     switch (record.state) {
     case InstallRecord::State::Missing:
@@ -98,12 +104,23 @@ bool file_unchanged_since_verified(const InstallRecord& record, const ReleaseEnt
 std::string install_record_text(const std::filesystem::path& release_folder, std::string_view release_id,
                                 std::span<const ReleaseEntry> entries)
 {
+    return install_record_text(release_folder, release_id, entries, {});
+}
+
+std::string install_record_text(const std::filesystem::path& release_folder, std::string_view release_id,
+                                std::span<const ReleaseEntry> entries,
+                                std::span<const std::optional<platform::FileInfo>> known)
+{
     std::string text = std::string(record_magic) + "\n" + std::string(release_id) + "\n";
-    for (const ReleaseEntry& entry : entries) {
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const ReleaseEntry& entry = entries[i];
         if (is_user_file(entry.path))
             continue;
-        auto info = platform::file_info(push_relative_path(release_folder, entry.path), platform::FollowLinks::No);
-        if (!info || info->kind != platform::FileKind::Regular || info->size != entry.size)
+        Result<platform::FileInfo> info = i < known.size() && known[i]
+                                              ? Result<platform::FileInfo>(*known[i])
+                                              : platform::file_info(push_relative_path(release_folder, entry.path),
+                                                                    platform::FollowLinks::No);
+        if (!info || !regular_of_entry_size(*info, entry))
             continue;
         text += std::to_string(info->size) + " " + std::to_string(info->modified_ticks) + " " + entry.path + "\n";
     }

@@ -20,6 +20,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -69,5 +70,10 @@ bool file_unchanged_since_verified(const InstallRecord& record, const ReleaseEnt
 // size, which the next start then processes again.
 std::string install_record_text(const std::filesystem::path& release_folder, std::string_view release_id,
                                 std::span<const ReleaseEntry> entries);
+// The same, where `known[i]`, when it holds metadata, is what entries[i]'s file showed when it was
+// last looked at (a file the run did not touch), so that only the other files are looked at again.
+std::string install_record_text(const std::filesystem::path& release_folder, std::string_view release_id,
+                                std::span<const ReleaseEntry> entries,
+                                std::span<const std::optional<platform::FileInfo>> known);
 
 } // namespace torvane

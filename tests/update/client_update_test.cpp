@@ -50,12 +50,6 @@ std::vector<std::string> unfinished_files(const fs::path& folder)
     return found;
 }
 
-// The list paths of the requests of one release's files.
-std::multiset<std::string> fetched_paths(const test::ReleaseService& service, const std::string& release_id)
-{
-    return service.release_files_served(release_id);
-}
-
 // Raises the cancel flag at the first download report that shows bytes on their way.
 class CancellingSink final : public ProgressSink {
 public:
@@ -144,7 +138,7 @@ TEST_F(ClientUpdateTest, FreshInstallFillsAReleaseFolderAndSwitchesToIt)
     EXPECT_NE(fs::status(*folder / "Main.exe").permissions() & fs::perms::owner_exec, fs::perms::none);
     EXPECT_TRUE(fs::exists(game_.path() / "update.lock"));
     EXPECT_TRUE(unfinished_files(game_.path()).empty());
-    EXPECT_EQ(fetched_paths(service_, published.release_id).size(), published.list.entries.size());
+    EXPECT_EQ(service_.release_files_served(published.release_id).size(), published.list.entries.size());
 
     auto reports = sink_.reports();
     ASSERT_GE(reports.size(), 4u);
@@ -174,7 +168,7 @@ TEST_F(ClientUpdateTest, NextReleaseLinksWhatDidNotChangeAndPrunesTheFirst)
     // Each release stamps its own id into the asset index, so the index and its signature change too.
     const std::multiset<std::string> changed = {"Assets/assets.idx", "Assets/assets.idx.sig", "FONT.ini",
                                                 "glew32.dll"};
-    EXPECT_EQ(fetched_paths(service_, second.release_id), changed);
+    EXPECT_EQ(service_.release_files_served(second.release_id), changed);
     for (const ReleaseEntry& entry : second.list.entries) {
         SCOPED_TRACE(entry.path);
         EXPECT_TRUE(file_matches_entry(*folder / entry.path, entry));
@@ -234,7 +228,7 @@ TEST_F(ClientUpdateTest, DamagedFileOfTheInstalledReleaseIsDownloadedAgain)
     EXPECT_EQ(*again, folder);
     for (const ReleaseEntry& entry : first.list.entries)
         EXPECT_TRUE(file_matches_entry(folder / entry.path, entry)) << entry.path;
-    auto fetched = fetched_paths(service_, first.release_id);
+    auto fetched = service_.release_files_served(first.release_id);
     EXPECT_EQ(fetched.count("Main.exe"), 2u);
     EXPECT_EQ(fetched.size(), first.list.entries.size() + 1);
     EXPECT_EQ(active_release(), first.release_id);
@@ -297,23 +291,23 @@ TEST_F(ClientUpdateTest, TheRecordDecidesWhichFilesAreReadAgain)
         if (c.record == Record::Damaged)
             game_.write(folder / "verified-files", "PXREC001\n" + published.release_id + "\n12 x glew32.dll\n");
 
-        auto before = fetched_paths(service_, published.release_id);
+        auto before = service_.release_files_served(published.release_id);
         auto again = update();
         ASSERT_TRUE(again) << again.error();
         std::multiset<std::string> fetched;
         for (const auto& [label, path] : tampered)
-            if (fetched_paths(service_, published.release_id).count(path) > before.count(path))
+            if (service_.release_files_served(published.release_id).count(path) > before.count(path))
                 fetched.insert(label);
         EXPECT_EQ(fetched, c.fetched);
-        EXPECT_EQ(fetched_paths(service_, published.release_id).size(), before.size() + c.fetched.size());
+        EXPECT_EQ(service_.release_files_served(published.release_id).size(), before.size() + c.fetched.size());
 
         // The record now holds every file as it is, so the next start fetches nothing.
         InstallRecord record = read_install_record(folder, published.release_id);
         ASSERT_EQ(record.state, InstallRecord::State::Read);
         EXPECT_EQ(record.text, install_record_text(folder, published.release_id, published.list.entries));
-        before = fetched_paths(service_, published.release_id);
+        before = service_.release_files_served(published.release_id);
         ASSERT_TRUE(update());
-        EXPECT_EQ(fetched_paths(service_, published.release_id), before);
+        EXPECT_EQ(service_.release_files_served(published.release_id), before);
     }
 }
 
@@ -360,7 +354,7 @@ TEST_F(ClientUpdateTest, GameFolderHoldingTheReleaseIsUpdatedInPlace)
     EXPECT_EQ(*folder, game_.path());
     EXPECT_FALSE(fs::exists(game_.path() / "active-release"));
     EXPECT_TRUE(fs::exists(game_.path() / "Versions/0123456789abcdef0123456789abcdef/Main.exe"));
-    EXPECT_TRUE(fetched_paths(service_, published.release_id).empty());
+    EXPECT_TRUE(service_.release_files_served(published.release_id).empty());
 }
 
 TEST_F(ClientUpdateTest, UpdateThreadReportsToTheWindow)
