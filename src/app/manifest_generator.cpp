@@ -71,27 +71,18 @@ CivilDate civil_from_days(std::int64_t days)
     return {static_cast<std::int64_t>(year_of_era) + era * 400 + (month <= 2 ? 1 : 0), month, day};
 }
 
-// The path's native text with every leading "\\?\" removed, the prefix of the final path on
-// Windows (never there on Linux).
-fs::path::string_type without_extended_prefix(fs::path::string_type text)
-{
-    const fs::path::string_type prefix = fs::path(R"(\\?\)").native();
-    while (text.starts_with(prefix))
-        text.erase(0, prefix.size());
-    return text;
-}
-
 Result<std::vector<GeneratorFile>> find_files(const fs::path& folder)
 {
     const fs::path root = TRY(platform::final_path(folder));
     std::vector<fs::path> found;
     collect_files_recursive(root, found);
 
-    const fs::path::string_type root_text = without_extended_prefix(root.native());
+    // Every walked path is the root and names below it; shown, the root is without its prefix.
+    const fs::path::string_type root_text = platform::without_extended_prefix(root).native();
     std::vector<GeneratorFile> files;
     files.reserve(found.size());
     for (fs::path& path : found) {
-        fs::path::string_type below = without_extended_prefix(path.native()).substr(root_text.size());
+        fs::path::string_type below = path.native().substr(root.native().size());
         below.erase(0, below.find_first_not_of(fs::path::preferred_separator));
         std::string native = platform::generic_path_utf8(fs::path(below));
         std::string relative = native;

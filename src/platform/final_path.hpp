@@ -13,4 +13,19 @@ namespace torvane::platform {
 // the path cannot be opened (it does not exist, no access).
 Result<std::filesystem::path> final_path(const std::filesystem::path& path);
 
+// The path without the "\\?\" prefix of a final path: "\\?\C:\Jogos" is "C:\Jogos" and
+// "\\?\UNC\server\share" is "\\server\share". Any other path (every Linux one) is as given.
+inline std::filesystem::path without_extended_prefix(const std::filesystem::path& path)
+{
+    using Text = std::filesystem::path::string_type;
+    const Text& text = path.native();
+    const Text unc = std::filesystem::path(R"(\\?\UNC\)").native();
+    const Text extended = std::filesystem::path(R"(\\?\)").native();
+    if (text.starts_with(unc))
+        return std::filesystem::path(R"(\\)").native() + text.substr(unc.size());
+    if (text.starts_with(extended))
+        return text.substr(extended.size());
+    return path;
+}
+
 } // namespace torvane::platform

@@ -3,6 +3,7 @@
 // links in the user's browser. Nothing is inherited: the caller's open, share-locked handle of the
 // verified executable keeps the file from being replaced until the start has returned.
 #include "platform/process.hpp"
+#include "platform/final_path.hpp"
 
 #include "platform/unicode.hpp"
 #include "platform/windows/window_support.hpp"
@@ -123,11 +124,7 @@ fs::path inherited_descriptor_path(int descriptor)
         }
         path.resize(length);
     }
-    if (path.starts_with(L"\\\\?\\UNC\\"))
-        return fs::path(L"\\\\" + path.substr(8));
-    if (path.starts_with(L"\\\\?\\"))
-        return fs::path(path.substr(4));
-    return fs::path(path);
+    return without_extended_prefix(fs::path(path));
 }
 
 Status open_url(std::string_view url)
