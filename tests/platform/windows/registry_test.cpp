@@ -1,6 +1,7 @@
 // The registry cases of Windows' own: the current user's real keys, read back without the layer.
 #include "platform/files.hpp"
 #include "platform/registry.hpp"
+#include "platform/unicode.hpp"
 #include "support/temp_dir.hpp"
 
 #include <gtest/gtest.h>
@@ -9,8 +10,6 @@
 
 namespace torvane::platform {
 namespace {
-
-constexpr char test_key[] = "SOFTWARE\\Torvane\\Tests\\Registry";
 
 // The value as the registry itself holds it, read without the layer.
 std::optional<RegistryData> raw_value(const wchar_t* sub_key, const wchar_t* name)
@@ -36,15 +35,21 @@ protected:
     {
         clear_registry_refusals();
         set_registry_root({});
-        ::RegDeleteTreeW(HKEY_CURRENT_USER, L"SOFTWARE\\Torvane");
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, wide_key.c_str());
     }
+
+    // A real key of each test's own: the tests run at the same time, each in its own process,
+    // over one registry.
+    const std::string test_key =
+        std::string("SOFTWARE\\Torvane\\Tests\\Registry\\") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    const std::wstring wide_key = to_wide(test_key);
 };
 
 TEST_F(WindowsRegistry, EveryValueTypeRoundTripsThroughTheRealRegistry)
 {
     auto key = RegistryKey::create_current_user(test_key);
     ASSERT_TRUE(key) << key.error();
-    EXPECT_EQ(key->file(), fs::path(L"HKEY_CURRENT_USER\\SOFTWARE\\Torvane\\Tests\\Registry"));
+    EXPECT_EQ(key->file(), fs::path(L"HKEY_CURRENT_USER\\" + wide_key));
     struct Case {
         const char* name;
         const wchar_t* wide_name;
@@ -67,7 +72,7 @@ TEST_F(WindowsRegistry, EveryValueTypeRoundTripsThroughTheRealRegistry)
         auto read = key->query(c.name);
         ASSERT_TRUE(read) << c.name << ": " << read.error();
         EXPECT_EQ(*read, (RegistryData {c.type, c.bytes})) << c.name;
-        EXPECT_EQ(raw_value(L"SOFTWARE\\Torvane\\Tests\\Registry", c.wide_name), (RegistryData {c.type, c.bytes})) << c.name;
+        EXPECT_EQ(raw_value(wide_key.c_str(), c.wide_name), (RegistryData {c.type, c.bytes})) << c.name;
     }
     EXPECT_EQ(registry_string_text(key->query("LangSelection")->bytes), "Português");
 }
@@ -76,7 +81,7 @@ TEST_F(WindowsRegistry, AKeyDeletedBehindTheLaunchersBackIsMadeAgainByTheNextWri
 {
     auto key = RegistryKey::create_current_user(test_key);
     ASSERT_TRUE(key);
-    ASSERT_EQ(::RegDeleteTreeW(HKEY_CURRENT_USER, L"SOFTWARE\\Torvane\\Tests"), ERROR_SUCCESS);
+    ASSERT_EQ(::RegDeleteTreeW(HKEY_CURRENT_USER, wide_key.c_str()), ERROR_SUCCESS);
     EXPECT_FALSE(key->query("WindowMode"));
     ASSERT_TRUE(key->set_dword("WindowMode", 1));
     EXPECT_EQ(key->query("WindowMode")->type, RegistryType::Dword);
@@ -89,7 +94,7 @@ TEST_F(WindowsRegistry, AMovedStoreKeepsItsKeysApartFromTheRealOnes)
     auto moved = RegistryKey::create_current_user(test_key);
     ASSERT_TRUE(moved) << moved.error();
     ASSERT_TRUE(moved->set_dword("WindowMode", 2));
-    EXPECT_EQ(raw_value(L"SOFTWARE\\Torvane\\Tests\\Registry", L"WindowMode"), std::nullopt);
+    EXPECT_EQ(raw_value(wide_key.c_str(), L"WindowMode"), std::nullopt);
 }
 
 } // namespace
